@@ -1,0 +1,45 @@
+# Windows-side tests: real-GDI tests that load QUILLREC.dll under Wine, and on
+# the i686 build the checks of the shipped image.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(QUILLREC_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+
+# Code shared by the tests and the tools that drive the DLL: finding the
+# exports by ordinal, reading spool files back through GDI.
+file(GLOB driving_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/common/*.cpp)
+add_library(quillrec_driving STATIC ${driving_sources})
+target_include_directories(quillrec_driving PUBLIC ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tools/common)
+target_link_libraries(quillrec_driving PUBLIC gdi32 user32 kernel32)
+target_compile_definitions(quillrec_driving PUBLIC __USE_MINGW_ANSI_STDIO=1)
+quillrec_warnings(quillrec_driving)
+
+file(GLOB gdi_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/gdi/*.cpp)
+add_executable(quillrec_gdi_tests ${gdi_test_sources})
+target_include_directories(quillrec_gdi_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/gdi)
+target_link_libraries(quillrec_gdi_tests PRIVATE quillrec_driving gtest gtest_main)
+target_link_options(quillrec_gdi_tests PRIVATE -static)
+quillrec_warnings(quillrec_gdi_tests)
+add_dependencies(quillrec_gdi_tests QUILLREC)
+
+# One Wine process for the whole program: each process start costs seconds
+# under wine64 and a minute or more under 32-bit Wine.
+add_test(NAME gdi_tests COMMAND ${QUILLREC_WINE_RUN} ${QUILLREC_WINE_ARCH} $<TARGET_FILE:quillrec_gdi_tests>)
+set_tests_properties(gdi_tests PROPERTIES TIMEOUT 1500)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  find_program(QUILLREC_OBJDUMP i686-w64-mingw32-objdump REQUIRED)
+  add_test(NAME image_check
+           COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/image/check_image.py $<TARGET_FILE:QUILLREC>
+                   --objdump ${QUILLREC_OBJDUMP})
+  add_test(NAME image_check_rejects_misbuilt
+           COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/image/test_check_image.py -v)
+  set_tests_properties(image_check_rejects_misbuilt PROPERTIES
+    ENVIRONMENT "QUILLREC_DLL=$<TARGET_FILE:QUILLREC>;QUILLREC_OBJDUMP=${QUILLREC_OBJDUMP}")
+endif()
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/windows.cmake)
+  include(${CMAKE_SOURCE_DIR}/tools/windows.cmake)
+endif()
