@@ -52,8 +52,8 @@ typedef struct Point16 {
 
 /* The points argument of the poly-polygon styles. */
 typedef struct PolyPolygonRecord {
-    const int32_t *counts;  /* one vertex count per polygon */
-    const Point16 *points;  /* all vertices, polygon after polygon */
+    const int32_t *counts; /* one vertex count per polygon */
+    const Point16 *points; /* all vertices, polygon after polygon */
 } PolyPolygonRecord;
 
 /* The five handles realized around one drawing request, in out-argument order. */
@@ -133,8 +133,8 @@ typedef int32_t(WINAPI *PFN_SetClipRect32)(const Handle32 *surface, const RECT *
  * Writes the surface handle to *surface and returns 0; returns -1, with
  * *surface untouched, when either device context cannot be created.
  */
-int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName,
-                              const RECT *frame, const void *unused5, const void *unused6, Handle32 *surface);
+int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame,
+                              const void *unused5, const void *unused6, Handle32 *surface);
 
 /* CloseEmfFile32 (ordinal 3): finishes the spool file and releases the
  * metafile handle; the file stays on disk. Always 0. */
@@ -150,10 +150,10 @@ int32_t WINAPI DeleteObject32(const Handle32 *surface, Handle32 *object, Handle3
  * returns the realization result; OUT_ENDSCAN returns the realization result;
  * every other style returns 0. pen->lopnStyle 6 is rewritten to 0 and a
  * BS_PATTERN brush's lbHatch to the pattern bitmap's handle. */
-int32_t WINAPI Output32(const Handle32 *surface, const uint16_t *style, const uint16_t *scanFlag,
-                        const uint16_t *count, const void *points, LOGPEN *pen, const uint32_t *geometricPenStyle,
-                        LOGBRUSH *brush, const DrawModeRecord *drawMode, Handle32 *outPen, Handle32 *outOldPen,
-                        Handle32 *outBrush, Handle32 *outOldBrush, Handle32 *outPatternBitmap, const RECT *clip);
+int32_t WINAPI Output32(const Handle32 *surface, const uint16_t *style, const uint16_t *scanFlag, const uint16_t *count,
+                        const void *points, LOGPEN *pen, const uint32_t *geometricPenStyle, LOGBRUSH *brush,
+                        const DrawModeRecord *drawMode, Handle32 *outPen, Handle32 *outOldPen, Handle32 *outBrush,
+                        Handle32 *outOldBrush, Handle32 *outPatternBitmap, const RECT *clip);
 
 /* Raster32 (ordinal 6): records a block transfer of a device bitmap (or,
  * with source null, of nothing but the pattern and destination). Always 0. */

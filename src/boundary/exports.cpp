@@ -29,8 +29,7 @@ static HDC SurfaceFrom(const Handle32 *surface)
  *     *surface is written only on success.
  */
 extern "C" int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName,
-                                         const RECT *frame, const void *unused5, const void *unused6,
-                                         Handle32 *surface)
+                                         const RECT *frame, const void *unused5, const void *unused6, Handle32 *surface)
 {
     (void)unused5;
     (void)unused6;
@@ -113,8 +112,8 @@ extern "C" int32_t WINAPI Output32(const Handle32 *surface, const uint16_t *styl
 {
     uint16_t styleValue = *style;
     ObjectSlots handedOut = {0, 0, 0, 0, 0};
-    int32_t result = RecordOutput(SurfaceFrom(surface), styleValue, *scanFlag, *count, points, pen,
-                                  *geometricPenStyle, brush, drawMode, clip, &handedOut);
+    int32_t result = RecordOutput(SurfaceFrom(surface), styleValue, *scanFlag, *count, points, pen, *geometricPenStyle,
+                                  brush, drawMode, clip, &handedOut);
     if (styleValue == OUT_BEGINSCAN) {
         *outPen = handedOut.pen;
         *outOldPen = handedOut.oldPen;
@@ -141,9 +140,8 @@ extern "C" int32_t WINAPI Output32(const Handle32 *surface, const uint16_t *styl
  */
 extern "C" int32_t WINAPI Raster32(const Handle32 *surface, const int32_t *xDest, const int32_t *yDest,
                                    const int32_t *cxDest, const int32_t *cyDest, const BITMAP *source,
-                                   const int32_t *xSrc, const int32_t *ySrc, const int32_t *cxSrc,
-                                   const int32_t *cySrc, const uint32_t *rop, LOGBRUSH *brush,
-                                   const DrawModeRecord *drawMode)
+                                   const int32_t *xSrc, const int32_t *ySrc, const int32_t *cxSrc, const int32_t *cySrc,
+                                   const uint32_t *rop, LOGBRUSH *brush, const DrawModeRecord *drawMode)
 {
     return RecordRaster(SurfaceFrom(surface), *xDest, *yDest, *cxDest, *cyDest, source, *xSrc, *ySrc, *cxSrc, *cySrc,
                         *rop, brush, drawMode);
@@ -186,10 +184,9 @@ extern "C" int32_t WINAPI Dib32(const Handle32 *surface, const int32_t *xDest, c
  * Return Value:
  *     -1 when the font cannot be created, else 0.
  */
-extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *font, const int32_t *x,
-                                    const int32_t *y, const uint32_t *options, const RECT *rectangle,
-                                    const char *string, const uint32_t *count, const int32_t *advances,
-                                    const DrawModeRecord *drawMode)
+extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *font, const int32_t *x, const int32_t *y,
+                                    const uint32_t *options, const RECT *rectangle, const char *string,
+                                    const uint32_t *count, const int32_t *advances, const DrawModeRecord *drawMode)
 {
     return RecordText(SurfaceFrom(surface), font, *x, *y, *options, rectangle, string, *count, advances, drawMode);
 }

@@ -42,10 +42,10 @@ typedef INT *LPINT;
 #define FALSE 0
 
 // Distinct handle types, as <windows.h> declares them with STRICT.
-#define QR_DECLARE_HANDLE(name) \
-    struct name##__ {           \
-        int unused;             \
-    };                          \
+#define QR_DECLARE_HANDLE(name)                                                                                        \
+    struct name##__ {                                                                                                  \
+        int unused;                                                                                                    \
+    };                                                                                                                 \
     typedef struct name##__ *name
 typedef void *HANDLE;
 typedef void *HGDIOBJ;
@@ -328,8 +328,8 @@ BOOL BeginPath(HDC hdc);
 BOOL EndPath(HDC hdc);
 BOOL WidenPath(HDC hdc);
 BOOL FillPath(HDC hdc);
-BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc, int wSrc, int hSrc,
-                DWORD rop);
+BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc, int wSrc,
+                int hSrc, DWORD rop);
 int StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, int xSrc, int ySrc, int SrcWidth,
                   int SrcHeight, const VOID *lpBits, const BITMAPINFO *lpbmi, UINT iUsage, DWORD rop);
 HFONT CreateFontIndirectA(const LOGFONTA *lplf);

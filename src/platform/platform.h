@@ -11,9 +11,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <windows.h>
 #else
 #include "host_win32.h"
 #endif

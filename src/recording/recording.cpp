@@ -50,8 +50,8 @@ int32_t NameSpoolFile(char *callerBuffer)
     return 0;
 }
 
-int32_t OpenRecordingSurface(const DEVMODEA *devMode, const char *deviceName, const char *fileName,
-                             const RECT *frame, HDC *surface)
+int32_t OpenRecordingSurface(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame,
+                             HDC *surface)
 {
     HDC reference = CreateDCA(kReferenceDriver, deviceName, NULL, devMode);
     if (reference == NULL) {

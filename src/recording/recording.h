@@ -5,8 +5,8 @@
 #include "platform.h"
 
 int32_t NameSpoolFile(char *callerBuffer);
-int32_t OpenRecordingSurface(const DEVMODEA *devMode, const char *deviceName, const char *fileName,
-                             const RECT *frame, HDC *surface);
+int32_t OpenRecordingSurface(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame,
+                             HDC *surface);
 int32_t CloseRecordingSurface(HDC surface);
 int32_t ApplyClipRect(HDC surface, const RECT *clip);
 

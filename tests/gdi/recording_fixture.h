@@ -16,7 +16,7 @@
 const QuillrecExports &Dll();
 
 class RecordingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

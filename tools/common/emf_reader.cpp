@@ -228,8 +228,8 @@ std::string DescribeFields(const EmfRecord &record)
     }
     case EMR_INTERSECTCLIPRECT: {
         const EMRINTERSECTCLIPRECT *r = record.As<EMRINTERSECTCLIPRECT>();
-        return r ? Format(" (%ld,%ld)-(%ld,%ld)", (long)r->rclClip.left, (long)r->rclClip.top,
-                          (long)r->rclClip.right, (long)r->rclClip.bottom)
+        return r ? Format(" (%ld,%ld)-(%ld,%ld)", (long)r->rclClip.left, (long)r->rclClip.top, (long)r->rclClip.right,
+                          (long)r->rclClip.bottom)
                  : "";
     }
     case EMR_MOVETOEX:
@@ -279,7 +279,8 @@ std::string DescribeFields(const EmfRecord &record)
     case EMR_EXTTEXTOUTW: {
         const EMREXTTEXTOUTW *r = record.As<EMREXTTEXTOUTW>();
         return r ? Format(" at (%ld,%ld) %lu chars options 0x%x", (long)r->emrtext.ptlReference.x,
-                          (long)r->emrtext.ptlReference.y, (unsigned long)r->emrtext.nChars, (unsigned)r->emrtext.fOptions)
+                          (long)r->emrtext.ptlReference.y, (unsigned long)r->emrtext.nChars,
+                          (unsigned)r->emrtext.fOptions)
                  : "";
     }
     case EMR_EXTCREATEFONTINDIRECTW: {
@@ -320,7 +321,8 @@ std::string EmfRecordName(DWORD type)
 
 std::string DescribeEmfRecord(const EmfRecord &record)
 {
-    return Format("%-26s %6u", EmfRecordName(record.type).c_str(), (unsigned)record.bytes.size()) + DescribeFields(record);
+    return Format("%-26s %6u", EmfRecordName(record.type).c_str(), (unsigned)record.bytes.size()) +
+           DescribeFields(record);
 }
 
 std::string DescribeEmfRecords(const std::vector<EmfRecord> &records)

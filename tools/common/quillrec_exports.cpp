@@ -8,7 +8,8 @@ typedef void (*AnyFunction)(void);
 
 template <typename Function> static Function Find(HMODULE module, int ordinal, std::string *error)
 {
-    Function found = reinterpret_cast<Function>(reinterpret_cast<AnyFunction>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
+    Function found =
+        reinterpret_cast<Function>(reinterpret_cast<AnyFunction>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
     if (found == NULL) {
         char text[64];
         snprintf(text, sizeof text, "no export at ordinal %d", ordinal);
