@@ -411,6 +411,7 @@ TEST_F(RasterTest, BlockSizesThatDoNotFitFailLikeAnAllocation)
         {"height -1 gives an empty block", Record(8, -1, 4, 1)},
         {"nothing to hold", Record(0, 8, 0, 1)},
         {"negative stride and width", Record(-64, 8, -8, 24)},
+        {"negative width under a long stride", Record(-64, 8, 200, 24)},
     };
     for (const OverflowCase &c : cases) {
         SCOPED_TRACE(c.label);
@@ -552,6 +553,113 @@ TEST_F(RasterTest, CallersDibResultIsFailureForNoLinesOrGdiError)
     }
     GdiDoubleFailCallWith("StretchDIBits", 1, GDI_ERROR);
     EXPECT_EQ(TransferDib(surface, 0, 0, 1, 1, 0, 0, 1, 1, bits, (const BITMAPINFO *)&header, kSrcCopy), -1);
+}
+
+// --- Whole requests through the exports -------------------------------------------
+
+class RasterRequestTest : public RasterTest {
+  protected:
+    int32_t Raster(const BITMAP *source, LOGBRUSH *brush, const DrawModeRecord *mode, int32_t ySrc = 0)
+    {
+        Handle32 variable = HandleTo32(surface);
+        int32_t xDest = kX, yDest = kY, cxDest = kCx, cyDest = kCy, xSrc = 0, cxSrc = 16, cySrc = 8;
+        uint32_t rop = kSrcCopy;
+        return Raster32(&variable, &xDest, &yDest, &cxDest, &cyDest, source, &xSrc, &ySrc, &cxSrc, &cySrc, &rop, brush,
+                        mode);
+    }
+};
+
+TEST_F(RasterRequestTest, TransferDrawsWithTheNullPenAndTheRequestsBrushThenBothAreReleased)
+{
+    HGDIOBJ brushBefore = GdiDoubleDcState(surface).brush;
+    BITMAP source = Record(16, 8, 2, 1);
+    LOGBRUSH brush = {BS_SOLID, 0x00FF00, 0};
+    DrawModeRecord mode = Mode(R2_COPYPEN, TRANSPARENT, 0xFFFFFF, 0, 1);
+    EXPECT_EQ(Raster(&source, &brush, &mode), 0);
+
+    const GdiCall *stretch = GdiDoubleLastCall("StretchDIBits");
+    ASSERT_NE(stretch, nullptr) << GdiDoubleDump();
+    ASSERT_TRUE(stretch->hasState);
+    HBRUSH created = (HBRUSH)GdiDoubleLastCall("CreateBrushIndirect")->result;
+    EXPECT_EQ((HGDIOBJ)stretch->state.pen, GetStockObject(NULL_PEN));
+    EXPECT_EQ(stretch->state.brush, created);
+    EXPECT_EQ(stretch->state.bkMode, TRANSPARENT);
+    EXPECT_EQ(GdiDoubleCallCount("SetROP2"), 0);
+
+    GdiDcState after = GdiDoubleDcState(surface);
+    EXPECT_EQ((HGDIOBJ)after.brush, brushBefore);
+    EXPECT_EQ((HGDIOBJ)after.pen, GetStockObject(NULL_PEN));
+    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+}
+
+TEST_F(RasterRequestTest, RequestsReportZeroWhateverFailed)
+{
+    const struct {
+        const char *label;
+        const char *fail;
+        bool withSource;
+    } cases[] = {
+        {"brush not created", "CreateBrushIndirect", true},
+        {"conversion fails", "GetDIBits", true},
+        {"bits block not allocated", "GlobalAlloc", true},
+        {"stretch fails", "StretchDIBits", true},
+        {"blit fails", "StretchBlt", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        GdiDoubleReset();
+        SetUp();
+        GdiDoubleFailCall(c.fail);
+        BITMAP source = Record(16, 8, 48, 24);
+        LOGBRUSH brush = {BS_SOLID, 0x0000FF, 0};
+        DrawModeRecord mode = Mode(R2_COPYPEN, OPAQUE, 0xFFFFFF, 0, 0);
+        EXPECT_EQ(Raster(c.withSource ? &source : nullptr, &brush, &mode), 0);
+        EXPECT_THAT(GdiDoublePendingFailures(), IsEmpty());
+        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+    }
+}
+
+// A request without a draw mode leaves the background mode an earlier one set.
+TEST_F(RasterRequestTest, BackgroundModeOfOneRequestCarriesIntoTheNext)
+{
+    BITMAP source = Record(16, 8, 2, 1);
+    DrawModeRecord transparent = Mode(R2_COPYPEN, TRANSPARENT, 0xFFFFFF, 0, 1);
+    EXPECT_EQ(Raster(&source, nullptr, &transparent), 0);
+    GdiDoubleClearLog();
+    EXPECT_EQ(Raster(&source, nullptr, nullptr), 0);
+    const GdiCall *stretch = GdiDoubleLastCall("StretchDIBits");
+    ASSERT_NE(stretch, nullptr) << GdiDoubleDump();
+    EXPECT_EQ(stretch->state.bkMode, TRANSPARENT);
+    EXPECT_EQ(GdiDoubleCallCount("SetBkMode"), 0);
+    EXPECT_THAT(GdiDoubleProblems(), IsEmpty());
+}
+
+TEST_F(RasterRequestTest, DibRequestStretchesBetweenRealizeAndReleaseAndReportsZero)
+{
+    BITMAPINFOHEADER header = {40, 4, 4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    uint8_t bits[48] = {};
+    Handle32 variable = HandleTo32(surface);
+    int32_t xDest = 1, yDest = 2, cxDest = 30, cyDest = 40, xSrc = 0, ySrc = 10, cxSrc = 400, cySrc = 500;
+    uint32_t rop = kSrcCopy;
+    for (bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "stretch fails" : "stretch succeeds");
+        GdiDoubleClearLog();
+        if (fails) {
+            GdiDoubleFailCall("StretchDIBits");
+        }
+        EXPECT_EQ(Dib32(&variable, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc, bits,
+                        (const BITMAPINFO *)&header, &rop, nullptr, nullptr),
+                  0);
+        const GdiCall *stretch = GdiDoubleLastCall("StretchDIBits");
+        ASSERT_NE(stretch, nullptr) << GdiDoubleDump();
+        EXPECT_THAT(stretch->args, ElementsAre(1, 2, 30, 40, 0, 10, 400, 500, (int64_t)(uintptr_t)bits,
+                                               (int64_t)(uintptr_t)&header, DIB_RGB_COLORS, kSrcCopy));
+        EXPECT_EQ((HGDIOBJ)stretch->state.pen, GetStockObject(NULL_PEN));
+        EXPECT_EQ((HGDIOBJ)stretch->state.brush, GetStockObject(NULL_BRUSH));
+        EXPECT_EQ(GdiDoubleCallCount("SetBkMode"), 0);
+        EXPECT_EQ(GdiDoubleCallCount("SetTextColor"), 0);
+        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+    }
 }
 
 } // namespace
