@@ -278,10 +278,41 @@ std::string DescribeFields(const EmfRecord &record)
     case EMR_EXTTEXTOUTA:
     case EMR_EXTTEXTOUTW: {
         const EMREXTTEXTOUTW *r = record.As<EMREXTTEXTOUTW>();
-        return r ? Format(" at (%ld,%ld) %lu chars options 0x%x", (long)r->emrtext.ptlReference.x,
-                          (long)r->emrtext.ptlReference.y, (unsigned long)r->emrtext.nChars,
-                          (unsigned)r->emrtext.fOptions)
-                 : "";
+        if (r == nullptr) {
+            return "";
+        }
+        std::string text =
+            Format(" at (%ld,%ld) %lu chars options 0x%x", (long)r->emrtext.ptlReference.x,
+                   (long)r->emrtext.ptlReference.y, (unsigned long)r->emrtext.nChars, (unsigned)r->emrtext.fOptions);
+        // the characters themselves, ASCII as is and the rest as \uXXXX
+        const size_t unit = record.type == EMR_EXTTEXTOUTW ? 2 : 1;
+        const size_t first = r->emrtext.offString;
+        if (first + r->emrtext.nChars * unit <= record.bytes.size()) {
+            text += " \"";
+            for (DWORD i = 0; i < r->emrtext.nChars && i < 40; ++i) {
+                unsigned c = record.bytes[first + i * unit];
+                if (unit == 2) {
+                    c |= (unsigned)record.bytes[first + i * 2 + 1] << 8;
+                }
+                text += c >= 0x20 && c < 0x7F ? std::string(1, (char)c) : Format("\\u%04x", c);
+            }
+            text += r->emrtext.nChars > 40 ? "...\"" : "\"";
+        }
+        return text;
+    }
+    case EMR_CREATEMONOBRUSH:
+    case EMR_CREATEDIBPATTERNBRUSHPT: {
+        const EMRCREATEMONOBRUSH *r = record.As<EMRCREATEMONOBRUSH>();
+        if (r == nullptr || r->cbBmi < sizeof(BITMAPINFOHEADER) || r->offBmi + r->cbBmi > record.bytes.size()) {
+            return "";
+        }
+        const BITMAPINFOHEADER *h = reinterpret_cast<const BITMAPINFOHEADER *>(record.bytes.data() + r->offBmi);
+        return Format(" #%lu dib %ldx%ld %u-bit, %lu colour table bytes", (unsigned long)r->ihBrush, (long)h->biWidth,
+                      (long)h->biHeight, h->biBitCount, (unsigned long)(r->cbBmi - sizeof(BITMAPINFOHEADER)));
+    }
+    case EMR_EXTSELECTCLIPRGN: {
+        const EMREXTSELECTCLIPRGN *r = record.As<EMREXTSELECTCLIPRGN>();
+        return r ? Format(" mode %lu, %lu region bytes", (unsigned long)r->iMode, (unsigned long)r->cbRgnData) : "";
     }
     case EMR_EXTCREATEFONTINDIRECTW: {
         const EMREXTCREATEFONTINDIRECTW *r = record.As<EMREXTCREATEFONTINDIRECTW>();
