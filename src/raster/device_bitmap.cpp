@@ -166,17 +166,24 @@ static void WriteColourEntry(RGBQUAD *entry, COLORREF colour)
     entry->rgbReserved = 0;
 }
 
-// Runs after GetDIBits, which fills the colour table from the bitmap: a
-// monochrome source draws its clear bits in the text colour and its set bits
-// in the background colour, as a monochrome blit onto a colour device does.
-static void ApplyDrawMode(HDC surface, BITMAPINFO *header, WORD bitCount, const DrawModeRecord *drawMode)
+// Runs after GetDIBits, which fills the table from the bitmap: clear bits
+// draw in the text colour and set bits in the background colour, as a
+// monochrome blit onto a colour device does. The count says 2, which is what
+// 0 means here: GetDIBits leaves 0, and a recorder that copies only counted
+// entries would otherwise drop the table and with it the colours.
+static void ColourMonochromeTable(BITMAPINFO *header, const DrawModeRecord *drawMode)
 {
-    if (bitCount == 1) {
-        RGBQUAD *table = (RGBQUAD *)((BYTE *)header + sizeof(BITMAPINFOHEADER));
+    RGBQUAD *table = (RGBQUAD *)((BYTE *)header + sizeof(BITMAPINFOHEADER));
+    header->bmiHeader.biClrUsed = 2;
+    if (drawMode != NULL) {
         WriteColourEntry(&table[0], drawMode->textColor);
         WriteColourEntry(&table[1], drawMode->bkColor);
     }
-    if (drawMode->rop2 != 0) {
+}
+
+static void ApplyBackgroundMode(HDC surface, const DrawModeRecord *drawMode)
+{
+    if (drawMode != NULL && drawMode->rop2 != 0) {
         SetBkMode(surface, drawMode->useBkMode != 0 ? (int)drawMode->bkMode : OPAQUE);
     }
 }
@@ -195,9 +202,10 @@ static int32_t TransferSource(HDC surface, const Destination *destination, const
         SourceSpan span = MeasureSource(source, xSrc, ySrc, cxSrc, cySrc);
         int lines = GetDIBits(surface, conversion.bitmap, (UINT)span.firstScanLine, (UINT)span.lineCount,
                               conversion.bits, conversion.header, DIB_RGB_COLORS);
-        if (drawMode != NULL) {
-            ApplyDrawMode(surface, conversion.header, bitCount, drawMode);
+        if (bitCount == 1) {
+            ColourMonochromeTable(conversion.header, drawMode);
         }
+        ApplyBackgroundMode(surface, drawMode);
         if (lines != 0) {
             StretchDIBits(surface, destination->x, destination->y, destination->cx, destination->cy, xSrc, 0,
                           span.width, span.lineCount, conversion.bits, conversion.header, DIB_RGB_COLORS, rop);

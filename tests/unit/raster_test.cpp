@@ -178,6 +178,9 @@ TEST_F(RasterTest, MonochromeColourTableTakesTextThenBackgroundColourInBlueGreen
         ASSERT_EQ(stretch->info.size(), 48u);
         std::vector<uint8_t> table(stretch->info.begin() + 40, stretch->info.end());
         EXPECT_THAT(table, ElementsAreArray(c.table));
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, stretch->info.data(), sizeof header);
+        EXPECT_EQ(header.biClrUsed, 2u) << "the table is counted, so a recorder keeps it";
         EXPECT_THAT(GdiDoubleProblems(), IsEmpty());
     }
 }
