@@ -30,3 +30,8 @@ quillrec_warnings(quillrec_host_bench)
 
 add_test(NAME host_bench_smoke COMMAND quillrec_host_bench --smoke)
 set_tests_properties(host_bench_smoke PROPERTIES TIMEOUT 10)
+
+# The direct calls must stay the library's calls: checked against the test
+# double with the unit tests.
+target_sources(quillrec_unit_tests PRIVATE ${bench_dir}/bench_sequence_test.cpp ${bench_dir}/bench_requests.cpp)
+target_include_directories(quillrec_unit_tests PRIVATE ${bench_dir})
