@@ -11,4 +11,4 @@ quillrec_warnings(quillrec_gdi_bench)
 add_dependencies(quillrec_gdi_bench QUILLREC)
 
 add_test(NAME gdi_bench_smoke COMMAND ${QUILLREC_WINE_RUN} ${QUILLREC_WINE_ARCH} $<TARGET_FILE:quillrec_gdi_bench> --quick)
-set_tests_properties(gdi_bench_smoke PROPERTIES TIMEOUT 120)
+set_tests_properties(gdi_bench_smoke PROPERTIES TIMEOUT 60)
