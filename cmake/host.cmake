@@ -27,3 +27,7 @@ gtest_discover_tests(quillrec_unit_tests DISCOVERY_MODE PRE_TEST)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/host.cmake)
   include(${CMAKE_SOURCE_DIR}/tests/host.cmake)
 endif()
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/bench/host.cmake)
+  include(${CMAKE_SOURCE_DIR}/tools/bench/host.cmake)
+endif()

@@ -33,3 +33,7 @@ else()
 endif()
 
 include(${CMAKE_SOURCE_DIR}/tests/windows.cmake)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/bench/windows.cmake)
+  include(${CMAKE_SOURCE_DIR}/tools/bench/windows.cmake)
+endif()
