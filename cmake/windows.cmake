@@ -15,7 +15,7 @@ target_compile_options(QUILLREC PRIVATE
   # keeps the byte loops that stand in for memcpy/memset from becoming calls to them
   -fno-tree-loop-distribute-patterns)
 target_link_options(QUILLREC PRIVATE
-  -nostdlib -nostartfiles
+  -nostdlib -nostartfiles -s
   -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
   -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
 # libgcc supplies the stack probe for the 8 KiB point buffer and 64-bit
