@@ -1,0 +1,197 @@
+#include "output/emitters.h"
+
+#include "recording/recording.h"
+
+namespace {
+
+// Most driver primitives are small: up to this many points live on the stack
+// and a request makes no allocation at all.
+const uint32_t kInlinePoints = 1024;
+// Larger buffers are one global block whose size must fit in 32 bits.
+const uint32_t kMostBlockPoints = 0xFFFFFFFFu / sizeof(POINT);
+
+enum BoxKind { BOX_RECTANGLE, BOX_ELLIPSE };
+enum LineKind { LINE_POLYGON, LINE_POLYLINE };
+
+// The points handed to GDI: the caller's inline array, or a locked block.
+struct PointBuffer {
+    POINT *points;
+    HGLOBAL block;
+};
+
+// Sign extension is what the caller means: 0x8000 is -32768, not 32768.
+void WidenPoints(POINT *to, const Point16 *from, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        to[i].x = from[i].x;
+        to[i].y = from[i].y;
+    }
+}
+
+void ClipTo(HDC surface, const RECT *clip)
+{
+    if (clip != NULL) {
+        ApplyClipRect(surface, clip);
+    }
+}
+
+int32_t DrawResult(BOOL drawn)
+{
+    return drawn ? 0 : -1;
+}
+
+// 0 with buffer->points ready for `needed` points, or -1 with nothing held.
+int32_t AcquirePointBuffer(uint32_t needed, POINT *inlinePoints, PointBuffer *buffer)
+{
+    buffer->points = NULL;
+    buffer->block = NULL;
+    if (needed <= kInlinePoints) {
+        buffer->points = inlinePoints;
+        return 0;
+    }
+    if (needed > kMostBlockPoints) {
+        return -1;
+    }
+    buffer->block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (SIZE_T)needed * sizeof(POINT));
+    if (buffer->block == NULL) {
+        return -1;
+    }
+    buffer->points = (POINT *)GlobalLock(buffer->block);
+    if (buffer->points == NULL) {
+        GlobalFree(buffer->block);
+        buffer->block = NULL;
+        return -1;
+    }
+    return 0;
+}
+
+void ReleasePointBuffer(PointBuffer *buffer)
+{
+    if (buffer->block != NULL) {
+        GlobalUnlock(buffer->block);
+        GlobalFree(buffer->block);
+        buffer->block = NULL;
+    }
+    buffer->points = NULL;
+}
+
+int32_t EmitBox(HDC surface, const void *points, const RECT *clip, BoxKind kind)
+{
+    const Point16 *corners = (const Point16 *)points;
+    ClipTo(surface, clip);
+    // Corners go in the caller's order: GDI normalises them itself.
+    if (kind == BOX_RECTANGLE) {
+        return DrawResult(Rectangle(surface, corners[0].x, corners[0].y, corners[1].x, corners[1].y));
+    }
+    return DrawResult(Ellipse(surface, corners[0].x, corners[0].y, corners[1].x, corners[1].y));
+}
+
+int32_t EmitLine(HDC surface, uint16_t count, const void *points, const RECT *clip, LineKind kind)
+{
+    POINT inlinePoints[kInlinePoints];
+    PointBuffer buffer;
+    if (AcquirePointBuffer(count, inlinePoints, &buffer) != 0) {
+        return -1;
+    }
+    ClipTo(surface, clip);
+    WidenPoints(buffer.points, (const Point16 *)points, count);
+    BOOL drawn =
+        kind == LINE_POLYGON ? Polygon(surface, buffer.points, count) : Polyline(surface, buffer.points, count);
+    ReleasePointBuffer(&buffer);
+    return DrawResult(drawn);
+}
+
+// The vertex total of the first `polygons` entries, or -1 when an entry is
+// negative or the total's block would not fit in 32 bits: GDI would read past
+// the caller's points, and a wrapped total would size the buffer too small.
+int32_t TotalVertices(const int32_t *counts, uint16_t polygons, uint32_t *total)
+{
+    uint32_t sum = 0;
+    for (uint16_t i = 0; i < polygons; ++i) {
+        if (counts[i] < 0 || (uint32_t)counts[i] > kMostBlockPoints - sum) {
+            return -1;
+        }
+        sum += (uint32_t)counts[i];
+    }
+    *total = sum;
+    return 0;
+}
+
+} // namespace
+
+int32_t EmitRectangle(HDC surface, uint16_t style, uint16_t count, const void *points, const RECT *clip)
+{
+    (void)style, (void)count;
+    return EmitBox(surface, points, clip, BOX_RECTANGLE);
+}
+
+int32_t EmitEllipse(HDC surface, uint16_t style, uint16_t count, const void *points, const RECT *clip)
+{
+    (void)style, (void)count;
+    return EmitBox(surface, points, clip, BOX_ELLIPSE);
+}
+
+int32_t EmitPolygon(HDC surface, uint16_t style, uint16_t count, const void *points, const RECT *clip)
+{
+    // The fill mode is recorded before the clip, ahead of everything else.
+    SetPolyFillMode(surface, style == OUT_WINDPOLYGON ? WINDING : ALTERNATE);
+    return EmitLine(surface, count, points, clip, LINE_POLYGON);
+}
+
+int32_t EmitPolyline(HDC surface, uint16_t style, uint16_t count, const void *points, const RECT *clip)
+{
+    (void)style;
+    return EmitLine(surface, count, points, clip, LINE_POLYLINE);
+}
+
+int32_t EmitPolyPolygon(HDC surface, uint16_t style, uint16_t count, const void *points, const RECT *clip)
+{
+    const PolyPolygonRecord *record = (const PolyPolygonRecord *)points;
+    const int32_t *counts = record->counts;
+    const Point16 *vertices = record->points;
+    SetPolyFillMode(surface, style == OUT_WINDPOLYPOLYGON ? WINDING : ALTERNATE);
+
+    uint32_t total = 0;
+    if (TotalVertices(counts, count, &total) != 0) {
+        return -1;
+    }
+    // The buffer follows the vertices, not the number of polygons.
+    POINT inlinePoints[kInlinePoints];
+    PointBuffer buffer;
+    if (AcquirePointBuffer(total, inlinePoints, &buffer) != 0) {
+        return -1;
+    }
+    ClipTo(surface, clip);
+    WidenPoints(buffer.points, vertices, total);
+    BOOL drawn = PolyPolygon(surface, buffer.points, (const INT *)counts, count);
+    ReleasePointBuffer(&buffer);
+    return DrawResult(drawn);
+}
+
+int32_t EmitBezier(HDC surface, uint16_t style, uint16_t count, const void *points, const RECT *clip)
+{
+    (void)style, (void)count;
+    // One curve: the driver's Bezier primitive is always a single segment.
+    POINT curve[4];
+    ClipTo(surface, clip);
+    WidenPoints(curve, (const Point16 *)points, 4);
+    return DrawResult(PolyBezier(surface, curve, 4));
+}
+
+int32_t EmitScanlines(HDC surface, uint16_t style, uint16_t count, const void *points)
+{
+    (void)style;
+    if (count <= 1) {
+        return 0;
+    }
+    // The first point carries only the line's y; each later point packs a
+    // segment's start x in x and its end x in y. No clip here: inside a scan
+    // bracket the segments build a path, clipped when it is filled.
+    const Point16 *runs = (const Point16 *)points;
+    int y = runs[0].y;
+    for (uint16_t i = 1; i < count; ++i) {
+        MoveToEx(surface, runs[i].x, y, NULL);
+        LineTo(surface, runs[i].y, y);
+    }
+    return 0;
+}
