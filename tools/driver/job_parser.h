@@ -1,0 +1,187 @@
+// Job files for the driver simulator: a line-oriented text that a driver
+// engineer writes by hand, one request per line, parsed here into plain
+// records before anything is called. Portable C++ (no <windows.h>), so the
+// parser builds and is tested on the host as well as in the Windows tool.
+#ifndef QUILLREC_JOB_PARSER_H
+#define QUILLREC_JOB_PARSER_H
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace job {
+
+// A COLORREF: 0x00BBGGRR.
+typedef uint32_t ColorRef;
+
+struct Point {
+    int16_t x;
+    int16_t y;
+};
+
+struct Rect {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
+
+// The fields of a LOGPEN the driver fills.
+struct PenSetting {
+    std::string name;
+    uint32_t style = 0;
+    int32_t width = 1;
+    ColorRef color = 0;
+};
+
+// Pixels of a bitmap, top row first. A monochrome bitmap holds 0 or 1 per
+// pixel, as the bits of a one-bit device bitmap (0 draws in the text colour,
+// 1 in the background colour); a colour bitmap holds 0x00RRGGBB.
+struct BitmapSetting {
+    std::string name;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool mono = false;
+    int depth = 32;                        // colour device bitmaps: 24 or 32 bits per pixel
+    std::vector<uint32_t> pixels;          // width * height entries
+    uint32_t dibColors[2] = {0, 0xFFFFFF}; // colour table (0x00RRGGBB) when a mono bitmap goes out as a DIB
+};
+
+// The fields of a LOGBRUSH; for BS_PATTERN, bitmap names the pattern.
+struct BrushSetting {
+    std::string name;
+    uint32_t style = 0;
+    ColorRef color = 0;
+    uint32_t hatch = 0;
+    int bitmap = -1; // index into Job::bitmaps
+};
+
+struct DrawModeSetting {
+    std::string name;
+    uint32_t rop2 = 13;  // R2_COPYPEN
+    uint32_t bkMode = 1; // TRANSPARENT
+    ColorRef bkColor = 0xFFFFFF;
+    ColorRef textColor = 0;
+    uint32_t useBkMode = 0;
+};
+
+// The fields of a LOGFONTA.
+struct FontSetting {
+    std::string name;
+    int32_t height = -16;
+    int32_t width = 0;
+    int32_t escapement = 0;
+    int32_t orientation = 0;
+    int32_t weight = 400;
+    uint8_t italic = 0;
+    uint8_t underline = 0;
+    uint8_t strikeOut = 0;
+    uint8_t charSet = 0;
+    uint8_t outPrecision = 0;
+    uint8_t clipPrecision = 0;
+    uint8_t quality = 0;
+    uint8_t pitchAndFamily = 0;
+    std::string face = "DejaVu Sans";
+};
+
+enum class Kind { Page, Clip, Output, Raster, Dib, Text, Delete, Close };
+
+// Which objects handed out by a scan bracket a `delete` line releases.
+enum class Release { Pen, Brush, Pattern, Scan };
+
+// One request, with the settings in force resolved to indices into the job's
+// tables (-1: the record is not passed).
+struct Request {
+    Kind kind = Kind::Close;
+    int line = 0;
+
+    int pen = -1;
+    int brush = -1;
+    int drawMode = -1;
+    int font = -1;
+
+    // page
+    std::string device = "DISPLAY";
+    bool hasFrame = false;
+    Rect frame = {0, 0, 0, 0}; // 0.01 mm
+    bool hasSize = false;
+    int32_t sizeX = 0; // logical units, turned into a frame by the reference device's resolution
+    int32_t sizeY = 0;
+
+    // clip, output, text
+    bool hasClip = false;
+    Rect clip = {0, 0, 0, 0};
+
+    // output
+    uint16_t style = 0;
+    uint16_t scanFlag = 0;
+    uint16_t count = 0;
+    std::vector<Point> points;
+    std::vector<int32_t> polygonCounts; // poly-polygon styles only
+    uint32_t geometricPenStyle = 0;
+    bool autoRelease = true; // OUT_ENDSCAN: release the bracket's objects right after
+
+    // raster, dib
+    int32_t xDest = 0, yDest = 0, cxDest = 0, cyDest = 0;
+    int32_t xSrc = 0, ySrc = 0, cxSrc = 0, cySrc = 0;
+    int source = -1; // index into Job::bitmaps; -1 for a raster request without source
+    uint32_t rop = 0;
+
+    // text
+    int32_t x = 0, y = 0;
+    uint32_t options = 0;
+    bool hasRect = false;
+    Rect rect = {0, 0, 0, 0};
+    std::string bytes;            // the string's bytes after escapes
+    std::vector<uint16_t> glyphs; // ETO_GLYPH_INDEX requests
+    bool hasAdvances = false;
+    std::vector<int32_t> advances;
+
+    // delete
+    Release release = Release::Scan;
+
+    // the result the export must give (0 unless `expect=` says otherwise)
+    bool hasExpect = false;
+    int32_t expect = 0;
+};
+
+struct Job {
+    std::string path;
+    std::vector<PenSetting> pens;
+    std::vector<BrushSetting> brushes;
+    std::vector<DrawModeSetting> drawModes;
+    std::vector<FontSetting> fonts;
+    std::vector<BitmapSetting> bitmaps;
+    std::vector<Request> requests;
+    int pages = 0;
+};
+
+// Reads a file named in a job (a bitmap or a point list); false when it
+// cannot be read.
+typedef std::function<bool(const std::string &path, std::string *contents)> FileReader;
+
+// Reads a whole file from disk.
+bool ReadWholeFile(const std::string &path, std::string *contents);
+
+// Parses job text. path names the job in messages ("path:line: ..."), and
+// files named in the job are looked up next to it. On failure returns false
+// with one message naming the line and what was expected.
+bool ParseJob(const std::string &text, const std::string &path, Job *job, std::string *error,
+              const FileReader &reader = ReadWholeFile);
+
+// Reads and parses a job file.
+bool ParseJobFile(const std::string &path, Job *job, std::string *error);
+
+// The names the parser knows, for messages and listings.
+const char *KindName(Kind kind);
+
+// Image files a bitmap may come from: Windows BMP (1, 4, 8, 24, 32 bits,
+// uncompressed) and the netpbm text formats P1 (PBM) and P3 (PPM). Fills a
+// bitmap's size and pixels; a PBM and a one-bit BMP become monochrome.
+bool DecodeImage(const std::string &contents, BitmapSetting *bitmap, std::string *error);
+
+} // namespace job
+
+#endif

@@ -1,0 +1,674 @@
+#include "job_runner.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "emf_reader.h"
+
+namespace {
+
+std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char *format, ...)
+{
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return text;
+}
+
+// A bitmap in the two forms a driver hands over: a device bitmap (BITMAP
+// with word-aligned rows, top row first) and a DIB (BITMAPINFO with
+// dword-aligned rows, bottom row first).
+struct DriverBitmap {
+    BITMAP bitmap = {};
+    std::vector<BYTE> deviceBits;
+    std::vector<BYTE> dibInfo; // BITMAPINFOHEADER and colour table
+    std::vector<BYTE> dibBits;
+};
+
+void MakeDriverBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
+{
+    const int32_t width = setting.width;
+    const int32_t height = setting.height;
+    const int depth = setting.mono ? 1 : setting.depth;
+    const int32_t deviceStride = ((width * depth + 15) / 16) * 2;
+    out->deviceBits.assign((size_t)deviceStride * height, 0);
+    const int32_t dibDepth = setting.mono ? 1 : 24;
+    const int32_t dibStride = ((width * dibDepth + 31) / 32) * 4;
+    out->dibBits.assign((size_t)dibStride * height, 0);
+    for (int32_t y = 0; y < height; ++y) {
+        BYTE *device = out->deviceBits.data() + (size_t)deviceStride * y;
+        BYTE *dib = out->dibBits.data() + (size_t)dibStride * (height - 1 - y);
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t pixel = setting.pixels[(size_t)y * width + x];
+            if (setting.mono) {
+                if (pixel) {
+                    device[x / 8] |= (BYTE)(0x80 >> (x % 8));
+                    dib[x / 8] |= (BYTE)(0x80 >> (x % 8));
+                }
+                continue;
+            }
+            BYTE *target = device + (size_t)x * (depth / 8);
+            target[0] = (BYTE)pixel;
+            target[1] = (BYTE)(pixel >> 8);
+            target[2] = (BYTE)(pixel >> 16);
+            dib[x * 3] = (BYTE)pixel;
+            dib[x * 3 + 1] = (BYTE)(pixel >> 8);
+            dib[x * 3 + 2] = (BYTE)(pixel >> 16);
+        }
+    }
+    out->bitmap.bmType = 0;
+    out->bitmap.bmWidth = width;
+    out->bitmap.bmHeight = height;
+    out->bitmap.bmWidthBytes = deviceStride;
+    out->bitmap.bmPlanes = 1;
+    out->bitmap.bmBitsPixel = (WORD)depth;
+    out->bitmap.bmBits = out->deviceBits.data();
+
+    const size_t colors = setting.mono ? 2 : 0;
+    out->dibInfo.assign(sizeof(BITMAPINFOHEADER) + colors * sizeof(RGBQUAD), 0);
+    BITMAPINFOHEADER *header = reinterpret_cast<BITMAPINFOHEADER *>(out->dibInfo.data());
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = width;
+    header->biHeight = height;
+    header->biPlanes = 1;
+    header->biBitCount = (WORD)dibDepth;
+    header->biCompression = BI_RGB;
+    // a colour table counted explicitly is one every recorder keeps
+    header->biClrUsed = (DWORD)colors;
+    RGBQUAD *table = reinterpret_cast<RGBQUAD *>(header + 1);
+    for (size_t i = 0; i < colors; ++i) {
+        table[i].rgbRed = (BYTE)(setting.dibColors[i] >> 16);
+        table[i].rgbGreen = (BYTE)(setting.dibColors[i] >> 8);
+        table[i].rgbBlue = (BYTE)setting.dibColors[i];
+    }
+}
+
+const char *StyleName(uint16_t style)
+{
+    switch (style) {
+    case OUT_BEZIER:
+        return "OUT_BEZIER";
+    case OUT_SCANLINES:
+        return "OUT_SCANLINES";
+    case OUT_RECTANGLE:
+        return "OUT_RECTANGLE";
+    case OUT_ELLIPSE:
+        return "OUT_ELLIPSE";
+    case OUT_POLYLINE:
+        return "OUT_POLYLINE";
+    case OUT_WINDPOLYGON:
+        return "OUT_WINDPOLYGON";
+    case OUT_ALTPOLYGON:
+        return "OUT_ALTPOLYGON";
+    case OUT_CIRCLE:
+        return "OUT_CIRCLE";
+    case OUT_BEGINSCAN:
+        return "OUT_BEGINSCAN";
+    case OUT_ENDSCAN:
+        return "OUT_ENDSCAN";
+    case OUT_WINDPOLYPOLYGON:
+        return "OUT_WINDPOLYPOLYGON";
+    case OUT_ALTPOLYPOLYGON:
+        return "OUT_ALTPOLYPOLYGON";
+    default:
+        return "style";
+    }
+}
+
+// The objects a scan bracket handed out: the driver's own handle variables.
+struct BracketHandles {
+    Handle32 pen = 0;
+    Handle32 oldPen = 0;
+    Handle32 brush = 0;
+    Handle32 oldBrush = 0;
+    Handle32 patternBitmap = 0;
+};
+
+class Runner {
+  public:
+    Runner(const QuillrecExports &dll, const job::Job &job, const RunOptions &options,
+           std::vector<std::string> *written)
+        : dll_(dll), job_(job), options_(options), written_(written)
+    {
+    }
+
+    bool Run();
+    const std::string &Error() const { return error_; }
+    void CleanUp();
+
+  private:
+    bool Fail(const job::Request &request, const std::string &message);
+    bool Check(const job::Request &request, const char *exportName, int32_t result);
+    void Log(const std::string &line) { calls_ += line + "\n"; }
+
+    bool Page(const job::Request &request);
+    bool Clip(const job::Request &request);
+    bool Output(const job::Request &request);
+    bool Raster(const job::Request &request);
+    bool Dib(const job::Request &request);
+    bool Text(const job::Request &request);
+    bool Delete(const job::Request &request);
+    bool Close(const job::Request &request);
+    bool FinishPage(const job::Request &request);
+    void ReleaseBracket(const char *why);
+
+    LOGPEN *PenRecord(int index) { return index >= 0 ? &pens_[index] : nullptr; }
+    LOGBRUSH *BrushRecord(int index);
+    const DrawModeRecord *DrawMode(int index) { return index >= 0 ? &drawModes_[index] : nullptr; }
+
+    const QuillrecExports &dll_;
+    const job::Job &job_;
+    const RunOptions &options_;
+    std::vector<std::string> *written_;
+    std::string error_;
+
+    // The driver's records, kept for the whole job like a driver's realized
+    // objects, and handed in again on every request that uses them.
+    std::vector<LOGPEN> pens_;
+    std::vector<LOGBRUSH> brushes_;
+    std::vector<DrawModeRecord> drawModes_;
+    std::vector<LOGFONTA> fonts_;
+    std::vector<DriverBitmap> bitmaps_;
+
+    // the page being recorded
+    Handle32 surface_ = 0;
+    bool open_ = false;
+    int page_ = 0;
+    std::string spoolPath_;
+    RECT frame_ = {};
+    BracketHandles bracket_;
+    std::string calls_;
+    std::vector<std::string> started_; // temporary spool files this run made
+};
+
+bool Runner::Fail(const job::Request &request, const std::string &message)
+{
+    if (error_.empty()) {
+        error_ = job_.path + ":" + std::to_string(request.line) + ": " + message;
+    }
+    return false;
+}
+
+bool Runner::Check(const job::Request &request, const char *exportName, int32_t result)
+{
+    const int32_t expected = request.hasExpect ? request.expect : 0;
+    if (result != expected) {
+        return Fail(request, Format("%s returned %ld, expected %ld", exportName, (long)result, (long)expected));
+    }
+    return true;
+}
+
+LOGBRUSH *Runner::BrushRecord(int index)
+{
+    if (index < 0) {
+        return nullptr;
+    }
+    const job::BrushSetting &setting = job_.brushes[index];
+    if (setting.style == BS_PATTERN) {
+        // The library rewrote lbHatch to its bitmap handle last time; the
+        // driver puts its BITMAP pointer back before every reuse.
+        brushes_[index].lbHatch = (ULONG_PTR)&bitmaps_[setting.bitmap].bitmap;
+    }
+    return &brushes_[index];
+}
+
+bool Runner::Run()
+{
+    for (const job::PenSetting &pen : job_.pens) {
+        LOGPEN record = {};
+        record.lopnStyle = pen.style;
+        record.lopnWidth.x = pen.width;
+        record.lopnColor = pen.color;
+        pens_.push_back(record);
+    }
+    for (const job::BitmapSetting &bitmap : job_.bitmaps) {
+        bitmaps_.emplace_back();
+        MakeDriverBitmap(bitmap, &bitmaps_.back());
+    }
+    for (const job::BrushSetting &brush : job_.brushes) {
+        LOGBRUSH record = {};
+        record.lbStyle = brush.style;
+        record.lbColor = brush.color;
+        record.lbHatch = brush.hatch;
+        brushes_.push_back(record);
+    }
+    for (const job::DrawModeSetting &mode : job_.drawModes) {
+        DrawModeRecord record = {mode.rop2, mode.bkMode, mode.bkColor, mode.textColor, mode.useBkMode};
+        drawModes_.push_back(record);
+    }
+    for (const job::FontSetting &font : job_.fonts) {
+        LOGFONTA record = {};
+        record.lfHeight = font.height;
+        record.lfWidth = font.width;
+        record.lfEscapement = font.escapement;
+        record.lfOrientation = font.orientation;
+        record.lfWeight = font.weight;
+        record.lfItalic = font.italic;
+        record.lfUnderline = font.underline;
+        record.lfStrikeOut = font.strikeOut;
+        record.lfCharSet = font.charSet;
+        record.lfOutPrecision = font.outPrecision;
+        record.lfClipPrecision = font.clipPrecision;
+        record.lfQuality = font.quality;
+        record.lfPitchAndFamily = font.pitchAndFamily;
+        snprintf(record.lfFaceName, sizeof record.lfFaceName, "%s", font.face.c_str());
+        fonts_.push_back(record);
+    }
+
+    for (const job::Request &request : job_.requests) {
+        if (!open_ && request.kind != job::Kind::Page) {
+            // a page whose surface was expected not to open: the driver
+            // abandons it, and so does the simulator
+            if (request.kind == job::Kind::Close && !spoolPath_.empty()) {
+                DeleteFileA(spoolPath_.c_str());
+                spoolPath_.clear();
+            }
+            continue;
+        }
+        bool ok = false;
+        switch (request.kind) {
+        case job::Kind::Page:
+            ok = Page(request);
+            break;
+        case job::Kind::Clip:
+            ok = Clip(request);
+            break;
+        case job::Kind::Output:
+            ok = Output(request);
+            break;
+        case job::Kind::Raster:
+            ok = Raster(request);
+            break;
+        case job::Kind::Dib:
+            ok = Dib(request);
+            break;
+        case job::Kind::Text:
+            ok = Text(request);
+            break;
+        case job::Kind::Delete:
+            ok = Delete(request);
+            break;
+        case job::Kind::Close:
+            ok = Close(request);
+            break;
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Runner::Page(const job::Request &request)
+{
+    ++page_;
+    calls_.clear();
+    bracket_ = BracketHandles();
+    char name[MAX_PATH + 1] = {};
+    int32_t result = dll_.GetEmfFilePath32(name);
+    Log(Format("line %d: GetEmfFilePath32 -> %ld \"%s\"", request.line, (long)result, name));
+    if (!Check(request, "GetEmfFilePath32", result)) {
+        return false;
+    }
+    if (name[0] == '\0') {
+        return Fail(request, "GetEmfFilePath32 named no spool file");
+    }
+    spoolPath_ = name;
+    started_.push_back(spoolPath_);
+    if (options_.verbose) {
+        printf("started %s\n", name);
+    }
+
+    if (request.hasFrame) {
+        frame_ = {request.frame.left, request.frame.top, request.frame.right, request.frame.bottom};
+    } else {
+        // Logical units are the reference device's pixels; the frame says
+        // how large they are, in the reference device's own measure.
+        int widthMm = 0, heightMm = 0, widthPixels = 0, heightPixels = 0;
+        HDC reference = CreateDCA("WINSPL16", request.device.c_str(), nullptr, nullptr);
+        if (reference != nullptr) {
+            widthMm = GetDeviceCaps(reference, HORZSIZE);
+            heightMm = GetDeviceCaps(reference, VERTSIZE);
+            widthPixels = GetDeviceCaps(reference, HORZRES);
+            heightPixels = GetDeviceCaps(reference, VERTRES);
+            DeleteDC(reference);
+        }
+        if (!request.hasSize) {
+            frame_ = {0, 0, 21000, 29700}; // A4 portrait
+        } else if (widthMm > 0 && heightMm > 0 && widthPixels > 0 && heightPixels > 0) {
+            frame_ = {0, 0, (LONG)((int64_t)request.sizeX * widthMm * 100 / widthPixels),
+                      (LONG)((int64_t)request.sizeY * heightMm * 100 / heightPixels)};
+        } else {
+            return Fail(request, "cannot measure the reference device '" + request.device +
+                                     "' to turn size= into a frame; give frame= instead");
+        }
+    }
+
+    Handle32 surface = 0;
+    result = dll_.GetEmfFileDC32(nullptr, request.device.c_str(), name, &frame_, nullptr, nullptr, &surface);
+    Log(Format("line %d: GetEmfFileDC32(\"%s\", frame (%ld,%ld)-(%ld,%ld)) -> %ld surface 0x%08lx", request.line,
+               request.device.c_str(), (long)frame_.left, (long)frame_.top, (long)frame_.right, (long)frame_.bottom,
+               (long)result, (unsigned long)surface));
+    if (!Check(request, "GetEmfFileDC32", result)) {
+        return false;
+    }
+    if (result != 0) {
+        return true; // an expected failure: nothing to draw on; later requests would be outside the contract
+    }
+    surface_ = surface;
+    open_ = true;
+    return true;
+}
+
+bool Runner::Clip(const job::Request &request)
+{
+    RECT clip = {request.clip.left, request.clip.top, request.clip.right, request.clip.bottom};
+    int32_t result = dll_.SetClipRect32(&surface_, request.hasClip ? &clip : nullptr);
+    Log(Format("line %d: SetClipRect32(%s) -> %ld", request.line,
+               request.hasClip
+                   ? Format("(%ld,%ld)-(%ld,%ld)", (long)clip.left, (long)clip.top, (long)clip.right, (long)clip.bottom)
+                         .c_str()
+                   : "null",
+               (long)result));
+    return Check(request, "SetClipRect32", result);
+}
+
+bool Runner::Output(const job::Request &request)
+{
+    uint16_t style = request.style;
+    uint16_t scanFlag = request.scanFlag;
+    uint16_t count = request.count;
+    uint32_t geometricPenStyle = request.geometricPenStyle;
+    // Points widened from the parser's record into the boundary's own; a
+    // few spare zero points keep an empty list a valid array.
+    std::vector<Point16> points(request.points.size() + 4);
+    for (size_t i = 0; i < request.points.size(); ++i) {
+        points[i].x = request.points[i].x;
+        points[i].y = request.points[i].y;
+    }
+    std::vector<int32_t> counts(request.polygonCounts);
+    counts.push_back(0);
+    PolyPolygonRecord polyPolygon = {counts.data(), points.data()};
+    const bool isPolyPolygon = style == OUT_WINDPOLYPOLYGON || style == OUT_ALTPOLYPOLYGON;
+    const void *pointArgument = isPolyPolygon ? (const void *)&polyPolygon : (const void *)points.data();
+    RECT clip = {request.clip.left, request.clip.top, request.clip.right, request.clip.bottom};
+
+    // Only OUT_BEGINSCAN writes the out-arguments; any other style hands in
+    // scratch variables, which must come back untouched.
+    const Handle32 untouched = 0xA5A5A5A5u;
+    BracketHandles scratch;
+    scratch.pen = scratch.oldPen = scratch.brush = scratch.oldBrush = scratch.patternBitmap = untouched;
+    BracketHandles *out = style == OUT_BEGINSCAN ? &bracket_ : &scratch;
+
+    LOGBRUSH *brush = BrushRecord(request.brush);
+    int32_t result = dll_.Output32(&surface_, &style, &scanFlag, &count, pointArgument, PenRecord(request.pen),
+                                   &geometricPenStyle, brush, DrawMode(request.drawMode), &out->pen, &out->oldPen,
+                                   &out->brush, &out->oldBrush, &out->patternBitmap, request.hasClip ? &clip : nullptr);
+    Log(Format("line %d: Output32(%s 0x%04x, scanFlag %u, count %u, pen %s, brush %s, mode %s, clip %s) -> %ld",
+               request.line, StyleName(request.style), request.style, request.scanFlag, request.count,
+               request.pen >= 0 ? job_.pens[request.pen].name.c_str() : "null",
+               request.brush >= 0 ? job_.brushes[request.brush].name.c_str() : "null",
+               request.drawMode >= 0 ? job_.drawModes[request.drawMode].name.c_str() : "null",
+               request.hasClip ? "given" : "null", (long)result));
+    if (style == OUT_BEGINSCAN) {
+        Log(Format("        handed out: pen 0x%08lx oldPen 0x%08lx brush 0x%08lx oldBrush 0x%08lx pattern 0x%08lx",
+                   (unsigned long)bracket_.pen, (unsigned long)bracket_.oldPen, (unsigned long)bracket_.brush,
+                   (unsigned long)bracket_.oldBrush, (unsigned long)bracket_.patternBitmap));
+    } else if (scratch.pen != untouched || scratch.oldPen != untouched || scratch.brush != untouched ||
+               scratch.oldBrush != untouched || scratch.patternBitmap != untouched) {
+        return Fail(request, Format("Output32 with %s wrote its out-arguments, which only OUT_BEGINSCAN may do",
+                                    StyleName(request.style)));
+    }
+    if (!Check(request, "Output32", result)) {
+        return false;
+    }
+    if (style == OUT_ENDSCAN && request.autoRelease) {
+        ReleaseBracket("after endscan");
+    }
+    return true;
+}
+
+// Releases what a scan bracket handed out, one object with its predecessor
+// per call, pen first: the order that leaves the surface as it was.
+void Runner::ReleaseBracket(const char *why)
+{
+    Handle32 none = 0;
+    if (bracket_.pen != 0 || bracket_.oldPen != 0) {
+        dll_.DeleteObject32(&surface_, &bracket_.pen, &bracket_.oldPen);
+    }
+    if (bracket_.brush != 0 || bracket_.oldBrush != 0) {
+        dll_.DeleteObject32(&surface_, &bracket_.brush, &bracket_.oldBrush);
+    }
+    if (bracket_.patternBitmap != 0) {
+        dll_.DeleteObject32(&surface_, &bracket_.patternBitmap, &none);
+    }
+    Log(Format("        DeleteObject32 x3 (%s): pen, brush, pattern released", why));
+}
+
+bool Runner::Raster(const job::Request &request)
+{
+    int32_t xDest = request.xDest, yDest = request.yDest, cxDest = request.cxDest, cyDest = request.cyDest;
+    int32_t xSrc = request.xSrc, ySrc = request.ySrc, cxSrc = request.cxSrc, cySrc = request.cySrc;
+    uint32_t rop = request.rop;
+    const BITMAP *source = request.source >= 0 ? &bitmaps_[request.source].bitmap : nullptr;
+    int32_t result = dll_.Raster32(&surface_, &xDest, &yDest, &cxDest, &cyDest, source, &xSrc, &ySrc, &cxSrc, &cySrc,
+                                   &rop, BrushRecord(request.brush), DrawMode(request.drawMode));
+    Log(Format("line %d: Raster32(dest %ld,%ld %ldx%ld, source %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld",
+               request.line, (long)xDest, (long)yDest, (long)cxDest, (long)cyDest,
+               request.source >= 0 ? job_.bitmaps[request.source].name.c_str() : "null", (long)xSrc, (long)ySrc,
+               (long)cxSrc, (long)cySrc, (unsigned long)rop, (long)result));
+    return Check(request, "Raster32", result);
+}
+
+bool Runner::Dib(const job::Request &request)
+{
+    int32_t xDest = request.xDest, yDest = request.yDest, cxDest = request.cxDest, cyDest = request.cyDest;
+    int32_t xSrc = request.xSrc, ySrc = request.ySrc, cxSrc = request.cxSrc, cySrc = request.cySrc;
+    uint32_t rop = request.rop;
+    const DriverBitmap &dib = bitmaps_[request.source];
+    int32_t result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
+                                dib.dibBits.data(), reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
+                                BrushRecord(request.brush), DrawMode(request.drawMode));
+    Log(Format("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld", request.line,
+               (long)xDest, (long)yDest, (long)cxDest, (long)cyDest, job_.bitmaps[request.source].name.c_str(),
+               (long)xSrc, (long)ySrc, (long)cxSrc, (long)cySrc, (unsigned long)rop, (long)result));
+    return Check(request, "Dib32", result);
+}
+
+bool Runner::Text(const job::Request &request)
+{
+    int32_t x = request.x, y = request.y;
+    uint32_t options = request.options;
+    RECT rectangle = {request.rect.left, request.rect.top, request.rect.right, request.rect.bottom};
+    const bool glyphs = !request.glyphs.empty() || (request.options & ETO_GLYPH_INDEX) != 0;
+    uint32_t count = (uint32_t)(glyphs ? request.glyphs.size() : request.bytes.size());
+    // one spare zero so that an empty string is still a valid pointer
+    std::vector<char> bytes(request.bytes.begin(), request.bytes.end());
+    bytes.push_back('\0');
+    std::vector<uint16_t> indices(request.glyphs);
+    indices.push_back(0);
+    const char *string = glyphs ? reinterpret_cast<const char *>(indices.data()) : bytes.data();
+    std::vector<int32_t> advances(request.advances);
+    advances.push_back(0);
+    int32_t result =
+        dll_.TextOut32(&surface_, &fonts_[request.font], &x, &y, &options, request.hasRect ? &rectangle : nullptr,
+                       string, &count, request.hasAdvances ? advances.data() : nullptr, DrawMode(request.drawMode));
+    Log(Format("line %d: TextOut32(font %s, at %ld,%ld, options 0x%lx, %lu %s%s) -> %ld", request.line,
+               job_.fonts[request.font].name.c_str(), (long)x, (long)y, (unsigned long)options, (unsigned long)count,
+               glyphs ? "glyphs" : "bytes", request.hasAdvances ? ", advances" : "", (long)result));
+    return Check(request, "TextOut32", result);
+}
+
+bool Runner::Delete(const job::Request &request)
+{
+    Handle32 none = 0;
+    int32_t result = 0;
+    switch (request.release) {
+    case job::Release::Pen:
+        result = dll_.DeleteObject32(&surface_, &bracket_.pen, &bracket_.oldPen);
+        break;
+    case job::Release::Brush:
+        result = dll_.DeleteObject32(&surface_, &bracket_.brush, &bracket_.oldBrush);
+        break;
+    case job::Release::Pattern:
+        result = dll_.DeleteObject32(&surface_, &bracket_.patternBitmap, &none);
+        break;
+    case job::Release::Scan:
+        ReleaseBracket("delete scan");
+        return true;
+    }
+    Log(Format("line %d: DeleteObject32 -> %ld", request.line, (long)result));
+    if (!Check(request, "DeleteObject32", result)) {
+        return false;
+    }
+    return true;
+}
+
+bool Runner::Close(const job::Request &request)
+{
+    if (!open_) {
+        return true;
+    }
+    if (bracket_.pen || bracket_.oldPen || bracket_.brush || bracket_.oldBrush || bracket_.patternBitmap) {
+        ReleaseBracket("end of page");
+    }
+    int32_t result = dll_.CloseEmfFile32(&surface_);
+    open_ = false;
+    Log(Format("line %d: CloseEmfFile32 -> %ld", request.line, (long)result));
+    if (!Check(request, "CloseEmfFile32", result)) {
+        return false;
+    }
+    return FinishPage(request);
+}
+
+bool CreateFolders(const std::string &path)
+{
+    std::string partial;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/' || path[i] == '\\') {
+            if (!partial.empty() && partial.back() != ':') {
+                CreateDirectoryA(partial.c_str(), nullptr);
+            }
+        }
+        if (i < path.size()) {
+            partial += path[i];
+        }
+    }
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string DescribeHeader(const std::vector<EmfRecord> &records)
+{
+    if (records.empty()) {
+        return "";
+    }
+    const ENHMETAHEADER *header = records[0].As<ENHMETAHEADER>();
+    if (header == nullptr || header->iType != EMR_HEADER) {
+        return "not an enhanced metafile header\n";
+    }
+    return Format("bounds (%ld,%ld)-(%ld,%ld) device units, frame (%ld,%ld)-(%ld,%ld) 0.01 mm, reference %ldx%ld "
+                  "pixels = %ldx%ld mm, %lu records, %lu bytes, %u handles\n",
+                  (long)header->rclBounds.left, (long)header->rclBounds.top, (long)header->rclBounds.right,
+                  (long)header->rclBounds.bottom, (long)header->rclFrame.left, (long)header->rclFrame.top,
+                  (long)header->rclFrame.right, (long)header->rclFrame.bottom, (long)header->szlDevice.cx,
+                  (long)header->szlDevice.cy, (long)header->szlMillimeters.cx, (long)header->szlMillimeters.cy,
+                  (unsigned long)header->nRecords, (unsigned long)header->nBytes, (unsigned)header->nHandles);
+}
+
+bool WriteText(const std::string &path, const std::string &text)
+{
+    FILE *file = fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
+    return fclose(file) == 0 && written;
+}
+
+// The finished spool file goes to the output folder, is read back the way
+// a spooler reads it, listed, and played into a picture.
+bool Runner::FinishPage(const job::Request &request)
+{
+    if (!CreateFolders(options_.outFolder)) {
+        return Fail(request, "cannot create the output folder '" + options_.outFolder + "'");
+    }
+    const std::string base = options_.outFolder + "/" + options_.jobName + "-page" + std::to_string(page_);
+    const std::string emf = base + ".emf";
+    written_->push_back(emf);
+    if (!CopyFileA(spoolPath_.c_str(), emf.c_str(), FALSE)) {
+        return Fail(request, Format("cannot copy the spool file %s to %s (error %lu)", spoolPath_.c_str(), emf.c_str(),
+                                    (unsigned long)GetLastError()));
+    }
+    if (DeleteFileA(spoolPath_.c_str())) {
+        started_.pop_back();
+    }
+
+    std::vector<EmfRecord> records = ReadEmfRecords(emf.c_str());
+    if (records.size() < 2 || records.front().type != EMR_HEADER || records.back().type != EMR_EOF) {
+        return Fail(request, "GDI cannot read back the spool file " + emf + " as an enhanced metafile");
+    }
+    const std::string listing = base + ".txt";
+    written_->push_back(listing);
+    std::string text = "# " + job_.path + " page " + std::to_string(page_) + "\n# driver calls\n" + calls_ +
+                       "# spool file\n" + DescribeHeader(records) + DescribeEmfRecords(records);
+    if (!WriteText(listing, text)) {
+        return Fail(request, "cannot write the listing " + listing);
+    }
+
+    const LONG frameWidth = frame_.right - frame_.left;
+    const LONG frameHeight = frame_.bottom - frame_.top;
+    const int width = options_.pictureWidth;
+    const int height = frameWidth > 0 ? (int)((int64_t)width * frameHeight / frameWidth) : width;
+    if (height < 1 || height > 16 * width) {
+        return Fail(request, "the page's frame gives no sensible picture size");
+    }
+    std::vector<uint32_t> pixels;
+    bool played = RenderEmf(emf.c_str(), width, height, &pixels);
+    if (pixels.size() != (size_t)width * height) {
+        return Fail(request, "GDI cannot play the spool file " + emf);
+    }
+    if (!played) {
+        fprintf(stderr, "%s:%d: warning: GDI reported a record it could not play in %s\n", job_.path.c_str(),
+                request.line, emf.c_str());
+    }
+    const std::string picture = base + ".bmp";
+    written_->push_back(picture);
+    if (!WriteBmp(picture.c_str(), width, height, pixels)) {
+        return Fail(request, "cannot write the picture " + picture);
+    }
+    return true;
+}
+
+void Runner::CleanUp()
+{
+    if (open_) {
+        dll_.CloseEmfFile32(&surface_);
+        open_ = false;
+    }
+    for (const std::string &path : started_) {
+        DeleteFileA(path.c_str());
+    }
+    for (const std::string &path : *written_) {
+        DeleteFileA(path.c_str());
+    }
+    written_->clear();
+}
+
+} // namespace
+
+bool RunJob(const QuillrecExports &dll, const job::Job &job, const RunOptions &options,
+            std::vector<std::string> *written, std::string *error)
+{
+    Runner runner(dll, job, options, written);
+    if (!runner.Run()) {
+        *error = runner.Error();
+        runner.CleanUp();
+        return false;
+    }
+    return true;
+}
