@@ -1,0 +1,481 @@
+// Output32 against the GDI test double, called through the export with
+// pointers to variables as the thunk calls it: the calls each style makes on
+// the surface, the raster-operation rule, the scan bracket across requests,
+// what carries from one request to the next, and the ledger after each.
+#include "gdi_double.h"
+#include "platform.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+const Handle32 kUntouched = 0xA5A5A5A5u;
+
+typedef std::vector<std::string> Names;
+
+Names Join(std::initializer_list<Names> parts)
+{
+    Names joined;
+    for (const Names &part : parts) {
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    return joined;
+}
+
+Handle32 Stock(int index)
+{
+    return (Handle32)(uintptr_t)GetStockObject(index);
+}
+
+// One request's variables, as the caller's driver holds them.
+struct Request {
+    uint16_t style = OUT_RECTANGLE;
+    uint16_t scanFlag = 0;
+    uint16_t count = 0;
+    const void *points = nullptr;
+    LOGPEN pen = {PS_SOLID, {3, 0}, 0x0000FF};
+    bool hasPen = true;
+    uint32_t geometricPenStyle = 0;
+    LOGBRUSH brush = {BS_SOLID, 0x00FF00, 0};
+    bool hasBrush = true;
+    DrawModeRecord drawMode = {R2_XORPEN, OPAQUE, 0x112233, 0x445566, 0};
+    bool hasDrawMode = true;
+    RECT clip = {1, 2, 30, 40};
+    bool hasClip = true;
+    Handle32 out[5] = {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched};
+
+    int32_t Send(Handle32 surface)
+    {
+        return Output32(&surface, &style, &scanFlag, &count, points, hasPen ? &pen : nullptr, &geometricPenStyle,
+                        hasBrush ? &brush : nullptr, hasDrawMode ? &drawMode : nullptr, &out[0], &out[1], &out[2],
+                        &out[3], &out[4], hasClip ? &clip : nullptr);
+    }
+};
+
+class OutputTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        GdiDoubleReset();
+        HDC reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
+        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
+        variable = (Handle32)(uintptr_t)surface;
+        GdiDoubleClearLog();
+    }
+
+    // The caller's releases of a handed-out set, in the documented order.
+    void ReleaseHandedOut(Handle32 *out)
+    {
+        Handle32 none = 0;
+        DeleteObject32(&variable, &out[0], &out[1]);
+        DeleteObject32(&variable, &out[2], &out[3]);
+        DeleteObject32(&variable, &out[4], &none);
+    }
+
+    HDC surface = nullptr;
+    Handle32 variable = 0;
+};
+
+// What realization puts on the surface for the default request's records.
+const Names kPenSelected = {"SelectObject"};
+const Names kSolidBrush = {"SetBkMode", "SetBkColor", "SetTextColor", "SelectObject"};
+const Names kReleaseBoth = {"SelectObject", "SelectObject"};
+const Names kClip = {"SelectClipRgn", "IntersectClipRect"};
+
+TEST_F(OutputTest, EachStyleRealizesDrawsAndReleasesInOrder)
+{
+    Point16 points[4] = {{0, 10}, {20, 30}, {40, 50}, {60, 70}};
+    int32_t counts[2] = {2, 2};
+    PolyPolygonRecord record = {counts, points};
+    const Names rop = {"SetROP2"};
+    const Names geometric = Join({kPenSelected, kSolidBrush});
+    const Names logical = Join({kPenSelected, kSolidBrush});
+    struct Row {
+        const char *label;
+        uint16_t style;
+        const void *points;
+        Names calls;
+    } rows[] = {
+        {"Bezier", OUT_BEZIER, points, Join({geometric, rop, kClip, {"PolyBezier"}, kReleaseBoth})},
+        {"scanlines", OUT_SCANLINES, points, {"MoveToEx", "LineTo", "MoveToEx", "LineTo", "MoveToEx", "LineTo"}},
+        {"rectangle", OUT_RECTANGLE, points, Join({logical, rop, kClip, {"Rectangle"}, kReleaseBoth})},
+        {"ellipse", OUT_ELLIPSE, points, Join({logical, rop, kClip, {"Ellipse"}, kReleaseBoth})},
+        {"circle", OUT_CIRCLE, points, Join({logical, rop, kClip, {"Ellipse"}, kReleaseBoth})},
+        {"polyline", OUT_POLYLINE, points, Join({geometric, rop, kClip, {"Polyline"}, kReleaseBoth})},
+        {"winding polygon", OUT_WINDPOLYGON, points,
+         Join({geometric, rop, {"SetPolyFillMode"}, kClip, {"Polygon"}, kReleaseBoth})},
+        {"alternate polygon", OUT_ALTPOLYGON, points,
+         Join({geometric, rop, {"SetPolyFillMode"}, kClip, {"Polygon"}, kReleaseBoth})},
+        {"winding poly-polygon", OUT_WINDPOLYPOLYGON, &record,
+         Join({geometric, rop, {"SetPolyFillMode"}, kClip, {"PolyPolygon"}, kReleaseBoth})},
+        {"alternate poly-polygon", OUT_ALTPOLYPOLYGON, &record,
+         Join({geometric, rop, {"SetPolyFillMode"}, kClip, {"PolyPolygon"}, kReleaseBoth})},
+        {"end of scan bracket", OUT_ENDSCAN, nullptr, {"EndPath", "SetPolyFillMode", "WidenPath", "FillPath"}},
+        // Unnamed codes draw nothing and read no points, but realize and release.
+        {"code 2", 2, nullptr, Join({logical, rop, kReleaseBoth})},
+        {"code 3", 3, nullptr, Join({logical, rop, kReleaseBoth})},
+        {"code 19", 19, nullptr, Join({logical, rop, kReleaseBoth})},
+        {"code 21", 21, nullptr, Join({logical, rop, kReleaseBoth})},
+        {"code 0x4015", 0x4015, nullptr, Join({logical, rop, kReleaseBoth})},
+        {"code 0xFFFF", 0xFFFF, nullptr, Join({logical, rop, kReleaseBoth})},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        GdiDoubleClearLog();
+        Request request;
+        request.style = row.style;
+        request.count = 4;
+        if (row.style == OUT_WINDPOLYPOLYGON || row.style == OUT_ALTPOLYPOLYGON) {
+            request.count = 2;
+        }
+        request.points = row.points;
+        EXPECT_EQ(request.Send(variable), 0);
+        EXPECT_THAT(GdiDoubleCallNames(surface), ElementsAreArray(row.calls)) << GdiDoubleDump();
+        EXPECT_THAT(request.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
+        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+        // Released: the surface holds its stock pen and brush again.
+        GdiDcState state = GdiDoubleDcState(surface);
+        EXPECT_EQ((HGDIOBJ)state.pen, GetStockObject(BLACK_PEN));
+        EXPECT_EQ((HGDIOBJ)state.brush, GetStockObject(WHITE_BRUSH));
+    }
+}
+
+TEST_F(OutputTest, CircleRecordsExactlyWhatEllipseRecords)
+{
+    Point16 box[2] = {{-5, 9}, {17, (int16_t)0x8000}};
+    std::vector<std::string> dumps;
+    for (uint16_t style : {OUT_ELLIPSE, OUT_CIRCLE}) {
+        GdiDoubleReset();
+        HDC reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
+        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
+        variable = (Handle32)(uintptr_t)surface;
+        GdiDoubleClearLog();
+        Request request;
+        request.style = style;
+        request.points = box;
+        request.Send(variable);
+        dumps.push_back(GdiDoubleDump());
+    }
+    EXPECT_EQ(dumps[0], dumps[1]);
+    EXPECT_THAT(GdiDoubleLastCall("Ellipse")->args, ElementsAre(-5, 9, 17, -32768));
+}
+
+// SetROP2 follows the draw mode, except that scanline runs and the end of a
+// bracket keep the bracket's raster operation unless they realize their own.
+TEST_F(OutputTest, RasterOperationIsSetOnlyWhereTheRuleAllows)
+{
+    Point16 points[2] = {{0, 5}, {1, 2}};
+    struct Row {
+        uint16_t style;
+        uint16_t scanFlag;
+        bool hasDrawMode;
+        bool setsRop;
+    } rows[] = {
+        {OUT_RECTANGLE, 0, true, true},   {OUT_RECTANGLE, 0, false, false},
+        {OUT_RECTANGLE, 1, true, true},   {3, 0, true, true},
+        {OUT_BEGINSCAN, 0, true, true},   {OUT_BEGINSCAN, 0, false, false},
+        {OUT_SCANLINES, 0, true, false},  {OUT_SCANLINES, 1, true, true},
+        {OUT_SCANLINES, 2, true, false},  {OUT_SCANLINES, 0xFFFF, true, false},
+        {OUT_SCANLINES, 1, false, false}, {OUT_ENDSCAN, 0, true, false},
+        {OUT_ENDSCAN, 1, true, true},     {OUT_ENDSCAN, 0x101, true, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE("style " + std::to_string(row.style) + " scanFlag " + std::to_string(row.scanFlag) +
+                     (row.hasDrawMode ? " with" : " without") + " draw mode");
+        GdiDoubleClearLog();
+        Request request;
+        request.style = row.style;
+        request.scanFlag = row.scanFlag;
+        request.count = 2;
+        request.points = points;
+        request.hasDrawMode = row.hasDrawMode;
+        request.drawMode.rop2 = R2_MERGEPEN;
+        request.Send(variable);
+        ASSERT_EQ(GdiDoubleCallCount("SetROP2"), row.setsRop ? 1 : 0) << GdiDoubleDump();
+        if (row.setsRop) {
+            EXPECT_EQ(GdiDoubleLastCall("SetROP2")->args[0], R2_MERGEPEN);
+        }
+        if (row.style == OUT_BEGINSCAN) {
+            ReleaseHandedOut(request.out);
+        }
+        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+    }
+}
+
+TEST_F(OutputTest, RasterOperationAndClipCarryIntoLaterRequests)
+{
+    Point16 triangle[3] = {{0, 0}, {10, 0}, {5, 8}};
+    Request first;
+    first.style = OUT_WINDPOLYGON;
+    first.count = 3;
+    first.points = triangle;
+    first.drawMode.rop2 = R2_NOTXORPEN;
+    first.clip = {2, 3, 40, 50};
+    first.Send(variable);
+
+    Request second = first;
+    second.hasDrawMode = false;
+    second.hasClip = false;
+    GdiDoubleClearLog();
+    second.Send(variable);
+    EXPECT_EQ(GdiDoubleCallCount("SetROP2"), 0) << GdiDoubleDump();
+    EXPECT_EQ(GdiDoubleCallCount("SelectClipRgn") + GdiDoubleCallCount("IntersectClipRect"), 0) << GdiDoubleDump();
+    const GdiCall *polygon = GdiDoubleLastCall("Polygon");
+    ASSERT_NE(polygon, nullptr);
+    EXPECT_EQ(polygon->state.rop2, R2_NOTXORPEN);
+    ASSERT_TRUE(polygon->state.hasClip);
+    EXPECT_EQ(polygon->state.clip.left, 2);
+    EXPECT_EQ(polygon->state.clip.bottom, 50);
+    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+}
+
+TEST_F(OutputTest, FailuresOutsideAScanBracketAreNotReported)
+{
+    Point16 points[2] = {{0, 0}, {9, 9}};
+    struct Row {
+        const char *label;
+        uint16_t style;
+        uint16_t count;
+        const char *failing;
+        const char *drawing;
+    } rows[] = {
+        {"rectangle whose brush fails", OUT_RECTANGLE, 2, "CreateBrushIndirect", "Rectangle"},
+        {"rectangle whose pen fails", OUT_RECTANGLE, 2, "CreatePenIndirect", "Rectangle"},
+        {"polyline of one point", OUT_POLYLINE, 1, nullptr, "Polyline"},
+        {"rectangle GDI refuses", OUT_RECTANGLE, 2, "Rectangle", "Rectangle"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        GdiDoubleClearLog();
+        if (row.failing != nullptr) {
+            GdiDoubleFailCall(row.failing);
+        }
+        Request request;
+        request.style = row.style;
+        request.count = row.count;
+        request.points = points;
+        EXPECT_EQ(request.Send(variable), 0);
+        EXPECT_EQ(GdiDoubleCallCount(row.drawing), 1) << GdiDoubleDump();
+        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+    }
+}
+
+// The bracket across requests: its pen and brush stay selected while the
+// scanline runs build the path, and the caller's three releases leave GDI clean.
+TEST_F(OutputTest, ScanBracketFillsTheWidenedRunsAndHandsItsObjectsToTheCaller)
+{
+    Request begin;
+    begin.style = OUT_BEGINSCAN;
+    begin.brush = {BS_HATCHED, 0x0000FF, HS_CROSS};
+    begin.clip = {0, 0, 1, 1};
+    EXPECT_EQ(begin.Send(variable), 0);
+    EXPECT_THAT(GdiDoubleCallNames(surface),
+                ElementsAreArray(Join({kSolidBrush, kPenSelected, {"SetROP2"}, {"BeginPath"}})))
+        << GdiDoubleDump();
+    const GdiObjectInfo *pen = GdiDoubleObject(HandleFrom32(begin.out[0]));
+    const GdiObjectInfo *brush = GdiDoubleObject(HandleFrom32(begin.out[2]));
+    ASSERT_NE(pen, nullptr);
+    ASSERT_NE(brush, nullptr);
+    EXPECT_EQ(pen->kind, GdiKind::ExtPen);
+    EXPECT_EQ(pen->extPenBrush.lbColor, 0x0000FFu);
+    EXPECT_EQ(brush->logBrush.lbHatch, (ULONG_PTR)HS_CROSS);
+    EXPECT_EQ(begin.out[1], Stock(BLACK_PEN));
+    EXPECT_EQ(begin.out[3], Stock(WHITE_BRUSH));
+    EXPECT_EQ(begin.out[4], 0u);
+
+    Point16 firstLine[3] = {{0, 40}, {10, 20}, {30, 35}};
+    Point16 secondLine[2] = {{0, 41}, {12, 18}};
+    for (Point16 *line : {firstLine, secondLine}) {
+        Request scan;
+        scan.style = OUT_SCANLINES;
+        scan.count = line == firstLine ? 3 : 2;
+        scan.points = line;
+        EXPECT_EQ(scan.Send(variable), 0);
+        EXPECT_THAT(scan.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
+    }
+    EXPECT_EQ(GdiDoubleDcState(surface).pathSegments, 3);
+    EXPECT_EQ(GdiDoubleLastCall("LineTo")->args[0], 18);
+
+    Request end;
+    end.style = OUT_ENDSCAN;
+    GdiDoubleClearLog();
+    EXPECT_EQ(end.Send(variable), 0);
+    EXPECT_THAT(GdiDoubleCallNames(surface), ElementsAre("EndPath", "SetPolyFillMode", "WidenPath", "FillPath"))
+        << GdiDoubleDump();
+    const GdiCall *fill = GdiDoubleLastCall("FillPath");
+    EXPECT_EQ(fill->result, TRUE) << GdiDoubleDump();
+    EXPECT_EQ(HandleTo32(fill->state.brush), begin.out[2]);
+    EXPECT_EQ(HandleTo32(fill->state.pen), begin.out[0]);
+    EXPECT_EQ(fill->state.rop2, R2_XORPEN) << "the bracket's own raster operation";
+    EXPECT_EQ(GdiDoubleDcState(surface).polyFillMode, WINDING);
+    EXPECT_FALSE(GdiDoubleDcState(surface).hasClip) << "no request of the bracket clips";
+
+    EXPECT_THAT(GdiDoubleLeakProblems(), testing::SizeIs(2)) << "pen and brush still with the caller";
+    ReleaseHandedOut(begin.out);
+    EXPECT_THAT(begin.out, ElementsAre(0u, 0u, 0u, 0u, 0u));
+    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+    EXPECT_EQ((HGDIOBJ)GdiDoubleDcState(surface).brush, GetStockObject(WHITE_BRUSH));
+}
+
+TEST_F(OutputTest, ScanBracketWithAPatternHandsOutItsBitmap)
+{
+    uint8_t rows[8 * 2] = {0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0};
+    BITMAP pattern = {0, 8, 8, 2, 1, 1, rows};
+    Request begin;
+    begin.style = OUT_BEGINSCAN;
+    begin.brush = {BS_PATTERN, 0x00FF00, (ULONG_PTR)&pattern};
+    EXPECT_EQ(begin.Send(variable), 0);
+    ASSERT_NE(begin.out[4], 0u) << GdiDoubleDump();
+    EXPECT_EQ(GdiDoubleObject(HandleFrom32(begin.out[4]))->kind, GdiKind::Bitmap);
+    EXPECT_EQ(begin.brush.lbHatch, (ULONG_PTR)HandleFrom32(begin.out[4]));
+    ReleaseHandedOut(begin.out);
+    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+}
+
+TEST_F(OutputTest, ScanBracketReportsRealizationFailuresAndStillOpens)
+{
+    struct Row {
+        const char *label;
+        const char *failing;
+        bool hasBrush;
+        int32_t result;
+    } rows[] = {
+        {"brush fails", "CreateBrushIndirect", true, -1},
+        {"pen fails", "ExtCreatePen", true, -1},
+        // Without a brush record the pen comes from the pen record and its
+        // failure is not counted.
+        {"no brush, pen fails", "CreatePenIndirect", false, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        GdiDoubleClearLog();
+        GdiDoubleFailCall(row.failing);
+        Request begin;
+        begin.style = OUT_BEGINSCAN;
+        begin.hasBrush = row.hasBrush;
+        EXPECT_EQ(begin.Send(variable), row.result);
+        EXPECT_EQ(GdiDoubleCallCount("BeginPath"), 1);
+        for (Handle32 handed : begin.out) {
+            EXPECT_NE(handed, kUntouched) << "every out-argument written";
+        }
+        if (!row.hasBrush) {
+            EXPECT_THAT(begin.out, ElementsAre(0u, 0u, 0u, 0u, 0u));
+        }
+        ReleaseHandedOut(begin.out);
+        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+    }
+}
+
+// A stock pen is never handed out: the caller would delete it.
+TEST_F(OutputTest, ScanBracketWithoutBrushHandsOutNothingForAStockPen)
+{
+    Request begin;
+    begin.style = OUT_BEGINSCAN;
+    begin.hasBrush = false;
+    begin.pen = {PS_SOLID, {1, 0}, 0x000000};
+    EXPECT_EQ(begin.Send(variable), 0);
+    EXPECT_THAT(begin.out, ElementsAre(0u, 0u, 0u, 0u, 0u));
+    EXPECT_EQ((HGDIOBJ)GdiDoubleDcState(surface).pen, GetStockObject(BLACK_PEN));
+    EXPECT_EQ(GdiDoubleCallCount("BeginPath"), 1);
+}
+
+TEST_F(OutputTest, EndScanWithoutAnOpenPathStillReportsSuccess)
+{
+    Request end;
+    end.style = OUT_ENDSCAN;
+    EXPECT_EQ(end.Send(variable), 0);
+    EXPECT_EQ(GdiDoubleCallCount("FillPath"), 1) << GdiDoubleDump();
+    EXPECT_EQ(GdiDoubleLastCall("FillPath")->result, FALSE);
+    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+}
+
+// An end of bracket that realizes its own scan set fills with that set, then
+// lets it go, leaving the bracket's objects selected for the caller's release.
+TEST_F(OutputTest, EndScanWithItsOwnScanSetFillsWithItAndReleasesIt)
+{
+    for (bool brushFails : {false, true}) {
+        SCOPED_TRACE(brushFails ? "its brush fails" : "its brush is made");
+        GdiDoubleClearLog();
+        Request begin;
+        begin.style = OUT_BEGINSCAN;
+        ASSERT_EQ(begin.Send(variable), 0);
+        Point16 line[2] = {{0, 5}, {1, 9}};
+        Request scan;
+        scan.style = OUT_SCANLINES;
+        scan.count = 2;
+        scan.points = line;
+        scan.Send(variable);
+
+        Request end;
+        end.style = OUT_ENDSCAN;
+        end.scanFlag = 1;
+        end.brush = {BS_SOLID, 0xFF0000, 0};
+        end.drawMode.rop2 = R2_MASKPEN;
+        if (brushFails) {
+            GdiDoubleFailCall("CreateBrushIndirect");
+        }
+        EXPECT_EQ(end.Send(variable), brushFails ? -1 : 0);
+        EXPECT_THAT(end.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
+        const GdiCall *fill = GdiDoubleLastCall("FillPath");
+        ASSERT_NE(fill, nullptr);
+        EXPECT_EQ(fill->state.rop2, R2_MASKPEN);
+        EXPECT_NE(HandleTo32(fill->state.pen), begin.out[0]) << "filled with the request's own pen";
+        if (!brushFails) {
+            EXPECT_NE(HandleTo32(fill->state.brush), begin.out[2]);
+        }
+        GdiDcState after = GdiDoubleDcState(surface);
+        EXPECT_EQ(HandleTo32(after.pen), begin.out[0]);
+        EXPECT_EQ(HandleTo32(after.brush), begin.out[2]);
+        EXPECT_THAT(GdiDoubleLeakProblems(), testing::SizeIs(2)) << "only the bracket's pen and brush";
+        ReleaseHandedOut(begin.out);
+        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+    }
+}
+
+// Outside a bracket a scanline request with scanFlag 1 is self-contained.
+TEST_F(OutputTest, ScanlinesWithScanFlagOneRealizeDrawAndRelease)
+{
+    Point16 line[2] = {{0, 7}, {3, 11}};
+    Request scan;
+    scan.style = OUT_SCANLINES;
+    scan.scanFlag = 1;
+    scan.count = 2;
+    scan.points = line;
+    EXPECT_EQ(scan.Send(variable), 0);
+    EXPECT_THAT(GdiDoubleCallNames(surface),
+                ElementsAreArray(Join({kSolidBrush, kPenSelected, {"SetROP2", "MoveToEx", "LineTo"}, kReleaseBoth})))
+        << GdiDoubleDump();
+    const GdiObjectInfo *drawnWith = GdiDoubleObject(GdiDoubleLastCall("LineTo")->state.pen);
+    ASSERT_NE(drawnWith, nullptr);
+    EXPECT_EQ(drawnWith->kind, GdiKind::ExtPen);
+    EXPECT_EQ(drawnWith->extPenBrush.lbColor, 0x00FF00u) << "the brush's colour";
+    EXPECT_THAT(scan.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
+    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+}
+
+TEST_F(OutputTest, LargePolygonThroughTheExportUsesOneBlockAndFreesIt)
+{
+    std::vector<Point16> points(3000);
+    for (size_t i = 0; i < points.size(); ++i) {
+        points[i] = {(int16_t)i, (int16_t)(-(int)i)};
+    }
+    Request request;
+    request.style = OUT_ALTPOLYGON;
+    request.count = 3000;
+    request.points = points.data();
+    EXPECT_EQ(request.Send(variable), 0);
+    ASSERT_EQ(GdiDoubleBlocks().size(), 1u);
+    EXPECT_EQ(GdiDoubleBlocks()[0]->size, 24000u);
+    EXPECT_EQ(GdiDoubleLastCall("Polygon")->points.back().y, -2999);
+    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
+}
+
+} // namespace
