@@ -60,7 +60,8 @@ static SourceSpan MeasureSource(const BITMAP *source, int32_t xSrc, int32_t ySrc
 
 // Bytes per row the bits block allows: the caller's stride rounded up to
 // 4 bytes (tripled for 24-bit output), or the DIB's own row where that is
-// longer, as it is for 2- and 4-bit sources. 0 when a size overflows.
+// longer, as it is for 2- and 4-bit sources. 0 when a size overflows, and for
+// a negative width: GDI may take its magnitude, which no allowance then covers.
 static int32_t RowAllowance(const BITMAP *source, WORD bitCount)
 {
     int32_t stride = 0;
@@ -73,7 +74,7 @@ static int32_t RowAllowance(const BITMAP *source, WORD bitCount)
     fits = fits && !__builtin_mul_overflow(source->bmWidth, (int32_t)bitCount, &rowBits);
     fits = fits && !__builtin_add_overflow(rowBits, 31, &rowBits);
     int32_t dibRow = rowBits / 32 * 4;
-    return !fits ? 0 : dibRow > stride ? dibRow : stride;
+    return !fits || source->bmWidth < 0 ? 0 : dibRow > stride ? dibRow : stride;
 }
 
 // One row more than the bitmap has, so the block covers every row the header
