@@ -1,24 +1,35 @@
 #include "text/placement.h"
 
 // Constant data only: the tables are compile-time initialised, so the image
-// needs no start-up code and placement needs no floating point.
+// needs no start-up code and placement needs no floating point. Ten degrees
+// to a row.
+// clang-format off
 const int32_t SineTable[91] = {
-    0,    175,  349,  523,  698,  872,  1045, 1219, 1392, 1564, 1736, 1908, 2079, 2250, 2419, 2588,
-    2756, 2924, 3090, 3256, 3420, 3584, 3746, 3907, 4067, 4226, 4384, 4540, 4695, 4848, 5000, 5150,
-    5299, 5446, 5592, 5736, 5878, 6018, 6157, 6293, 6428, 6561, 6691, 6820, 6947, 7071, 7193, 7314,
-    7431, 7547, 7660, 7771, 7880, 7986, 8090, 8192, 8290, 8387, 8480, 8572, 8660, 8746, 8829, 8910,
-    8988, 9063, 9135, 9205, 9272, 9336, 9397, 9455, 9511, 9563, 9613, 9659, 9703, 9744, 9781, 9816,
-    9848, 9877, 9903, 9925, 9945, 9962, 9976, 9986, 9994, 9998, 10000,
+        0,   175,   349,   523,   698,   872,  1045,  1219,  1392,  1564,
+     1736,  1908,  2079,  2250,  2419,  2588,  2756,  2924,  3090,  3256,
+     3420,  3584,  3746,  3907,  4067,  4226,  4384,  4540,  4695,  4848,
+     5000,  5150,  5299,  5446,  5592,  5736,  5878,  6018,  6157,  6293,
+     6428,  6561,  6691,  6820,  6947,  7071,  7193,  7314,  7431,  7547,
+     7660,  7771,  7880,  7986,  8090,  8192,  8290,  8387,  8480,  8572,
+     8660,  8746,  8829,  8910,  8988,  9063,  9135,  9205,  9272,  9336,
+     9397,  9455,  9511,  9563,  9613,  9659,  9703,  9744,  9781,  9816,
+     9848,  9877,  9903,  9925,  9945,  9962,  9976,  9986,  9994,  9998,
+    10000,
 };
 
 const int32_t CosineTable[91] = {
-    10000, 9998, 9994, 9986, 9976, 9962, 9945, 9925, 9903, 9877, 9848, 9816, 9781, 9744, 9703, 9659,
-    9613,  9563, 9511, 9455, 9397, 9336, 9272, 9205, 9135, 9063, 8988, 8910, 8829, 8746, 8660, 8572,
-    8480,  8387, 8290, 8192, 8090, 7986, 7880, 7771, 7660, 7547, 7431, 7314, 7193, 7071, 6947, 6820,
-    6691,  6561, 6428, 6293, 6157, 6018, 5878, 5736, 5592, 5446, 5299, 5150, 5000, 4848, 4695, 4540,
-    4384,  4226, 4067, 3907, 3746, 3584, 3420, 3256, 3090, 2924, 2756, 2588, 2419, 2250, 2079, 1908,
-    1736,  1564, 1392, 1219, 1045, 872,  698,  523,  349,  175,  0,
+    10000,  9998,  9994,  9986,  9976,  9962,  9945,  9925,  9903,  9877,
+     9848,  9816,  9781,  9744,  9703,  9659,  9613,  9563,  9511,  9455,
+     9397,  9336,  9272,  9205,  9135,  9063,  8988,  8910,  8829,  8746,
+     8660,  8572,  8480,  8387,  8290,  8192,  8090,  7986,  7880,  7771,
+     7660,  7547,  7431,  7314,  7193,  7071,  6947,  6820,  6691,  6561,
+     6428,  6293,  6157,  6018,  5878,  5736,  5592,  5446,  5299,  5150,
+     5000,  4848,  4695,  4540,  4384,  4226,  4067,  3907,  3746,  3584,
+     3420,  3256,  3090,  2924,  2756,  2588,  2419,  2250,  2079,  1908,
+     1736,  1564,  1392,  1219,  1045,   872,   698,   523,   349,   175,
+        0,
 };
+// clang-format on
 
 // The angle is a 16-bit number of degrees: only the low 16 bits count.
 static int32_t DegreesIn360(int32_t degrees)
@@ -135,7 +146,7 @@ static int32_t DoubleByteAdvance(const int32_t *advances, uint32_t count, uint32
         return first;
     }
     *entry += 2;
-    return first + second;  // one of them is zero
+    return first + second; // one of them is zero
 }
 
 static int32_t PlaceEach(Placement *placement, const char *string, uint32_t count, const int32_t *advances)
@@ -160,8 +171,8 @@ static int32_t PlaceEach(Placement *placement, const char *string, uint32_t coun
     return drawn ? 0 : -1;
 }
 
-int32_t PlaceCharacters(HDC surface, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
-                        const char *string, uint32_t count, const int32_t *advances, const LOGFONTA *font)
+int32_t PlaceCharacters(HDC surface, int32_t x, int32_t y, uint32_t options, const RECT *rectangle, const char *string,
+                        uint32_t count, const int32_t *advances, const LOGFONTA *font)
 {
     Placement placement;
     placement.surface = surface;

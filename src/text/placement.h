@@ -21,7 +21,7 @@ uint32_t Displacement(int32_t factor, int32_t advance);
 // Draws count bytes of string character by character, each with its own
 // ExtTextOutA; returns 0 when the last call succeeded (or count is 0), -1 when
 // it failed.
-int32_t PlaceCharacters(HDC surface, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
-                        const char *string, uint32_t count, const int32_t *advances, const LOGFONTA *font);
+int32_t PlaceCharacters(HDC surface, int32_t x, int32_t y, uint32_t options, const RECT *rectangle, const char *string,
+                        uint32_t count, const int32_t *advances, const LOGFONTA *font);
 
 #endif

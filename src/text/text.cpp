@@ -7,8 +7,8 @@ static int32_t DrawResult(BOOL drawn)
     return drawn ? 0 : -1;
 }
 
-int32_t RealizeFont(HDC surface, const LOGFONTA *font, const DrawModeRecord *drawMode, HFONT *created,
-                    HFONT *previous, uint32_t options)
+int32_t RealizeFont(HDC surface, const LOGFONTA *font, const DrawModeRecord *drawMode, HFONT *created, HFONT *previous,
+                    uint32_t options)
 {
     *created = CreateFontIndirectA(font);
     if (*created == NULL) {

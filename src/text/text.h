@@ -11,8 +11,8 @@ int32_t RecordText(HDC surface, const LOGFONTA *font, int32_t x, int32_t y, uint
 // Creates and selects the caller's font and sets the draw mode's text
 // attributes. -1 when the font cannot be created: then *created is null and
 // nothing else was touched.
-int32_t RealizeFont(HDC surface, const LOGFONTA *font, const DrawModeRecord *drawMode, HFONT *created,
-                    HFONT *previous, uint32_t options);
+int32_t RealizeFont(HDC surface, const LOGFONTA *font, const DrawModeRecord *drawMode, HFONT *created, HFONT *previous,
+                    uint32_t options);
 // Draws the string in one of its three ways; 0 when the (last) drawing call
 // succeeded, -1 when it failed.
 int32_t EmitText(HDC surface, int32_t x, int32_t y, uint32_t options, const RECT *rectangle, const char *string,
