@@ -7,6 +7,6 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tools/driver/job_parser.cpp)
   quillrec_fuzz_target(job_parser_fuzzer jobs
     SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/job_parser_fuzzer.cpp
     LIBRARIES job_parser_fuzz
-    SHORT_RUN -runs=30000 -seed=1 -max_len=8192 -timeout=5 -rss_limit_mb=2048 -detect_leaks=0
+    SHORT_RUN -runs=200000 -seed=1 -max_len=8192 -timeout=5 -rss_limit_mb=2048 -detect_leaks=0
               -dict=${CMAKE_SOURCE_DIR}/tests/fuzz/job.dict)
 endif()
