@@ -6,5 +6,5 @@ int32_t TransferDib(HDC surface, int32_t xDest, int32_t yDest, int32_t cxDest, i
 {
     int lines =
         StretchDIBits(surface, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc, bits, info, DIB_RGB_COLORS, rop);
-    return lines == 0 || lines == GDI_ERROR ? -1 : 0;
+    return lines == 0 || lines == (int)GDI_ERROR ? -1 : 0;
 }

@@ -564,6 +564,8 @@ SentRequest RecordingCaller::SendOutput(RequestBytes &bytes)
     case OUT_WINDPOLYGON:
     case OUT_ALTPOLYGON:
     case OUT_SCANLINES:
+        // Each segment is two GDI calls; long runs add nothing the polygons do not.
+        count = count > 300 ? (uint16_t)(count % 300) : count;
         points = Points(bytes, count);
         break;
     case OUT_WINDPOLYPOLYGON:
@@ -609,8 +611,8 @@ SentRequest RecordingCaller::SendOutput(RequestBytes &bytes)
     sent.text = Text("Output32(style=0x%X, scanFlag=%u, count=%u%s, pen=%s, geometric=0x%X, brush=%s%s, mode=%s, "
                      "clip=%s)",
                      style, scanFlag, count, shape.c_str(),
-                     pen ? Text("{%u,%d,0x%X}", pen->lopnStyle, (int)pen->lopnWidth.x, pen->lopnColor).c_str() : "null",
-                     geometric, brush ? Text("{%u,0x%X}", brush->lbStyle, brush->lbColor).c_str() : "null",
+                     pen ? Text("{%u,%d,0x%X}", pen->lopnStyle, (int)pen->lopnWidth.x, (unsigned)pen->lopnColor).c_str() : "null",
+                     geometric, brush ? Text("{%u,0x%X}", brush->lbStyle, (unsigned)brush->lbColor).c_str() : "null",
                      brush && brush->lbStyle == BS_PATTERN
                          ? Text(" pattern %dx%d@%u", (int)((BITMAP *)brush->lbHatch)->bmWidth,
                                 (int)((BITMAP *)brush->lbHatch)->bmHeight, ((BITMAP *)brush->lbHatch)->bmBitsPixel)
@@ -727,7 +729,7 @@ SentRequest RecordingCaller::SendDib(RequestBytes &bytes)
     Handle32 surface = surface_;
     sent.text =
         Text("Dib32(%dx%d@%u compression %u clrUsed %u, dest %d,%d %dx%d, src %d,%d %dx%d, rop 0x%X)",
-             (int)header.biWidth, (int)header.biHeight, header.biBitCount, header.biCompression, header.biClrUsed,
+             (int)header.biWidth, (int)header.biHeight, header.biBitCount, (unsigned)header.biCompression, (unsigned)header.biClrUsed,
              (int)xDest, (int)yDest, (int)cxDest, (int)cyDest, (int)xSrc, (int)ySrc, (int)cxSrc, (int)cySrc, rop);
     ++exportCalls_;
     sent.result = calls_.Dib32(&surface, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc, bits, info,
@@ -761,7 +763,7 @@ SentRequest RecordingCaller::SendText(RequestBytes &bytes)
         options = bytes.U32() & ~0x2000u;
     }
     RECT *rect = OptionalRect(bytes);
-    uint32_t count = bytes.OneIn(16) ? bytes.Below(modest_ ? 200 : 600) : bytes.Below(24);
+    uint32_t count = bytes.OneIn(16) ? bytes.Below(200) : bytes.Below(24);
     bool glyphs = (options & 0x10) != 0;
     char *string = (char *)Take(glyphs ? count * 2 : count);
     if (glyphs) {
