@@ -111,7 +111,10 @@ const char *RequestKindName(RequestKind kind)
 
 RequestBytes::RequestBytes(const uint8_t *data, size_t size) : data_(data), size_(size) {}
 
-RequestBytes::RequestBytes(uint64_t seed) : endless_(true), state_(seed | 1), noise_(seed ^ 0x9E3779B97F4A7C15ull) {}
+RequestBytes::RequestBytes(uint64_t seed)
+    : endless_(true), state_((seed * 0x9E3779B97F4A7C15ull) | 1), noise_(seed ^ 0x9E3779B97F4A7C15ull)
+{
+}
 
 uint8_t RequestBytes::Byte()
 {
@@ -528,6 +531,7 @@ SentRequest RecordingCaller::SendClip(RequestBytes &bytes)
     SentRequest sent;
     RECT *clip = OptionalRect(bytes);
     Handle32 surface = surface_;
+    Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.SetClipRect32(&surface, clip);
     sent.text =
@@ -611,7 +615,8 @@ SentRequest RecordingCaller::SendOutput(RequestBytes &bytes)
     sent.text = Text("Output32(style=0x%X, scanFlag=%u, count=%u%s, pen=%s, geometric=0x%X, brush=%s%s, mode=%s, "
                      "clip=%s)",
                      style, scanFlag, count, shape.c_str(),
-                     pen ? Text("{%u,%d,0x%X}", pen->lopnStyle, (int)pen->lopnWidth.x, (unsigned)pen->lopnColor).c_str() : "null",
+                     pen ? Text("{%u,%d,0x%X}", pen->lopnStyle, (int)pen->lopnWidth.x, (unsigned)pen->lopnColor).c_str()
+                         : "null",
                      geometric, brush ? Text("{%u,0x%X}", brush->lbStyle, (unsigned)brush->lbColor).c_str() : "null",
                      brush && brush->lbStyle == BS_PATTERN
                          ? Text(" pattern %dx%d@%u", (int)((BITMAP *)brush->lbHatch)->bmWidth,
@@ -619,6 +624,7 @@ SentRequest RecordingCaller::SendOutput(RequestBytes &bytes)
                                .c_str()
                          : "",
                      mode ? Text("{rop2=%u}", mode->rop2).c_str() : "null", clip ? "rect" : "null");
+    Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.Output32(&surface, &style, &scanFlag, &count, points, pen, &geometric, brush, mode, &out[0],
                                   &out[1], &out[2], &out[3], &out[4], clip);
@@ -676,6 +682,7 @@ SentRequest RecordingCaller::SendRaster(RequestBytes &bytes)
                             : "null",
                      (int)xSrc, (int)ySrc, (int)cxSrc, (int)cySrc, rop,
                      brush ? std::to_string(brush->lbStyle).c_str() : "null", mode ? "given" : "null");
+    Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.Raster32(&surface, &xDest, &yDest, &cxDest, &cyDest, source, &xSrc, &ySrc, &cxSrc, &cySrc,
                                   &rop, brush, mode);
@@ -700,6 +707,12 @@ SentRequest RecordingCaller::SendDib(RequestBytes &bytes)
     }
     if (header.biBitCount <= 8 && bytes.OneIn(3)) {
         header.biClrUsed = 1 + bytes.Below((1u << header.biBitCount));
+    }
+    if (modest_ && header.biBitCount > 1 && header.biBitCount <= 8 && header.biClrUsed == 0) {
+        // Wine 8 records a 4- or 8-bit DIB whose colour table is implied
+        // (biClrUsed 0) past the end of its own record and damages its heap,
+        // with or without this library; on real GDI the table is given.
+        header.biClrUsed = 1u << header.biBitCount;
     }
     size_t infoBytes = DibInfoBytes(header), bitsBytes = DibBitsBytes(header);
     BITMAPINFO *info =
@@ -727,10 +740,11 @@ SentRequest RecordingCaller::SendDib(RequestBytes &bytes)
     LOGBRUSH *brush = OptionalBrush(bytes);
     DrawModeRecord *mode = OptionalDrawMode(bytes, false);
     Handle32 surface = surface_;
-    sent.text =
-        Text("Dib32(%dx%d@%u compression %u clrUsed %u, dest %d,%d %dx%d, src %d,%d %dx%d, rop 0x%X)",
-             (int)header.biWidth, (int)header.biHeight, header.biBitCount, (unsigned)header.biCompression, (unsigned)header.biClrUsed,
-             (int)xDest, (int)yDest, (int)cxDest, (int)cyDest, (int)xSrc, (int)ySrc, (int)cxSrc, (int)cySrc, rop);
+    sent.text = Text("Dib32(%dx%d@%u compression %u clrUsed %u, dest %d,%d %dx%d, src %d,%d %dx%d, rop 0x%X)",
+                     (int)header.biWidth, (int)header.biHeight, header.biBitCount, (unsigned)header.biCompression,
+                     (unsigned)header.biClrUsed, (int)xDest, (int)yDest, (int)cxDest, (int)cyDest, (int)xSrc, (int)ySrc,
+                     (int)cxSrc, (int)cySrc, rop);
+    Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.Dib32(&surface, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc, bits, info,
                                &rop, brush, mode);
@@ -799,6 +813,7 @@ SentRequest RecordingCaller::SendText(RequestBytes &bytes)
                      "bkMode %u)",
                      font->lfCharSet, (int)font->lfEscapement, (int)x, (int)y, options, rect ? "given" : "null", count,
                      advances ? "given" : "null", mode->bkMode);
+    Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.TextOut32(&surface, font, &x, &y, &options, rect, string, &count, advances, mode);
     if (sent.result != 0 && sent.result != -1) {
@@ -825,6 +840,7 @@ SentRequest RecordingCaller::SendRelease()
     }
     Handle32 surface = surface_;
     sent.text = Text("DeleteObject32(object 0x%X, select back 0x%X)", *object, *selectBack);
+    Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.DeleteObject32(&surface, object, selectBack);
     if (sent.result != 0) {
@@ -836,6 +852,14 @@ SentRequest RecordingCaller::SendRelease()
         brackets_.pop_back();
     }
     return sent;
+}
+
+void RecordingCaller::Trace(const std::string &text)
+{
+    if (trace_ != nullptr) {
+        std::fprintf(trace_, "%llu %s\n", (unsigned long long)exportCalls_, text.c_str());
+        std::fflush(trace_);
+    }
 }
 
 std::vector<Handle32> RecordingCaller::HeldObjects() const

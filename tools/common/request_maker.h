@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,8 @@ class RecordingCaller {
     // only objects that may be alive between requests.
     std::vector<Handle32> HeldObjects() const;
     uint64_t ExportCalls() const { return exportCalls_; }
+    // Writes each request to `file` before it is sent (null: nothing).
+    void TraceTo(FILE *file) { trace_ = file; }
 
   private:
     struct Bracket {
@@ -130,6 +133,7 @@ class RecordingCaller {
     SentRequest SendDib(RequestBytes &bytes);
     SentRequest SendText(RequestBytes &bytes);
     SentRequest SendRelease();
+    void Trace(const std::string &text);
 
     QuillrecCalls calls_;
     bool modest_;
@@ -145,6 +149,7 @@ class RecordingCaller {
     BITMAP *keptPattern_ = nullptr;
     void *keptPatternBits_ = nullptr;
     uint64_t exportCalls_ = 0;
+    FILE *trace_ = nullptr;
 };
 
 // Bytes GDI reads from a BITMAP's bmBits: rows padded to 16 bits, in the

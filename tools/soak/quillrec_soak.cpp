@@ -6,6 +6,8 @@
 // complete and readable by GDI.
 //
 //   quillrec_soak.exe [requests=1000000] [requests-per-file=10000] [seed=1]
+// With QUILLREC_SOAK_TRACE set, every request is written to stderr first; with
+// QUILLREC_SOAK_CHECK_HEAP set, the process heap is validated after each one.
 //
 // Prints the GDI object count before and after (GetGuiResources; 0 where the
 // platform does not count), the time taken and the record count of the last
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,6 +30,24 @@ namespace {
 DWORD GdiObjectCount()
 {
     return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+}
+
+// Where GetGuiResources does not count, the GDI handle table shows leaks
+// instead: the highest table slot among a hundred fresh pens grows with every
+// object left alive (the low 16 bits of a handle are its slot).
+unsigned HighestFreshSlot()
+{
+    HGDIOBJ pens[100];
+    unsigned highest = 0;
+    for (HGDIOBJ &pen : pens) {
+        pen = CreatePen(PS_SOLID, 1, 0);
+        unsigned slot = (unsigned)((uintptr_t)pen & 0xFFFF);
+        highest = slot > highest ? slot : highest;
+    }
+    for (HGDIOBJ pen : pens) {
+        DeleteObject(pen);
+    }
+    return highest;
 }
 
 // Creates and deletes `count` pens and brushes; false when GDI refused one.
@@ -103,6 +124,7 @@ int main(int argc, char **argv)
                            dll.Dib32,          dll.TextOut32,      dll.GetEmfFilePath32, dll.SetClipRect32};
     const char *device = "DISPLAY";
     DWORD before = GdiObjectCount();
+    unsigned slotBefore = HighestFreshSlot();
     std::printf("soak: %llu requests, a new spool file every %llu, seed %llu\n", (unsigned long long)total,
                 (unsigned long long)perFile, (unsigned long long)seed);
     std::printf("soak: GDI objects before: %lu\n", (unsigned long)before);
@@ -111,6 +133,13 @@ int main(int argc, char **argv)
     auto started = std::chrono::steady_clock::now();
     RecordingCaller caller(calls, true);
     RequestBytes bytes(seed);
+    if (std::getenv("QUILLREC_SOAK_TRACE") != nullptr) {
+        caller.TraceTo(stderr); // each request before it is sent, to find the one that fails
+    }
+    // Validating the heap after every request finds the one that overran a block.
+    bool checkHeap = std::getenv("QUILLREC_SOAK_CHECK_HEAP") != nullptr;
+    // QUILLREC_SOAK_ONLY="Output32,Dib32": other kinds of request become clip requests.
+    const char *only = std::getenv("QUILLREC_SOAK_ONLY");
     int problems = 0;
     uint64_t files = 0, sinceOpen = 0, failedOpens = 0;
     std::string previous;
@@ -135,8 +164,16 @@ int main(int argc, char **argv)
             sinceOpen = 0;
         }
         RequestKind kind = caller.ChooseKind(bytes, false);
+        if (only != nullptr && kind != RequestKind::Release && std::strstr(only, RequestKindName(kind)) == nullptr) {
+            kind = RequestKind::Clip;
+        }
         SentRequest sent = caller.Send(kind, bytes, device);
         ++sinceOpen;
+        if (checkHeap && !HeapValidate(GetProcessHeap(), 0, nullptr)) {
+            std::fprintf(stderr, "soak: the process heap is damaged after request %llu: %s\n",
+                         (unsigned long long)caller.ExportCalls(), sent.text.c_str());
+            return 1;
+        }
         if (!sent.problem.empty() && ++problems <= 10) {
             std::fprintf(stderr, "soak: %s\n  request: %s\n", sent.problem.c_str(), sent.text.c_str());
         }
@@ -152,6 +189,7 @@ int main(int argc, char **argv)
     bool complete = SpoolFileIsComplete(previous.c_str(), &records, &why);
     DeleteFileA(previous.c_str());
     DWORD after = GdiObjectCount();
+    unsigned slotAfter = HighestFreshSlot();
     bool creates = CanStillCreateObjects(10000);
     UnloadQuillrec(&dll);
 
@@ -160,6 +198,7 @@ int main(int argc, char **argv)
                 (unsigned long long)files);
     std::printf("soak: GDI objects after: %lu%s\n", (unsigned long)after,
                 before == 0 && after == 0 ? " (GetGuiResources answers 0 here: the platform does not count them)" : "");
+    std::printf("soak: highest GDI handle slot of fresh objects: %u before, %u after\n", slotBefore, slotAfter);
     std::printf("soak: last spool file %s: %zu records%s%s\n", previous.c_str(), records,
                 complete ? ", complete" : ", INCOMPLETE: ", complete ? "" : why.c_str());
     std::printf("soak: 10000 pens and brushes created afterwards: %s\n", creates ? "yes" : "NO");
