@@ -392,7 +392,7 @@ DrawModeRecord *RecordingCaller::OptionalDrawMode(RequestBytes &bytes, bool requ
 
 uint16_t RecordingCaller::Style(RequestBytes &bytes)
 {
-    if (!brackets_.empty() && bytes.OneIn(2)) {
+    if (!brackets_.empty() && (modest_ || bytes.OneIn(2))) {
         // Inside a bracket a driver mostly sends scanlines, then ends it.
         return bytes.OneIn(4) ? (uint16_t)OUT_ENDSCAN : (uint16_t)OUT_SCANLINES;
     }
@@ -475,6 +475,12 @@ RequestKind RecordingCaller::ChooseKind(RequestBytes &bytes, bool allowReopen)
         return RequestKind::Release;
     }
     releasePending_ = false;
+    if (modest_ && !brackets_.empty()) {
+        // A driver sends only scanlines into an open bracket. Wine 8 has been
+        // seen to divide INT_MIN by -1 in WidenPath when text and transfers
+        // (which leave the stock null pen selected) came in between.
+        return RequestKind::Output;
+    }
     uint32_t pick = bytes.Below(32);
     if (pick < 14)
         return RequestKind::Output;
@@ -684,6 +690,7 @@ SentRequest RecordingCaller::SendRaster(RequestBytes &bytes)
                      brush ? std::to_string(brush->lbStyle).c_str() : "null", mode ? "given" : "null");
     Trace(sent.text);
     ++exportCalls_;
+    sourcelessRasters_ += source == nullptr ? 1 : 0;
     sent.result = calls_.Raster32(&surface, &xDest, &yDest, &cxDest, &cyDest, source, &xSrc, &ySrc, &cxSrc, &cySrc,
                                   &rop, brush, mode);
     if (sent.result != 0) {

@@ -104,6 +104,9 @@ class RecordingCaller {
     // only objects that may be alive between requests.
     std::vector<Handle32> HeldObjects() const;
     uint64_t ExportCalls() const { return exportCalls_; }
+    // Raster32 requests without a source bitmap (GDI records a blit from a
+    // memory DC for each).
+    uint64_t SourcelessRasters() const { return sourcelessRasters_; }
     // Writes each request to `file` before it is sent (null: nothing).
     void TraceTo(FILE *file) { trace_ = file; }
 
@@ -149,6 +152,7 @@ class RecordingCaller {
     BITMAP *keptPattern_ = nullptr;
     void *keptPatternBits_ = nullptr;
     uint64_t exportCalls_ = 0;
+    uint64_t sourcelessRasters_ = 0;
     FILE *trace_ = nullptr;
 };
 
