@@ -1,5 +1,11 @@
 # Host build: the library's procedures as a static library, tested natively
 # against the GDI test double, with AddressSanitizer and UBSan by default.
+option(QUILLREC_FUZZ "Build the libFuzzer targets (clang) instead of the unit tests" OFF)
+if(QUILLREC_FUZZ)
+  include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
+  return()
+endif()
+
 find_package(GTest REQUIRED)
 include(GoogleTest)
 

@@ -15,3 +15,17 @@ add_test(NAME driver_samples
          COMMAND ${CMAKE_SOURCE_DIR}/tests/driver/check_samples.sh ${QUILLREC_WINE_ARCH}
                  $<TARGET_FILE:quillrec_driver> ${CMAKE_SOURCE_DIR}/samples ${CMAKE_BINARY_DIR}/driver_samples)
 set_tests_properties(driver_samples PROPERTIES TIMEOUT 1500)
+
+# Soak on real GDI: a long run of mixed requests through the exports, spool
+# files closed and opened anew as a spooler would. The test runs a short one;
+# the long one is `scripts/wine-run win64 build/win64/quillrec_soak.exe 1000000`.
+add_executable(quillrec_soak ${CMAKE_SOURCE_DIR}/tools/soak/quillrec_soak.cpp)
+target_link_libraries(quillrec_soak PRIVATE quillrec_driving)
+target_link_options(quillrec_soak PRIVATE -static)
+quillrec_warnings(quillrec_soak)
+add_dependencies(quillrec_soak QUILLREC)
+# 32-bit Wine runs through qemu here, far too slowly for a soak in the tests.
+if(QUILLREC_WINE_ARCH STREQUAL "win64")
+  add_test(NAME soak_short COMMAND ${QUILLREC_WINE_RUN} win64 $<TARGET_FILE:quillrec_soak> 20000 5000)
+  set_tests_properties(soak_short PROPERTIES TIMEOUT 900)
+endif()

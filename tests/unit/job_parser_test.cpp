@@ -585,6 +585,24 @@ TEST(JobParserTest, AHashBeforeHexDigitsIsAColourNotAComment)
     EXPECT_EQ(parsed.brushes[0].color, 0u);
 }
 
+// Form feeds and vertical tabs are white space like any other: they separate
+// tokens and are skipped between them. (They once stopped the tokenizer
+// without moving it on, so a job with one never finished parsing.)
+TEST(JobParserTest, EveryKindOfWhiteSpaceSeparatesTokens)
+{
+    for (const char *space : {"\f", "\v", "\t", "\r", " \f\v "}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(space)));
+        job::Job parsed = Parse(std::string("pen") + space + "p" + space + "width=3\npage\noutput" + space +
+                                "rectangle 0,0" + space + "4,4\n");
+        ASSERT_EQ(parsed.pens.size(), 1u);
+        EXPECT_EQ(parsed.pens[0].width, 3);
+        std::vector<job::Request> drawing = Drawing(parsed);
+        ASSERT_EQ(drawing.size(), 1u);
+        EXPECT_EQ(drawing[0].points.size(), 2u);
+    }
+    EXPECT_THAT(ParseError("bitmap p fily\f\t\n"), StartsWith("jobs/test.job:1: "));
+}
+
 // The parser meets whatever a hand or an editor leaves in a job file; on
 // mangled input it must refuse with a located message, never crash (the
 // host build runs this under the address and undefined-behaviour sanitizers).

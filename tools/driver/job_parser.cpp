@@ -352,7 +352,9 @@ bool Parser::Tokenize(const std::string &line, std::vector<Token> *tokens)
     size_t i = 0;
     while (i < line.size()) {
         char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') {
+        // Every character that ends a token must also be skipped here, or a
+        // form feed or vertical tab would make empty tokens forever.
+        if (isspace((unsigned char)c)) {
             ++i;
             continue;
         }

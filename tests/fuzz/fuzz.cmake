@@ -1,0 +1,12 @@
+# Fuzz targets for tools whose parsers read hand-written input.
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/driver/job_parser.cpp)
+  add_library(job_parser_fuzz STATIC ${CMAKE_SOURCE_DIR}/tools/driver/job_parser.cpp)
+  target_include_directories(job_parser_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/tools/driver)
+  target_compile_options(job_parser_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
+  quillrec_warnings(job_parser_fuzz)
+  quillrec_fuzz_target(job_parser_fuzzer jobs
+    SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/job_parser_fuzzer.cpp
+    LIBRARIES job_parser_fuzz
+    SHORT_RUN -runs=200000 -seed=1 -max_len=8192 -timeout=5 -rss_limit_mb=2048 -detect_leaks=0
+              -dict=${CMAKE_SOURCE_DIR}/tests/fuzz/job.dict)
+endif()

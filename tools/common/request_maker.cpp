@@ -1,0 +1,884 @@
+#include "request_maker.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const DWORD kBiBitfields = 3; // BI_BITFIELDS: three colour masks after the header
+
+const uint16_t kNamedStyles[] = {OUT_BEZIER,    OUT_SCANLINES,   OUT_RECTANGLE,       OUT_ELLIPSE,
+                                 OUT_POLYLINE,  OUT_WINDPOLYGON, OUT_ALTPOLYGON,      OUT_CIRCLE,
+                                 OUT_BEGINSCAN, OUT_ENDSCAN,     OUT_WINDPOLYPOLYGON, OUT_ALTPOLYPOLYGON};
+// Codes the library must treat as drawing nothing, among them neighbours of named ones.
+const uint16_t kUnnamedStyles[] = {0, 2, 3, 5, 8, 17, 19, 21, 23, 54, 56, 79, 82, 0x4015, 0x4017, 0x8014, 0xFFFF};
+
+const uint32_t kRops[] = {0x00CC0020, 0x00EE0086, 0x008800C6, 0x00660046, 0x00F00021, 0x005A0049,
+                          0x00000042, 0x00FF0062, 0x00550009, 0x00C000CA, 0x00B8074A, 0x00440328};
+
+const int32_t kExtremes[] = {INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1, -1, 0, 1, 32767, -32768, 65535, 65536};
+
+// GDI's rounding of bmBitsPixel to a depth it has; 0 for none.
+int RoundedBitCount(int bitsPixel)
+{
+    if (bitsPixel == 1)
+        return 1;
+    if (bitsPixel >= 2 && bitsPixel <= 4)
+        return 4;
+    if (bitsPixel >= 5 && bitsPixel <= 8)
+        return 8;
+    if (bitsPixel >= 9 && bitsPixel <= 16)
+        return 16;
+    if (bitsPixel >= 17 && bitsPixel <= 24)
+        return 24;
+    if (bitsPixel >= 25 && bitsPixel <= 32)
+        return 32;
+    return 0;
+}
+
+int64_t Magnitude(int32_t value)
+{
+    return value < 0 ? -(int64_t)value : (int64_t)value;
+}
+
+std::string Text(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string Text(const char *format, ...)
+{
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    return line;
+}
+
+} // namespace
+
+size_t DeviceBitmapBytes(const BITMAP &bitmap)
+{
+    int64_t width = Magnitude(bitmap.bmWidth), height = Magnitude(bitmap.bmHeight);
+    int bitCount = RoundedBitCount(bitmap.bmBitsPixel);
+    if (bitmap.bmType != 0 || bitCount == 0 || width == 0 || height == 0 || width > 0x7FFFFFF || height > 0x7FFFFFF) {
+        return 0;
+    }
+    return (size_t)(((width * bitCount + 15) / 16) * 2 * height);
+}
+
+size_t DibInfoBytes(const BITMAPINFOHEADER &header)
+{
+    int64_t entries = header.biClrUsed;
+    if (entries == 0 && header.biBitCount <= 8) {
+        entries = (int64_t)1 << header.biBitCount;
+    }
+    int64_t bytes = header.biSize + entries * 4;
+    if (header.biCompression == kBiBitfields && header.biSize == sizeof(BITMAPINFOHEADER)) {
+        bytes += 12;
+    }
+    return (size_t)bytes;
+}
+
+size_t DibBitsBytes(const BITMAPINFOHEADER &header)
+{
+    int64_t height = Magnitude(header.biHeight);
+    int64_t stride = (((int64_t)header.biWidth * header.biBitCount + 31) / 32) * 4;
+    return (size_t)(stride * height);
+}
+
+const char *RequestKindName(RequestKind kind)
+{
+    switch (kind) {
+    case RequestKind::Clip:
+        return "SetClipRect32";
+    case RequestKind::Output:
+        return "Output32";
+    case RequestKind::Raster:
+        return "Raster32";
+    case RequestKind::Dib:
+        return "Dib32";
+    case RequestKind::Text:
+        return "TextOut32";
+    case RequestKind::Release:
+        return "DeleteObject32";
+    case RequestKind::Reopen:
+        return "CloseEmfFile32+GetEmfFileDC32";
+    }
+    return "?";
+}
+
+// --- RequestBytes ------------------------------------------------------------
+
+RequestBytes::RequestBytes(const uint8_t *data, size_t size) : data_(data), size_(size) {}
+
+RequestBytes::RequestBytes(uint64_t seed)
+    : endless_(true), state_((seed * 0x9E3779B97F4A7C15ull) | 1), noise_(seed ^ 0x9E3779B97F4A7C15ull)
+{
+}
+
+uint8_t RequestBytes::Byte()
+{
+    uint8_t byte = 0;
+    if (endless_) {
+        // xorshift64*
+        state_ ^= state_ >> 12;
+        state_ ^= state_ << 25;
+        state_ ^= state_ >> 27;
+        byte = (uint8_t)((state_ * 0x2545F4914F6CDD1Dull) >> 56);
+    } else if (offset_ < size_) {
+        byte = data_[offset_++];
+    }
+    noise_ = (noise_ ^ byte) * 0x100000001B3ull;
+    return byte;
+}
+
+uint16_t RequestBytes::U16()
+{
+    uint16_t low = Byte();
+    return (uint16_t)(low | (Byte() << 8));
+}
+
+uint32_t RequestBytes::U32()
+{
+    uint32_t low = U16();
+    return low | ((uint32_t)U16() << 16);
+}
+
+uint32_t RequestBytes::Below(uint32_t bound)
+{
+    if (bound == 0) {
+        return 0;
+    }
+    uint32_t value = bound <= 256 ? Byte() : bound <= 65536 ? U16() : U32();
+    return value % bound;
+}
+
+uint32_t RequestBytes::Noise()
+{
+    noise_ += 0x9E3779B97F4A7C15ull;
+    uint64_t z = noise_;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return (uint32_t)(z ^ (z >> 31));
+}
+
+// --- RecordingCaller: records and arrays ---------------------------------------
+
+RecordingCaller::RecordingCaller(const QuillrecCalls &calls, bool modest) : calls_(calls), modest_(modest) {}
+
+RecordingCaller::~RecordingCaller()
+{
+    FreeTaken();
+    std::free(keptBrush_);
+    std::free(keptPattern_);
+    std::free(keptPatternBits_);
+}
+
+void *RecordingCaller::Take(size_t bytes)
+{
+    // Exactly the size asked for, zero included: any read past it is an overread.
+    void *block = std::malloc(bytes == 0 ? 0 : bytes);
+    if (block == nullptr && bytes != 0) {
+        std::fprintf(stderr, "request maker: out of memory for %zu bytes\n", bytes);
+        std::abort();
+    }
+    if (block != nullptr && bytes != 0) {
+        std::memset(block, 0, bytes);
+    }
+    taken_.push_back(block);
+    return block;
+}
+
+void RecordingCaller::FreeTaken()
+{
+    for (void *block : taken_) {
+        std::free(block);
+    }
+    taken_.clear();
+}
+
+int32_t RecordingCaller::Coordinate(RequestBytes &bytes)
+{
+    uint32_t pick = bytes.Below(16);
+    if (!modest_ && pick == 0) {
+        return kExtremes[bytes.Below(sizeof kExtremes / sizeof kExtremes[0])];
+    }
+    if (!modest_ && pick == 1) {
+        return (int32_t)bytes.U32();
+    }
+    return (int32_t)bytes.Below(4001) - 2000;
+}
+
+// A width, height or source offset: small, sometimes negative, in fuzzing also extreme.
+int32_t RecordingCaller::Extent(RequestBytes &bytes, int32_t modestLimit)
+{
+    uint32_t pick = bytes.Below(16);
+    if (!modest_ && pick == 0) {
+        return kExtremes[bytes.Below(sizeof kExtremes / sizeof kExtremes[0])];
+    }
+    if (pick == 1) {
+        return -(int32_t)bytes.Below(20);
+    }
+    return (int32_t)bytes.Below((uint32_t)modestLimit + 1);
+}
+
+uint16_t RecordingCaller::PointCount(RequestBytes &bytes)
+{
+    uint32_t pick = bytes.Below(32);
+    if (pick == 0) {
+        return (uint16_t)(1020 + bytes.Below(10)); // both sides of the 1024-point inline buffer
+    }
+    if (pick == 1) {
+        return (uint16_t)bytes.Below(modest_ ? 1500 : 4000);
+    }
+    if (pick < 4) {
+        return (uint16_t)bytes.Below(4);
+    }
+    return (uint16_t)bytes.Below(41);
+}
+
+Point16 *RecordingCaller::Points(RequestBytes &bytes, size_t count)
+{
+    Point16 *points = (Point16 *)Take(count * sizeof(Point16));
+    bool wide = !modest_ && bytes.OneIn(8); // the whole 16-bit range, signs included
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t noise = bytes.Noise();
+        if (wide) {
+            points[i].x = (int16_t)(noise & 0xFFFF);
+            points[i].y = (int16_t)(noise >> 16);
+        } else {
+            points[i].x = (int16_t)((int32_t)(noise % 3001) - 500);
+            points[i].y = (int16_t)((int32_t)((noise >> 16) % 3001) - 500);
+        }
+    }
+    return points;
+}
+
+RECT *RecordingCaller::OptionalRect(RequestBytes &bytes)
+{
+    if (bytes.OneIn(3)) {
+        return nullptr;
+    }
+    RECT *rect = (RECT *)Take(sizeof(RECT));
+    rect->left = Coordinate(bytes);
+    rect->top = Coordinate(bytes);
+    rect->right = Coordinate(bytes);
+    rect->bottom = Coordinate(bytes);
+    return rect;
+}
+
+LOGPEN *RecordingCaller::OptionalPen(RequestBytes &bytes)
+{
+    if (bytes.OneIn(5)) {
+        return nullptr;
+    }
+    static const UINT kStyles[] = {0, 0, 0, 6, 6, 1, 2, 3, 4, 5};
+    LOGPEN *pen = (LOGPEN *)Take(sizeof(LOGPEN));
+    pen->lopnStyle = bytes.OneIn(12) ? bytes.U32() : kStyles[bytes.Below(10)];
+    uint32_t width = bytes.Below(8);
+    pen->lopnWidth.x = width < 4 ? 1 : width == 4 ? 0 : width == 5 ? 2 : (int32_t)bytes.Below(modest_ ? 40 : 400);
+    if (!modest_ && bytes.OneIn(16)) {
+        pen->lopnWidth.x = kExtremes[bytes.Below(sizeof kExtremes / sizeof kExtremes[0])];
+    }
+    pen->lopnWidth.y = (int32_t)bytes.Below(8);
+    uint32_t colour = bytes.Below(6);
+    pen->lopnColor = colour < 2 ? 0 : colour < 4 ? 0xFFFFFF : colour == 4 ? 0x01FFFFFF : bytes.U32() & 0x03FFFFFF;
+    return pen;
+}
+
+// A pattern or source bitmap with bits in the form CreateBitmapIndirect reads.
+BITMAP *RecordingCaller::BitmapRecord(RequestBytes &bytes)
+{
+    static const uint16_t kDepths[] = {1, 1, 1, 4, 8, 8, 16, 24, 24, 32, 2, 0, 33};
+    BITMAP *bitmap = (BITMAP *)Take(sizeof(BITMAP));
+    bitmap->bmType = bytes.OneIn(32) ? 1 : 0;
+    bitmap->bmWidth = bytes.OneIn(24) ? -(int32_t)bytes.Below(5) : (int32_t)bytes.Below(65);
+    bitmap->bmHeight = bytes.OneIn(24) ? -(int32_t)bytes.Below(5) : (int32_t)bytes.Below(65);
+    bitmap->bmBitsPixel = kDepths[bytes.Below(modest_ ? 10 : 13)];
+    bitmap->bmPlanes = bytes.OneIn(16) ? (uint16_t)bytes.Below(5) : 1;
+    size_t bits = DeviceBitmapBytes(*bitmap);
+    int64_t height = Magnitude(bitmap->bmHeight);
+    int64_t stride = height == 0 ? 0 : (int64_t)bits / height;
+    bitmap->bmWidthBytes = (int32_t)(stride + 2 * bytes.Below(3));
+    if (!modest_ && bytes.OneIn(16)) {
+        // Only GDI reads the bits; the library sizes its blocks from this field,
+        // so an absurd value must come out as a failure, not an overflow.
+        bitmap->bmWidthBytes = bytes.OneIn(2) ? (int32_t)bytes.U32() : (int32_t)bytes.Below(8);
+    }
+    if (bytes.OneIn(16)) {
+        bitmap->bmBits = nullptr;
+        return bitmap;
+    }
+    uint8_t *data = (uint8_t *)Take(bits);
+    for (size_t i = 0; i < bits; ++i) {
+        data[i] = (uint8_t)bytes.Noise();
+    }
+    bitmap->bmBits = data;
+    return bitmap;
+}
+
+LOGBRUSH *RecordingCaller::OptionalBrush(RequestBytes &bytes)
+{
+    if (bytes.OneIn(5)) {
+        return nullptr;
+    }
+    if (keptBrush_ != nullptr && bytes.OneIn(4)) {
+        // The same record again: a pattern brush's lbHatch now holds a handle,
+        // so the BITMAP pointer goes back in first.
+        if (keptBrush_->lbStyle == BS_PATTERN) {
+            keptBrush_->lbHatch = (ULONG_PTR)keptPattern_;
+        }
+        return keptBrush_;
+    }
+    static const UINT kStyles[] = {BS_SOLID, BS_SOLID, BS_HOLLOW, BS_HATCHED, BS_PATTERN, BS_PATTERN, BS_PATTERN};
+    LOGBRUSH *brush = (LOGBRUSH *)Take(sizeof(LOGBRUSH));
+    brush->lbStyle = kStyles[bytes.Below(7)];
+    if (bytes.OneIn(12)) {
+        // Other styles go to GDI unchanged; the DIB pattern styles (5, 6, 8)
+        // would make GDI read lbHatch as a packed DIB, which no caller may pass here.
+        do {
+            brush->lbStyle = bytes.OneIn(2) ? bytes.Below(12) : bytes.U32();
+        } while (brush->lbStyle == 5 || brush->lbStyle == 6 || brush->lbStyle == 8);
+    }
+    brush->lbColor = bytes.OneIn(4) ? 0xFFFFFF : bytes.U32() & 0x03FFFFFF;
+    if (brush->lbStyle == BS_PATTERN) {
+        brush->lbHatch = (ULONG_PTR)BitmapRecord(bytes);
+    } else {
+        brush->lbHatch = bytes.OneIn(8) ? bytes.U32() : bytes.Below(6);
+    }
+    if (brush->lbStyle == BS_PATTERN && bytes.OneIn(3)) {
+        // Keep this one for a later request: move it and its pattern out of
+        // the request's blocks into the caller's own.
+        std::free(keptBrush_);
+        std::free(keptPattern_);
+        std::free(keptPatternBits_);
+        BITMAP *pattern = (BITMAP *)brush->lbHatch;
+        size_t bits = pattern->bmBits == nullptr ? 0 : DeviceBitmapBytes(*pattern);
+        keptBrush_ = (LOGBRUSH *)std::malloc(sizeof(LOGBRUSH));
+        keptPattern_ = (BITMAP *)std::malloc(sizeof(BITMAP));
+        keptPatternBits_ = pattern->bmBits == nullptr ? nullptr : std::malloc(bits);
+        if (keptBrush_ == nullptr || keptPattern_ == nullptr ||
+            (pattern->bmBits != nullptr && bits != 0 && keptPatternBits_ == nullptr)) {
+            std::abort();
+        }
+        *keptPattern_ = *pattern;
+        if (keptPatternBits_ != nullptr && bits != 0) {
+            std::memcpy(keptPatternBits_, pattern->bmBits, bits);
+        }
+        keptPattern_->bmBits = keptPatternBits_;
+        *keptBrush_ = *brush;
+        keptBrush_->lbHatch = (ULONG_PTR)keptPattern_;
+        return keptBrush_;
+    }
+    return brush;
+}
+
+DrawModeRecord *RecordingCaller::OptionalDrawMode(RequestBytes &bytes, bool required)
+{
+    if (!required && bytes.OneIn(5)) {
+        return nullptr;
+    }
+    DrawModeRecord *mode = (DrawModeRecord *)Take(sizeof(DrawModeRecord));
+    uint32_t rop = bytes.Below(20);
+    mode->rop2 = rop < 16 ? rop + 1 : rop == 16 ? 0 : bytes.U32();
+    uint32_t bk = bytes.Below(8);
+    mode->bkMode = bk < 3 ? 1 : bk < 6 ? 2 : bk == 6 ? 0 : bytes.U32();
+    mode->bkColor = bytes.U32() & 0x03FFFFFF;
+    mode->textColor = bytes.U32() & 0x03FFFFFF;
+    uint32_t use = bytes.Below(4);
+    mode->useBkMode = use < 3 ? use % 2 : bytes.U32();
+    return mode;
+}
+
+uint16_t RecordingCaller::Style(RequestBytes &bytes)
+{
+    if (!brackets_.empty() && (modest_ || bytes.OneIn(2))) {
+        // Inside a bracket a driver mostly sends scanlines, then ends it.
+        return bytes.OneIn(4) ? (uint16_t)OUT_ENDSCAN : (uint16_t)OUT_SCANLINES;
+    }
+    uint32_t pick = bytes.Below(10);
+    if (pick < 7) {
+        return kNamedStyles[bytes.Below(sizeof kNamedStyles / sizeof kNamedStyles[0])];
+    }
+    if (pick < 9) {
+        return kUnnamedStyles[bytes.Below(sizeof kUnnamedStyles / sizeof kUnnamedStyles[0])];
+    }
+    return bytes.U16();
+}
+
+// --- RecordingCaller: requests ------------------------------------------------
+
+int32_t RecordingCaller::Open(RequestBytes &bytes, const char *deviceName)
+{
+    char *name = (char *)Take(260);
+    ++exportCalls_;
+    int32_t named = calls_.GetEmfFilePath32(name);
+    if (named != 0 && named != -1) {
+        std::fprintf(stderr, "GetEmfFilePath32 returned %d\n", (int)named);
+        std::abort();
+    }
+    if (named != 0) {
+        // No unique name: a driver would not open a surface on nothing.
+        std::snprintf(name, 260, "%s", "quillrec-fallback.emf");
+    }
+    std::snprintf(spoolName_, sizeof spoolName_, "%s", name);
+
+    DEVMODEA *devMode = nullptr;
+    if (bytes.OneIn(2)) {
+        devMode = (DEVMODEA *)Take(sizeof(DEVMODEA));
+        devMode->dmSize = sizeof(DEVMODEA);
+    }
+    size_t deviceBytes = std::strlen(deviceName) + 1;
+    char *device = (char *)Take(deviceBytes);
+    std::memcpy(device, deviceName, deviceBytes);
+    RECT *frame = nullptr;
+    if (!bytes.OneIn(3)) {
+        frame = (RECT *)Take(sizeof(RECT));
+        *frame = RECT{0, 0, 21000, 29700};
+    }
+    Handle32 surface = 0xA5A5A5A5u;
+    ++exportCalls_;
+    int32_t result = calls_.GetEmfFileDC32(devMode, device, name, frame, (const void *)(uintptr_t)0xDEAD0005,
+                                           (const void *)(uintptr_t)0xDEAD0006, &surface);
+    FreeTaken();
+    if (result == 0) {
+        surface_ = surface;
+        open_ = true;
+    } else {
+        open_ = false;
+        if (result != -1 || surface != 0xA5A5A5A5u) {
+            std::fprintf(stderr, "GetEmfFileDC32 failed with %d and wrote the surface variable\n", (int)result);
+            std::abort();
+        }
+    }
+    return result;
+}
+
+void RecordingCaller::Close()
+{
+    if (!open_) {
+        return;
+    }
+    Handle32 surface = surface_;
+    ++exportCalls_;
+    int32_t result = calls_.CloseEmfFile32(&surface);
+    if (result != 0 || surface != surface_) {
+        std::fprintf(stderr, "CloseEmfFile32 returned %d or changed the variable\n", (int)result);
+        std::abort();
+    }
+    open_ = false;
+}
+
+RequestKind RecordingCaller::ChooseKind(RequestBytes &bytes, bool allowReopen)
+{
+    if (releasePending_ && !brackets_.empty()) {
+        return RequestKind::Release;
+    }
+    releasePending_ = false;
+    if (modest_ && !brackets_.empty()) {
+        // A driver sends only scanlines into an open bracket. Wine 8 has been
+        // seen to divide INT_MIN by -1 in WidenPath when text and transfers
+        // (which leave the stock null pen selected) came in between.
+        return RequestKind::Output;
+    }
+    uint32_t pick = bytes.Below(32);
+    if (pick < 14)
+        return RequestKind::Output;
+    if (pick < 18)
+        return RequestKind::Raster;
+    if (pick < 21)
+        return RequestKind::Dib;
+    if (pick < 26)
+        return RequestKind::Text;
+    if (pick < 29)
+        return RequestKind::Clip;
+    if (pick < 31 && !brackets_.empty())
+        return RequestKind::Release;
+    if (allowReopen && brackets_.empty())
+        return RequestKind::Reopen;
+    return RequestKind::Output;
+}
+
+SentRequest RecordingCaller::Send(RequestKind kind, RequestBytes &bytes, const char *deviceName)
+{
+    SentRequest sent;
+    switch (kind) {
+    case RequestKind::Clip:
+        sent = SendClip(bytes);
+        break;
+    case RequestKind::Output:
+        sent = SendOutput(bytes);
+        break;
+    case RequestKind::Raster:
+        sent = SendRaster(bytes);
+        break;
+    case RequestKind::Dib:
+        sent = SendDib(bytes);
+        break;
+    case RequestKind::Text:
+        sent = SendText(bytes);
+        break;
+    case RequestKind::Release:
+        sent = SendRelease();
+        break;
+    case RequestKind::Reopen:
+        Close();
+        sent.result = Open(bytes, deviceName);
+        sent.text = std::string("reopen -> ") + std::to_string(sent.result) + " " + spoolName_;
+        break;
+    }
+    sent.kind = kind;
+    FreeTaken();
+    return sent;
+}
+
+SentRequest RecordingCaller::SendClip(RequestBytes &bytes)
+{
+    SentRequest sent;
+    RECT *clip = OptionalRect(bytes);
+    Handle32 surface = surface_;
+    Trace(sent.text);
+    ++exportCalls_;
+    sent.result = calls_.SetClipRect32(&surface, clip);
+    sent.text =
+        clip ? Text("SetClipRect32(%d,%d,%d,%d)", (int)clip->left, (int)clip->top, (int)clip->right, (int)clip->bottom)
+             : std::string("SetClipRect32(null)");
+    if (sent.result != 0) {
+        sent.problem = "SetClipRect32 returned " + std::to_string(sent.result);
+    }
+    return sent;
+}
+
+SentRequest RecordingCaller::SendOutput(RequestBytes &bytes)
+{
+    SentRequest sent;
+    uint16_t style = Style(bytes);
+    uint32_t flagPick = bytes.Below(16);
+    uint16_t scanFlag = flagPick < 12 ? 0 : flagPick < 15 ? 1 : (bytes.OneIn(2) ? 2 : bytes.U16());
+    if (style == OUT_SCANLINES || style == OUT_ENDSCAN) {
+        scanFlag = bytes.OneIn(4) ? scanFlag : 0;
+    }
+    uint16_t count = PointCount(bytes);
+    const void *points = nullptr;
+    std::string shape;
+    switch (style) {
+    case OUT_RECTANGLE:
+    case OUT_ELLIPSE:
+    case OUT_CIRCLE:
+        points = Points(bytes, 2);
+        break;
+    case OUT_BEZIER:
+        points = Points(bytes, 4);
+        break; // four, whatever the count
+    case OUT_POLYLINE:
+    case OUT_WINDPOLYGON:
+    case OUT_ALTPOLYGON:
+    case OUT_SCANLINES:
+        // Each segment is two GDI calls; long runs add nothing the polygons do not.
+        count = count > 300 ? (uint16_t)(count % 300) : count;
+        points = Points(bytes, count);
+        break;
+    case OUT_WINDPOLYPOLYGON:
+    case OUT_ALTPOLYPOLYGON: {
+        count = bytes.OneIn(16) ? (uint16_t)bytes.Below(300) : (uint16_t)bytes.Below(12);
+        int32_t *counts = (int32_t *)Take(count * sizeof(int32_t));
+        size_t total = 0;
+        for (uint16_t i = 0; i < count; ++i) {
+            uint32_t pick = bytes.Below(16);
+            counts[i] = pick == 0 ? (int32_t)bytes.Below(modest_ ? 400 : 1200) : (int32_t)bytes.Below(12);
+            total += (size_t)counts[i];
+        }
+        PolyPolygonRecord *record = (PolyPolygonRecord *)Take(sizeof(PolyPolygonRecord));
+        record->counts = counts;
+        record->points = Points(bytes, total);
+        points = record;
+        shape = " total " + std::to_string(total);
+        break;
+    }
+    default:
+        // Not read by styles that draw nothing: a null or an empty array.
+        points = bytes.OneIn(2) ? nullptr : Take(0);
+        break;
+    }
+    LOGPEN *pen = OptionalPen(bytes);
+    uint32_t geometric = 0;
+    uint32_t geometricPick = bytes.Below(8);
+    if (geometricPick == 1) {
+        geometric = 0x00000200 | 0x00002000; // PS_ENDCAP_FLAT | PS_JOIN_MITER
+    } else if (geometricPick == 2) {
+        geometric = bytes.Below(9) | (bytes.Below(3) << 8) | (bytes.Below(3) << 12);
+    } else if (geometricPick == 3 && !modest_) {
+        geometric = bytes.U32();
+    }
+    LOGBRUSH *brush = OptionalBrush(bytes);
+    DrawModeRecord *mode = OptionalDrawMode(bytes, false);
+    RECT *clip = OptionalRect(bytes);
+    const Handle32 kUntouched = 0xA5A5A5A5u;
+    Handle32 out[5] = {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched};
+    Handle32 surface = surface_;
+    sent.style = style;
+    sent.scanFlag = scanFlag;
+    sent.text = Text("Output32(style=0x%X, scanFlag=%u, count=%u%s, pen=%s, geometric=0x%X, brush=%s%s, mode=%s, "
+                     "clip=%s)",
+                     style, scanFlag, count, shape.c_str(),
+                     pen ? Text("{%u,%d,0x%X}", pen->lopnStyle, (int)pen->lopnWidth.x, (unsigned)pen->lopnColor).c_str()
+                         : "null",
+                     geometric, brush ? Text("{%u,0x%X}", brush->lbStyle, (unsigned)brush->lbColor).c_str() : "null",
+                     brush && brush->lbStyle == BS_PATTERN
+                         ? Text(" pattern %dx%d@%u", (int)((BITMAP *)brush->lbHatch)->bmWidth,
+                                (int)((BITMAP *)brush->lbHatch)->bmHeight, ((BITMAP *)brush->lbHatch)->bmBitsPixel)
+                               .c_str()
+                         : "",
+                     mode ? Text("{rop2=%u}", mode->rop2).c_str() : "null", clip ? "rect" : "null");
+    Trace(sent.text);
+    ++exportCalls_;
+    sent.result = calls_.Output32(&surface, &style, &scanFlag, &count, points, pen, &geometric, brush, mode, &out[0],
+                                  &out[1], &out[2], &out[3], &out[4], clip);
+    if (style == OUT_BEGINSCAN) {
+        if (sent.result != 0 && sent.result != -1) {
+            sent.problem = "OUT_BEGINSCAN returned " + std::to_string(sent.result);
+        }
+        for (Handle32 value : out) {
+            if (value == kUntouched) {
+                sent.problem = "OUT_BEGINSCAN left an out-argument unwritten";
+            }
+        }
+        Bracket bracket;
+        bracket.slots = ObjectSlots{out[0], out[1], out[2], out[3], out[4]};
+        bracket.none = 0;
+        bracket.step = 0;
+        brackets_.push_back(bracket);
+    } else {
+        for (Handle32 value : out) {
+            if (value != kUntouched) {
+                sent.problem = "an out-argument was written by style " + std::to_string(style);
+            }
+        }
+        if (style == OUT_ENDSCAN) {
+            if (sent.result != 0 && sent.result != -1) {
+                sent.problem = "OUT_ENDSCAN returned " + std::to_string(sent.result);
+            }
+            releasePending_ = !brackets_.empty();
+        } else if (sent.result != 0) {
+            sent.problem = "style " + std::to_string(style) + " returned " + std::to_string(sent.result);
+        }
+    }
+    return sent;
+}
+
+SentRequest RecordingCaller::SendRaster(RequestBytes &bytes)
+{
+    SentRequest sent;
+    int32_t xDest = Coordinate(bytes), yDest = Coordinate(bytes);
+    BITMAP *source = bytes.OneIn(4) ? nullptr : BitmapRecord(bytes);
+    // A request without source makes GDI record a memory bitmap of the
+    // destination's size; real GDI is kept to small ones.
+    int32_t limit = source == nullptr && modest_ ? 64 : 300;
+    int32_t cxDest = Extent(bytes, limit), cyDest = Extent(bytes, limit);
+    int32_t xSrc = Extent(bytes, 70), ySrc = Extent(bytes, 70), cxSrc = Extent(bytes, 70), cySrc = Extent(bytes, 70);
+    uint32_t rop = bytes.OneIn(8) ? bytes.U32() : kRops[bytes.Below(sizeof kRops / sizeof kRops[0])];
+    LOGBRUSH *brush = OptionalBrush(bytes);
+    DrawModeRecord *mode = OptionalDrawMode(bytes, false);
+    Handle32 surface = surface_;
+    sent.text = Text("Raster32(dest %d,%d %dx%d, source %s, src %d,%d %dx%d, rop 0x%X, brush %s, mode %s)", (int)xDest,
+                     (int)yDest, (int)cxDest, (int)cyDest,
+                     source ? Text("%dx%d@%u/%u wb=%d", (int)source->bmWidth, (int)source->bmHeight,
+                                   source->bmBitsPixel, source->bmPlanes, (int)source->bmWidthBytes)
+                                  .c_str()
+                            : "null",
+                     (int)xSrc, (int)ySrc, (int)cxSrc, (int)cySrc, rop,
+                     brush ? std::to_string(brush->lbStyle).c_str() : "null", mode ? "given" : "null");
+    Trace(sent.text);
+    ++exportCalls_;
+    sourcelessRasters_ += source == nullptr ? 1 : 0;
+    sent.result = calls_.Raster32(&surface, &xDest, &yDest, &cxDest, &cyDest, source, &xSrc, &ySrc, &cxSrc, &cySrc,
+                                  &rop, brush, mode);
+    if (sent.result != 0) {
+        sent.problem = "Raster32 returned " + std::to_string(sent.result);
+    }
+    return sent;
+}
+
+SentRequest RecordingCaller::SendDib(RequestBytes &bytes)
+{
+    SentRequest sent;
+    static const uint16_t kDepths[] = {1, 4, 8, 16, 24, 32};
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = bytes.OneIn(32) ? 0 : 1 + (int32_t)bytes.Below(64);
+    header.biHeight = (1 + (int32_t)bytes.Below(64)) * (bytes.OneIn(4) ? -1 : 1);
+    header.biPlanes = 1;
+    header.biBitCount = kDepths[bytes.Below(6)];
+    if ((header.biBitCount == 16 || header.biBitCount == 32) && bytes.OneIn(4)) {
+        header.biCompression = kBiBitfields;
+    }
+    if (header.biBitCount <= 8 && bytes.OneIn(3)) {
+        header.biClrUsed = 1 + bytes.Below((1u << header.biBitCount));
+    }
+    if (modest_ && header.biBitCount > 1 && header.biBitCount <= 8 && header.biClrUsed == 0) {
+        // Wine 8 records a 4- or 8-bit DIB whose colour table is implied
+        // (biClrUsed 0) past the end of its own record and damages its heap,
+        // with or without this library; on real GDI the table is given.
+        header.biClrUsed = 1u << header.biBitCount;
+    }
+    size_t infoBytes = DibInfoBytes(header), bitsBytes = DibBitsBytes(header);
+    BITMAPINFO *info =
+        (BITMAPINFO *)Take(infoBytes); // no more than the header describes: often under sizeof(BITMAPINFO)
+    std::memcpy(info, &header, sizeof header);
+    uint8_t *table = (uint8_t *)info + sizeof header;
+    for (size_t i = sizeof header; i < infoBytes; ++i) {
+        table[i - sizeof header] = (uint8_t)bytes.Noise();
+    }
+    if (header.biCompression == kBiBitfields) {
+        uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
+        if (header.biBitCount == 32) {
+            masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
+        }
+        std::memcpy(table, masks, sizeof masks);
+    }
+    uint8_t *bits = (uint8_t *)Take(bitsBytes);
+    for (size_t i = 0; i < bitsBytes; ++i) {
+        bits[i] = (uint8_t)bytes.Noise();
+    }
+    int32_t xDest = Coordinate(bytes), yDest = Coordinate(bytes);
+    int32_t cxDest = Extent(bytes, 300), cyDest = Extent(bytes, 300);
+    int32_t xSrc = Extent(bytes, 70), ySrc = Extent(bytes, 70), cxSrc = Extent(bytes, 70), cySrc = Extent(bytes, 70);
+    uint32_t rop = bytes.OneIn(8) ? bytes.U32() : kRops[bytes.Below(sizeof kRops / sizeof kRops[0])];
+    LOGBRUSH *brush = OptionalBrush(bytes);
+    DrawModeRecord *mode = OptionalDrawMode(bytes, false);
+    Handle32 surface = surface_;
+    sent.text = Text("Dib32(%dx%d@%u compression %u clrUsed %u, dest %d,%d %dx%d, src %d,%d %dx%d, rop 0x%X)",
+                     (int)header.biWidth, (int)header.biHeight, header.biBitCount, (unsigned)header.biCompression,
+                     (unsigned)header.biClrUsed, (int)xDest, (int)yDest, (int)cxDest, (int)cyDest, (int)xSrc, (int)ySrc,
+                     (int)cxSrc, (int)cySrc, rop);
+    Trace(sent.text);
+    ++exportCalls_;
+    sent.result = calls_.Dib32(&surface, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc, bits, info,
+                               &rop, brush, mode);
+    if (sent.result != 0) {
+        sent.problem = "Dib32 returned " + std::to_string(sent.result);
+    }
+    return sent;
+}
+
+SentRequest RecordingCaller::SendText(RequestBytes &bytes)
+{
+    SentRequest sent;
+    static const uint8_t kCharsets[] = {0, 0, 1, 2, 128, 129, 130, 134, 136, 161, 204, 238, 255};
+    static const int32_t kEscapements[] = {0, 0, 0, 450, 900, 1800, 2700, -900, 3600, 5, -15, 455, 3599};
+    static const char *const kFaces[] = {"DejaVu Sans", "DejaVu Serif", "Courier", "", "Arial"};
+    LOGFONTA *font = (LOGFONTA *)Take(sizeof(LOGFONTA));
+    font->lfHeight = (int32_t)bytes.Below(200) - 60;
+    font->lfWidth = bytes.OneIn(4) ? (int32_t)bytes.Below(50) : 0;
+    font->lfEscapement =
+        bytes.OneIn(8) && !modest_ ? (int32_t)bytes.U32() : kEscapements[bytes.Below(sizeof kEscapements / 4)];
+    font->lfOrientation = font->lfEscapement;
+    font->lfWeight = bytes.OneIn(2) ? 400 : 700;
+    font->lfCharSet = bytes.OneIn(8) ? bytes.Byte() : kCharsets[bytes.Below(sizeof kCharsets)];
+    std::snprintf(font->lfFaceName, sizeof font->lfFaceName, "%s", kFaces[bytes.Below(5)]);
+    int32_t x = Coordinate(bytes), y = Coordinate(bytes);
+    static const uint32_t kOptions[] = {0, 0, 2, 4, 6, 0x10, 0x10, 0x12, 0x14, 0x80, 0x1000};
+    uint32_t options = kOptions[bytes.Below(sizeof kOptions / 4)];
+    if (!modest_ && bytes.OneIn(16)) {
+        // ETO_PDY asks GDI for two advances per character, more than the caller passes.
+        options = bytes.U32() & ~0x2000u;
+    }
+    RECT *rect = OptionalRect(bytes);
+    uint32_t count = bytes.OneIn(16) ? bytes.Below(200) : bytes.Below(24);
+    bool glyphs = (options & 0x10) != 0;
+    char *string = (char *)Take(glyphs ? count * 2 : count);
+    if (glyphs) {
+        uint16_t *units = (uint16_t *)string;
+        for (uint32_t i = 0; i < count; ++i) {
+            units[i] = (uint16_t)bytes.Noise();
+        }
+    } else {
+        uint32_t leadBias = bytes.Below(4); // how often a byte is a likely lead byte
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t noise = bytes.Noise();
+            string[i] =
+                (noise % 4) < leadBias ? (char)(0x81 + (noise >> 8) % 0x7E) : (char)(0x20 + (noise >> 8) % 0x5F);
+        }
+        if (count > 0 && bytes.OneIn(4)) {
+            string[count - 1] = (char)0x82; // a lead byte with nothing after it
+        }
+    }
+    int32_t *advances = nullptr;
+    if (!bytes.OneIn(3)) {
+        advances = (int32_t *)Take(count * sizeof(int32_t));
+        bool extreme = !modest_ && bytes.OneIn(8);
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t noise = bytes.Noise();
+            advances[i] = extreme && noise % 3 == 0 ? kExtremes[(noise >> 8) % (sizeof kExtremes / 4)]
+                          : noise % 7 == 0          ? 0
+                                                    : (int32_t)((noise >> 8) % 120) - 10;
+        }
+    }
+    DrawModeRecord *mode = OptionalDrawMode(bytes, true);
+    Handle32 surface = surface_;
+    sent.text = Text("TextOut32(charset %u, escapement %d, at %d,%d, options 0x%X, rect %s, count %u, advances %s, "
+                     "bkMode %u)",
+                     font->lfCharSet, (int)font->lfEscapement, (int)x, (int)y, options, rect ? "given" : "null", count,
+                     advances ? "given" : "null", mode->bkMode);
+    Trace(sent.text);
+    ++exportCalls_;
+    sent.result = calls_.TextOut32(&surface, font, &x, &y, &options, rect, string, &count, advances, mode);
+    if (sent.result != 0 && sent.result != -1) {
+        sent.problem = "TextOut32 returned " + std::to_string(sent.result);
+    }
+    return sent;
+}
+
+SentRequest RecordingCaller::SendRelease()
+{
+    SentRequest sent;
+    Bracket &bracket = brackets_.back();
+    Handle32 *object = nullptr, *selectBack = nullptr;
+    switch (bracket.step) {
+    case 0:
+        object = &bracket.slots.pen, selectBack = &bracket.slots.oldPen;
+        break;
+    case 1:
+        object = &bracket.slots.brush, selectBack = &bracket.slots.oldBrush;
+        break;
+    default:
+        object = &bracket.slots.patternBitmap, selectBack = &bracket.none;
+        break;
+    }
+    Handle32 surface = surface_;
+    sent.text = Text("DeleteObject32(object 0x%X, select back 0x%X)", *object, *selectBack);
+    Trace(sent.text);
+    ++exportCalls_;
+    sent.result = calls_.DeleteObject32(&surface, object, selectBack);
+    if (sent.result != 0) {
+        sent.problem = "DeleteObject32 returned " + std::to_string(sent.result);
+    } else if (*object != 0 || *selectBack != 0) {
+        sent.problem = "DeleteObject32 left its variables nonzero";
+    }
+    if (++bracket.step == 3) {
+        brackets_.pop_back();
+    }
+    return sent;
+}
+
+void RecordingCaller::Trace(const std::string &text)
+{
+    if (trace_ != nullptr) {
+        std::fprintf(trace_, "%llu %s\n", (unsigned long long)exportCalls_, text.c_str());
+        std::fflush(trace_);
+    }
+}
+
+std::vector<Handle32> RecordingCaller::HeldObjects() const
+{
+    std::vector<Handle32> held;
+    for (const Bracket &bracket : brackets_) {
+        const Handle32 created[3] = {bracket.slots.pen, bracket.slots.brush, bracket.slots.patternBitmap};
+        for (int i = 0; i < 3; ++i) {
+            if (created[i] != 0) {
+                held.push_back(created[i]);
+            }
+        }
+    }
+    return held;
+}
