@@ -1,4 +1,5 @@
 #include "emf_reader.h"
+#include "format_text.h"
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -143,22 +144,11 @@ int CALLBACK CollectRecord(HDC, HANDLETABLE *, const ENHMETARECORD *record, int,
     return 1;
 }
 
-std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *format, ...)
-{
-    char text[512];
-    va_list arguments;
-    va_start(arguments, format);
-    vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    return text;
-}
-
 std::string DescribePoints16(const POINTS *points, DWORD count)
 {
     std::string text;
     for (DWORD i = 0; i < count && i < 8; ++i) {
-        text += Format(" (%d,%d)", points[i].x, points[i].y);
+        text += FormatText(" (%d,%d)", points[i].x, points[i].y);
     }
     if (count > 8) {
         text += " ...";
@@ -170,7 +160,7 @@ std::string DescribePoints32(const POINTL *points, DWORD count)
 {
     std::string text;
     for (DWORD i = 0; i < count && i < 8; ++i) {
-        text += Format(" (%ld,%ld)", (long)points[i].x, (long)points[i].y);
+        text += FormatText(" (%ld,%ld)", (long)points[i].x, (long)points[i].y);
     }
     if (count > 8) {
         text += " ...";
@@ -188,91 +178,91 @@ std::string DescribeFields(const EmfRecord &record)
     case EMR_SETMAPMODE:
     case EMR_SETSTRETCHBLTMODE: {
         const EMRSETROP2 *r = record.As<EMRSETROP2>();
-        return r ? Format(" %lu", (unsigned long)r->iMode) : "";
+        return r ? FormatText(" %lu", (unsigned long)r->iMode) : "";
     }
     case EMR_SETTEXTCOLOR:
     case EMR_SETBKCOLOR: {
         const EMRSETTEXTCOLOR *r = record.As<EMRSETTEXTCOLOR>();
-        return r ? Format(" 0x%06lx", (unsigned long)r->crColor) : "";
+        return r ? FormatText(" 0x%06lx", (unsigned long)r->crColor) : "";
     }
     case EMR_SELECTOBJECT:
     case EMR_DELETEOBJECT: {
         const EMRSELECTOBJECT *r = record.As<EMRSELECTOBJECT>();
-        return r ? Format(" 0x%lx", (unsigned long)r->ihObject) : "";
+        return r ? FormatText(" 0x%lx", (unsigned long)r->ihObject) : "";
     }
     case EMR_CREATEPEN: {
         const EMRCREATEPEN *r = record.As<EMRCREATEPEN>();
-        return r ? Format(" #%lu style %u width %ld colour 0x%06lx", (unsigned long)r->ihPen, r->lopn.lopnStyle,
-                          (long)r->lopn.lopnWidth.x, (unsigned long)r->lopn.lopnColor)
+        return r ? FormatText(" #%lu style %u width %ld colour 0x%06lx", (unsigned long)r->ihPen, r->lopn.lopnStyle,
+                              (long)r->lopn.lopnWidth.x, (unsigned long)r->lopn.lopnColor)
                  : "";
     }
     case EMR_EXTCREATEPEN: {
         const EMREXTCREATEPEN *r = record.As<EMREXTCREATEPEN>();
-        return r ? Format(" #%lu style 0x%lx width %lu brush %u colour 0x%06lx", (unsigned long)r->ihPen,
-                          (unsigned long)r->elp.elpPenStyle, (unsigned long)r->elp.elpWidth, r->elp.elpBrushStyle,
-                          (unsigned long)r->elp.elpColor)
+        return r ? FormatText(" #%lu style 0x%lx width %lu brush %u colour 0x%06lx", (unsigned long)r->ihPen,
+                              (unsigned long)r->elp.elpPenStyle, (unsigned long)r->elp.elpWidth, r->elp.elpBrushStyle,
+                              (unsigned long)r->elp.elpColor)
                  : "";
     }
     case EMR_CREATEBRUSHINDIRECT: {
         const EMRCREATEBRUSHINDIRECT *r = record.As<EMRCREATEBRUSHINDIRECT>();
-        return r ? Format(" #%lu style %u colour 0x%06lx hatch %lu", (unsigned long)r->ihBrush, r->lb.lbStyle,
-                          (unsigned long)r->lb.lbColor, (unsigned long)r->lb.lbHatch)
+        return r ? FormatText(" #%lu style %u colour 0x%06lx hatch %lu", (unsigned long)r->ihBrush, r->lb.lbStyle,
+                              (unsigned long)r->lb.lbColor, (unsigned long)r->lb.lbHatch)
                  : "";
     }
     case EMR_RECTANGLE:
     case EMR_ELLIPSE: {
         const EMRRECTANGLE *r = record.As<EMRRECTANGLE>();
-        return r ? Format(" (%ld,%ld)-(%ld,%ld)", (long)r->rclBox.left, (long)r->rclBox.top, (long)r->rclBox.right,
-                          (long)r->rclBox.bottom)
+        return r ? FormatText(" (%ld,%ld)-(%ld,%ld)", (long)r->rclBox.left, (long)r->rclBox.top, (long)r->rclBox.right,
+                              (long)r->rclBox.bottom)
                  : "";
     }
     case EMR_INTERSECTCLIPRECT: {
         const EMRINTERSECTCLIPRECT *r = record.As<EMRINTERSECTCLIPRECT>();
-        return r ? Format(" (%ld,%ld)-(%ld,%ld)", (long)r->rclClip.left, (long)r->rclClip.top, (long)r->rclClip.right,
-                          (long)r->rclClip.bottom)
+        return r ? FormatText(" (%ld,%ld)-(%ld,%ld)", (long)r->rclClip.left, (long)r->rclClip.top,
+                              (long)r->rclClip.right, (long)r->rclClip.bottom)
                  : "";
     }
     case EMR_MOVETOEX:
     case EMR_LINETO: {
         const EMRLINETO *r = record.As<EMRLINETO>();
-        return r ? Format(" (%ld,%ld)", (long)r->ptl.x, (long)r->ptl.y) : "";
+        return r ? FormatText(" (%ld,%ld)", (long)r->ptl.x, (long)r->ptl.y) : "";
     }
     case EMR_POLYGON16:
     case EMR_POLYLINE16:
     case EMR_POLYBEZIER16: {
         const EMRPOLYLINE16 *r = record.As<EMRPOLYLINE16>();
-        return r ? Format(" %lu points:", (unsigned long)r->cpts) + DescribePoints16(r->apts, r->cpts) : "";
+        return r ? FormatText(" %lu points:", (unsigned long)r->cpts) + DescribePoints16(r->apts, r->cpts) : "";
     }
     case EMR_POLYGON:
     case EMR_POLYLINE:
     case EMR_POLYBEZIER: {
         const EMRPOLYLINE *r = record.As<EMRPOLYLINE>();
-        return r ? Format(" %lu points:", (unsigned long)r->cptl) + DescribePoints32(r->aptl, r->cptl) : "";
+        return r ? FormatText(" %lu points:", (unsigned long)r->cptl) + DescribePoints32(r->aptl, r->cptl) : "";
     }
     case EMR_POLYPOLYGON16:
     case EMR_POLYPOLYGON: {
         const EMRPOLYPOLYGON16 *r = record.As<EMRPOLYPOLYGON16>();
-        return r ? Format(" %lu polygons, %lu points", (unsigned long)r->nPolys, (unsigned long)r->cpts) : "";
+        return r ? FormatText(" %lu polygons, %lu points", (unsigned long)r->nPolys, (unsigned long)r->cpts) : "";
     }
     case EMR_STRETCHDIBITS: {
         const EMRSTRETCHDIBITS *r = record.As<EMRSTRETCHDIBITS>();
         if (r == nullptr) {
             return "";
         }
-        std::string text = Format(" dest (%ld,%ld) %ldx%ld src (%ld,%ld) %ldx%ld rop 0x%06lx", (long)r->xDest,
-                                  (long)r->yDest, (long)r->cxDest, (long)r->cyDest, (long)r->xSrc, (long)r->ySrc,
-                                  (long)r->cxSrc, (long)r->cySrc, (unsigned long)r->dwRop);
+        std::string text = FormatText(" dest (%ld,%ld) %ldx%ld src (%ld,%ld) %ldx%ld rop 0x%06lx", (long)r->xDest,
+                                      (long)r->yDest, (long)r->cxDest, (long)r->cyDest, (long)r->xSrc, (long)r->ySrc,
+                                      (long)r->cxSrc, (long)r->cySrc, (unsigned long)r->dwRop);
         if (r->cbBmiSrc >= sizeof(BITMAPINFOHEADER) && r->offBmiSrc + r->cbBmiSrc <= record.bytes.size()) {
             const BITMAPINFOHEADER *h = reinterpret_cast<const BITMAPINFOHEADER *>(record.bytes.data() + r->offBmiSrc);
-            text += Format(" dib %ldx%ld %u-bit", (long)h->biWidth, (long)h->biHeight, h->biBitCount);
+            text += FormatText(" dib %ldx%ld %u-bit", (long)h->biWidth, (long)h->biHeight, h->biBitCount);
         }
         return text;
     }
     case EMR_STRETCHBLT:
     case EMR_BITBLT: {
         const EMRSTRETCHBLT *r = record.As<EMRSTRETCHBLT>();
-        return r ? Format(" dest (%ld,%ld) %ldx%ld rop 0x%06lx", (long)r->xDest, (long)r->yDest, (long)r->cxDest,
-                          (long)r->cyDest, (unsigned long)r->dwRop)
+        return r ? FormatText(" dest (%ld,%ld) %ldx%ld rop 0x%06lx", (long)r->xDest, (long)r->yDest, (long)r->cxDest,
+                              (long)r->cyDest, (unsigned long)r->dwRop)
                  : "";
     }
     case EMR_EXTTEXTOUTA:
@@ -281,9 +271,9 @@ std::string DescribeFields(const EmfRecord &record)
         if (r == nullptr) {
             return "";
         }
-        std::string text =
-            Format(" at (%ld,%ld) %lu chars options 0x%x", (long)r->emrtext.ptlReference.x,
-                   (long)r->emrtext.ptlReference.y, (unsigned long)r->emrtext.nChars, (unsigned)r->emrtext.fOptions);
+        std::string text = FormatText(" at (%ld,%ld) %lu chars options 0x%x", (long)r->emrtext.ptlReference.x,
+                                      (long)r->emrtext.ptlReference.y, (unsigned long)r->emrtext.nChars,
+                                      (unsigned)r->emrtext.fOptions);
         // the characters themselves, ASCII as is and the rest as \uXXXX
         const size_t unit = record.type == EMR_EXTTEXTOUTW ? 2 : 1;
         const size_t first = r->emrtext.offString;
@@ -294,7 +284,7 @@ std::string DescribeFields(const EmfRecord &record)
                 if (unit == 2) {
                     c |= (unsigned)record.bytes[first + i * 2 + 1] << 8;
                 }
-                text += c >= 0x20 && c < 0x7F ? std::string(1, (char)c) : Format("\\u%04x", c);
+                text += c >= 0x20 && c < 0x7F ? std::string(1, (char)c) : FormatText("\\u%04x", c);
             }
             text += r->emrtext.nChars > 40 ? "...\"" : "\"";
         }
@@ -307,18 +297,19 @@ std::string DescribeFields(const EmfRecord &record)
             return "";
         }
         const BITMAPINFOHEADER *h = reinterpret_cast<const BITMAPINFOHEADER *>(record.bytes.data() + r->offBmi);
-        return Format(" #%lu dib %ldx%ld %u-bit, %lu colour table bytes", (unsigned long)r->ihBrush, (long)h->biWidth,
-                      (long)h->biHeight, h->biBitCount, (unsigned long)(r->cbBmi - sizeof(BITMAPINFOHEADER)));
+        return FormatText(" #%lu dib %ldx%ld %u-bit, %lu colour table bytes", (unsigned long)r->ihBrush,
+                          (long)h->biWidth, (long)h->biHeight, h->biBitCount,
+                          (unsigned long)(r->cbBmi - sizeof(BITMAPINFOHEADER)));
     }
     case EMR_EXTSELECTCLIPRGN: {
         const EMREXTSELECTCLIPRGN *r = record.As<EMREXTSELECTCLIPRGN>();
-        return r ? Format(" mode %lu, %lu region bytes", (unsigned long)r->iMode, (unsigned long)r->cbRgnData) : "";
+        return r ? FormatText(" mode %lu, %lu region bytes", (unsigned long)r->iMode, (unsigned long)r->cbRgnData) : "";
     }
     case EMR_EXTCREATEFONTINDIRECTW: {
         const EMREXTCREATEFONTINDIRECTW *r = record.As<EMREXTCREATEFONTINDIRECTW>();
-        return r ? Format(" #%lu height %ld escapement %ld charset %u", (unsigned long)r->ihFont,
-                          (long)r->elfw.elfLogFont.lfHeight, (long)r->elfw.elfLogFont.lfEscapement,
-                          r->elfw.elfLogFont.lfCharSet)
+        return r ? FormatText(" #%lu height %ld escapement %ld charset %u", (unsigned long)r->ihFont,
+                              (long)r->elfw.elfLogFont.lfHeight, (long)r->elfw.elfLogFont.lfEscapement,
+                              r->elfw.elfLogFont.lfCharSet)
                  : "";
     }
     default:
@@ -347,12 +338,12 @@ std::string EmfRecordName(DWORD type)
             return entry.name;
         }
     }
-    return Format("EMR_%lu", (unsigned long)type);
+    return FormatText("EMR_%lu", (unsigned long)type);
 }
 
 std::string DescribeEmfRecord(const EmfRecord &record)
 {
-    return Format("%-26s %6u", EmfRecordName(record.type).c_str(), (unsigned)record.bytes.size()) +
+    return FormatText("%-26s %6u", EmfRecordName(record.type).c_str(), (unsigned)record.bytes.size()) +
            DescribeFields(record);
 }
 
@@ -360,7 +351,7 @@ std::string DescribeEmfRecords(const std::vector<EmfRecord> &records)
 {
     std::string text;
     for (size_t i = 0; i < records.size(); ++i) {
-        text += Format("%4u ", (unsigned)i) + DescribeEmfRecord(records[i]) + "\n";
+        text += FormatText("%4u ", (unsigned)i) + DescribeEmfRecord(records[i]) + "\n";
     }
     return text;
 }

@@ -1,4 +1,5 @@
 #include "request_maker.h"
+#include "format_text.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -41,17 +42,6 @@ int RoundedBitCount(int bitsPixel)
 int64_t Magnitude(int32_t value)
 {
     return value < 0 ? -(int64_t)value : (int64_t)value;
-}
-
-std::string Text(const char *format, ...) __attribute__((format(printf, 1, 2)));
-std::string Text(const char *format, ...)
-{
-    char line[512];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    return line;
 }
 
 } // namespace
@@ -540,9 +530,9 @@ SentRequest RecordingCaller::SendClip(RequestBytes &bytes)
     Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.SetClipRect32(&surface, clip);
-    sent.text =
-        clip ? Text("SetClipRect32(%d,%d,%d,%d)", (int)clip->left, (int)clip->top, (int)clip->right, (int)clip->bottom)
-             : std::string("SetClipRect32(null)");
+    sent.text = clip ? FormatText("SetClipRect32(%d,%d,%d,%d)", (int)clip->left, (int)clip->top, (int)clip->right,
+                                  (int)clip->bottom)
+                     : std::string("SetClipRect32(null)");
     if (sent.result != 0) {
         sent.problem = "SetClipRect32 returned " + std::to_string(sent.result);
     }
@@ -618,18 +608,19 @@ SentRequest RecordingCaller::SendOutput(RequestBytes &bytes)
     Handle32 surface = surface_;
     sent.style = style;
     sent.scanFlag = scanFlag;
-    sent.text = Text("Output32(style=0x%X, scanFlag=%u, count=%u%s, pen=%s, geometric=0x%X, brush=%s%s, mode=%s, "
-                     "clip=%s)",
-                     style, scanFlag, count, shape.c_str(),
-                     pen ? Text("{%u,%d,0x%X}", pen->lopnStyle, (int)pen->lopnWidth.x, (unsigned)pen->lopnColor).c_str()
-                         : "null",
-                     geometric, brush ? Text("{%u,0x%X}", brush->lbStyle, (unsigned)brush->lbColor).c_str() : "null",
-                     brush && brush->lbStyle == BS_PATTERN
-                         ? Text(" pattern %dx%d@%u", (int)((BITMAP *)brush->lbHatch)->bmWidth,
-                                (int)((BITMAP *)brush->lbHatch)->bmHeight, ((BITMAP *)brush->lbHatch)->bmBitsPixel)
-                               .c_str()
-                         : "",
-                     mode ? Text("{rop2=%u}", mode->rop2).c_str() : "null", clip ? "rect" : "null");
+    sent.text = FormatText(
+        "Output32(style=0x%X, scanFlag=%u, count=%u%s, pen=%s, geometric=0x%X, brush=%s%s, mode=%s, "
+        "clip=%s)",
+        style, scanFlag, count, shape.c_str(),
+        pen ? FormatText("{%u,%d,0x%X}", pen->lopnStyle, (int)pen->lopnWidth.x, (unsigned)pen->lopnColor).c_str()
+            : "null",
+        geometric, brush ? FormatText("{%u,0x%X}", brush->lbStyle, (unsigned)brush->lbColor).c_str() : "null",
+        brush && brush->lbStyle == BS_PATTERN
+            ? FormatText(" pattern %dx%d@%u", (int)((BITMAP *)brush->lbHatch)->bmWidth,
+                         (int)((BITMAP *)brush->lbHatch)->bmHeight, ((BITMAP *)brush->lbHatch)->bmBitsPixel)
+                  .c_str()
+            : "",
+        mode ? FormatText("{rop2=%u}", mode->rop2).c_str() : "null", clip ? "rect" : "null");
     Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.Output32(&surface, &style, &scanFlag, &count, points, pen, &geometric, brush, mode, &out[0],
@@ -680,14 +671,14 @@ SentRequest RecordingCaller::SendRaster(RequestBytes &bytes)
     LOGBRUSH *brush = OptionalBrush(bytes);
     DrawModeRecord *mode = OptionalDrawMode(bytes, false);
     Handle32 surface = surface_;
-    sent.text = Text("Raster32(dest %d,%d %dx%d, source %s, src %d,%d %dx%d, rop 0x%X, brush %s, mode %s)", (int)xDest,
-                     (int)yDest, (int)cxDest, (int)cyDest,
-                     source ? Text("%dx%d@%u/%u wb=%d", (int)source->bmWidth, (int)source->bmHeight,
-                                   source->bmBitsPixel, source->bmPlanes, (int)source->bmWidthBytes)
-                                  .c_str()
-                            : "null",
-                     (int)xSrc, (int)ySrc, (int)cxSrc, (int)cySrc, rop,
-                     brush ? std::to_string(brush->lbStyle).c_str() : "null", mode ? "given" : "null");
+    sent.text = FormatText("Raster32(dest %d,%d %dx%d, source %s, src %d,%d %dx%d, rop 0x%X, brush %s, mode %s)",
+                           (int)xDest, (int)yDest, (int)cxDest, (int)cyDest,
+                           source ? FormatText("%dx%d@%u/%u wb=%d", (int)source->bmWidth, (int)source->bmHeight,
+                                               source->bmBitsPixel, source->bmPlanes, (int)source->bmWidthBytes)
+                                        .c_str()
+                                  : "null",
+                           (int)xSrc, (int)ySrc, (int)cxSrc, (int)cySrc, rop,
+                           brush ? std::to_string(brush->lbStyle).c_str() : "null", mode ? "given" : "null");
     Trace(sent.text);
     ++exportCalls_;
     sourcelessRasters_ += source == nullptr ? 1 : 0;
@@ -747,10 +738,10 @@ SentRequest RecordingCaller::SendDib(RequestBytes &bytes)
     LOGBRUSH *brush = OptionalBrush(bytes);
     DrawModeRecord *mode = OptionalDrawMode(bytes, false);
     Handle32 surface = surface_;
-    sent.text = Text("Dib32(%dx%d@%u compression %u clrUsed %u, dest %d,%d %dx%d, src %d,%d %dx%d, rop 0x%X)",
-                     (int)header.biWidth, (int)header.biHeight, header.biBitCount, (unsigned)header.biCompression,
-                     (unsigned)header.biClrUsed, (int)xDest, (int)yDest, (int)cxDest, (int)cyDest, (int)xSrc, (int)ySrc,
-                     (int)cxSrc, (int)cySrc, rop);
+    sent.text = FormatText("Dib32(%dx%d@%u compression %u clrUsed %u, dest %d,%d %dx%d, src %d,%d %dx%d, rop 0x%X)",
+                           (int)header.biWidth, (int)header.biHeight, header.biBitCount, (unsigned)header.biCompression,
+                           (unsigned)header.biClrUsed, (int)xDest, (int)yDest, (int)cxDest, (int)cyDest, (int)xSrc,
+                           (int)ySrc, (int)cxSrc, (int)cySrc, rop);
     Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.Dib32(&surface, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc, bits, info,
@@ -816,10 +807,11 @@ SentRequest RecordingCaller::SendText(RequestBytes &bytes)
     }
     DrawModeRecord *mode = OptionalDrawMode(bytes, true);
     Handle32 surface = surface_;
-    sent.text = Text("TextOut32(charset %u, escapement %d, at %d,%d, options 0x%X, rect %s, count %u, advances %s, "
-                     "bkMode %u)",
-                     font->lfCharSet, (int)font->lfEscapement, (int)x, (int)y, options, rect ? "given" : "null", count,
-                     advances ? "given" : "null", mode->bkMode);
+    sent.text =
+        FormatText("TextOut32(charset %u, escapement %d, at %d,%d, options 0x%X, rect %s, count %u, advances %s, "
+                   "bkMode %u)",
+                   font->lfCharSet, (int)font->lfEscapement, (int)x, (int)y, options, rect ? "given" : "null", count,
+                   advances ? "given" : "null", mode->bkMode);
     Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.TextOut32(&surface, font, &x, &y, &options, rect, string, &count, advances, mode);
@@ -846,7 +838,7 @@ SentRequest RecordingCaller::SendRelease()
         break;
     }
     Handle32 surface = surface_;
-    sent.text = Text("DeleteObject32(object 0x%X, select back 0x%X)", *object, *selectBack);
+    sent.text = FormatText("DeleteObject32(object 0x%X, select back 0x%X)", *object, *selectBack);
     Trace(sent.text);
     ++exportCalls_;
     sent.result = calls_.DeleteObject32(&surface, object, selectBack);

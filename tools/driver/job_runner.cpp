@@ -5,19 +5,9 @@
 #include <string.h>
 
 #include "emf_reader.h"
+#include "format_text.h"
 
 namespace {
-
-std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *format, ...)
-{
-    char text[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    return text;
-}
 
 // A bitmap in the two forms a driver hands over: a device bitmap (BITMAP
 // with word-aligned rows, top row first) and a DIB (BITMAPINFO with
@@ -197,7 +187,7 @@ bool Runner::Check(const job::Request &request, const char *exportName, int32_t 
 {
     const int32_t expected = request.hasExpect ? request.expect : 0;
     if (result != expected) {
-        return Fail(request, Format("%s returned %ld, expected %ld", exportName, (long)result, (long)expected));
+        return Fail(request, FormatText("%s returned %ld, expected %ld", exportName, (long)result, (long)expected));
     }
     return true;
 }
@@ -310,7 +300,7 @@ bool Runner::Page(const job::Request &request)
     bracket_ = BracketHandles();
     char name[MAX_PATH + 1] = {};
     int32_t result = dll_.GetEmfFilePath32(name);
-    Log(Format("line %d: GetEmfFilePath32 -> %ld \"%s\"", request.line, (long)result, name));
+    Log(FormatText("line %d: GetEmfFilePath32 -> %ld \"%s\"", request.line, (long)result, name));
     if (!Check(request, "GetEmfFilePath32", result)) {
         return false;
     }
@@ -350,9 +340,9 @@ bool Runner::Page(const job::Request &request)
 
     Handle32 surface = 0;
     result = dll_.GetEmfFileDC32(nullptr, request.device.c_str(), name, &frame_, nullptr, nullptr, &surface);
-    Log(Format("line %d: GetEmfFileDC32(\"%s\", frame (%ld,%ld)-(%ld,%ld)) -> %ld surface 0x%08lx", request.line,
-               request.device.c_str(), (long)frame_.left, (long)frame_.top, (long)frame_.right, (long)frame_.bottom,
-               (long)result, (unsigned long)surface));
+    Log(FormatText("line %d: GetEmfFileDC32(\"%s\", frame (%ld,%ld)-(%ld,%ld)) -> %ld surface 0x%08lx", request.line,
+                   request.device.c_str(), (long)frame_.left, (long)frame_.top, (long)frame_.right, (long)frame_.bottom,
+                   (long)result, (unsigned long)surface));
     if (!Check(request, "GetEmfFileDC32", result)) {
         return false;
     }
@@ -368,12 +358,12 @@ bool Runner::Clip(const job::Request &request)
 {
     RECT clip = {request.clip.left, request.clip.top, request.clip.right, request.clip.bottom};
     int32_t result = dll_.SetClipRect32(&surface_, request.hasClip ? &clip : nullptr);
-    Log(Format("line %d: SetClipRect32(%s) -> %ld", request.line,
-               request.hasClip
-                   ? Format("(%ld,%ld)-(%ld,%ld)", (long)clip.left, (long)clip.top, (long)clip.right, (long)clip.bottom)
-                         .c_str()
-                   : "null",
-               (long)result));
+    Log(FormatText("line %d: SetClipRect32(%s) -> %ld", request.line,
+                   request.hasClip ? FormatText("(%ld,%ld)-(%ld,%ld)", (long)clip.left, (long)clip.top,
+                                                (long)clip.right, (long)clip.bottom)
+                                         .c_str()
+                                   : "null",
+                   (long)result));
     return Check(request, "SetClipRect32", result);
 }
 
@@ -408,20 +398,20 @@ bool Runner::Output(const job::Request &request)
     int32_t result = dll_.Output32(&surface_, &style, &scanFlag, &count, pointArgument, PenRecord(request.pen),
                                    &geometricPenStyle, brush, DrawMode(request.drawMode), &out->pen, &out->oldPen,
                                    &out->brush, &out->oldBrush, &out->patternBitmap, request.hasClip ? &clip : nullptr);
-    Log(Format("line %d: Output32(%s 0x%04x, scanFlag %u, count %u, pen %s, brush %s, mode %s, clip %s) -> %ld",
-               request.line, StyleName(request.style), request.style, request.scanFlag, request.count,
-               request.pen >= 0 ? job_.pens[request.pen].name.c_str() : "null",
-               request.brush >= 0 ? job_.brushes[request.brush].name.c_str() : "null",
-               request.drawMode >= 0 ? job_.drawModes[request.drawMode].name.c_str() : "null",
-               request.hasClip ? "given" : "null", (long)result));
+    Log(FormatText("line %d: Output32(%s 0x%04x, scanFlag %u, count %u, pen %s, brush %s, mode %s, clip %s) -> %ld",
+                   request.line, StyleName(request.style), request.style, request.scanFlag, request.count,
+                   request.pen >= 0 ? job_.pens[request.pen].name.c_str() : "null",
+                   request.brush >= 0 ? job_.brushes[request.brush].name.c_str() : "null",
+                   request.drawMode >= 0 ? job_.drawModes[request.drawMode].name.c_str() : "null",
+                   request.hasClip ? "given" : "null", (long)result));
     if (style == OUT_BEGINSCAN) {
-        Log(Format("        handed out: pen 0x%08lx oldPen 0x%08lx brush 0x%08lx oldBrush 0x%08lx pattern 0x%08lx",
-                   (unsigned long)bracket_.pen, (unsigned long)bracket_.oldPen, (unsigned long)bracket_.brush,
-                   (unsigned long)bracket_.oldBrush, (unsigned long)bracket_.patternBitmap));
+        Log(FormatText("        handed out: pen 0x%08lx oldPen 0x%08lx brush 0x%08lx oldBrush 0x%08lx pattern 0x%08lx",
+                       (unsigned long)bracket_.pen, (unsigned long)bracket_.oldPen, (unsigned long)bracket_.brush,
+                       (unsigned long)bracket_.oldBrush, (unsigned long)bracket_.patternBitmap));
     } else if (scratch.pen != untouched || scratch.oldPen != untouched || scratch.brush != untouched ||
                scratch.oldBrush != untouched || scratch.patternBitmap != untouched) {
-        return Fail(request, Format("Output32 with %s wrote its out-arguments, which only OUT_BEGINSCAN may do",
-                                    StyleName(request.style)));
+        return Fail(request, FormatText("Output32 with %s wrote its out-arguments, which only OUT_BEGINSCAN may do",
+                                        StyleName(request.style)));
     }
     if (!Check(request, "Output32", result)) {
         return false;
@@ -446,7 +436,7 @@ void Runner::ReleaseBracket(const char *why)
     if (bracket_.patternBitmap != 0) {
         dll_.DeleteObject32(&surface_, &bracket_.patternBitmap, &none);
     }
-    Log(Format("        DeleteObject32 x3 (%s): pen, brush, pattern released", why));
+    Log(FormatText("        DeleteObject32 x3 (%s): pen, brush, pattern released", why));
 }
 
 bool Runner::Raster(const job::Request &request)
@@ -457,10 +447,10 @@ bool Runner::Raster(const job::Request &request)
     const BITMAP *source = request.source >= 0 ? &bitmaps_[request.source].bitmap : nullptr;
     int32_t result = dll_.Raster32(&surface_, &xDest, &yDest, &cxDest, &cyDest, source, &xSrc, &ySrc, &cxSrc, &cySrc,
                                    &rop, BrushRecord(request.brush), DrawMode(request.drawMode));
-    Log(Format("line %d: Raster32(dest %ld,%ld %ldx%ld, source %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld",
-               request.line, (long)xDest, (long)yDest, (long)cxDest, (long)cyDest,
-               request.source >= 0 ? job_.bitmaps[request.source].name.c_str() : "null", (long)xSrc, (long)ySrc,
-               (long)cxSrc, (long)cySrc, (unsigned long)rop, (long)result));
+    Log(FormatText("line %d: Raster32(dest %ld,%ld %ldx%ld, source %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld",
+                   request.line, (long)xDest, (long)yDest, (long)cxDest, (long)cyDest,
+                   request.source >= 0 ? job_.bitmaps[request.source].name.c_str() : "null", (long)xSrc, (long)ySrc,
+                   (long)cxSrc, (long)cySrc, (unsigned long)rop, (long)result));
     return Check(request, "Raster32", result);
 }
 
@@ -473,9 +463,10 @@ bool Runner::Dib(const job::Request &request)
     int32_t result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
                                 dib.dibBits.data(), reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
                                 BrushRecord(request.brush), DrawMode(request.drawMode));
-    Log(Format("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld", request.line,
-               (long)xDest, (long)yDest, (long)cxDest, (long)cyDest, job_.bitmaps[request.source].name.c_str(),
-               (long)xSrc, (long)ySrc, (long)cxSrc, (long)cySrc, (unsigned long)rop, (long)result));
+    Log(FormatText("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld",
+                   request.line, (long)xDest, (long)yDest, (long)cxDest, (long)cyDest,
+                   job_.bitmaps[request.source].name.c_str(), (long)xSrc, (long)ySrc, (long)cxSrc, (long)cySrc,
+                   (unsigned long)rop, (long)result));
     return Check(request, "Dib32", result);
 }
 
@@ -497,9 +488,10 @@ bool Runner::Text(const job::Request &request)
     int32_t result =
         dll_.TextOut32(&surface_, &fonts_[request.font], &x, &y, &options, request.hasRect ? &rectangle : nullptr,
                        string, &count, request.hasAdvances ? advances.data() : nullptr, DrawMode(request.drawMode));
-    Log(Format("line %d: TextOut32(font %s, at %ld,%ld, options 0x%lx, %lu %s%s) -> %ld", request.line,
-               job_.fonts[request.font].name.c_str(), (long)x, (long)y, (unsigned long)options, (unsigned long)count,
-               glyphs ? "glyphs" : "bytes", request.hasAdvances ? ", advances" : "", (long)result));
+    Log(FormatText("line %d: TextOut32(font %s, at %ld,%ld, options 0x%lx, %lu %s%s) -> %ld", request.line,
+                   job_.fonts[request.font].name.c_str(), (long)x, (long)y, (unsigned long)options,
+                   (unsigned long)count, glyphs ? "glyphs" : "bytes", request.hasAdvances ? ", advances" : "",
+                   (long)result));
     return Check(request, "TextOut32", result);
 }
 
@@ -521,7 +513,7 @@ bool Runner::Delete(const job::Request &request)
         ReleaseBracket("delete scan");
         return true;
     }
-    Log(Format("line %d: DeleteObject32 -> %ld", request.line, (long)result));
+    Log(FormatText("line %d: DeleteObject32 -> %ld", request.line, (long)result));
     if (!Check(request, "DeleteObject32", result)) {
         return false;
     }
@@ -538,7 +530,7 @@ bool Runner::Close(const job::Request &request)
     }
     int32_t result = dll_.CloseEmfFile32(&surface_);
     open_ = false;
-    Log(Format("line %d: CloseEmfFile32 -> %ld", request.line, (long)result));
+    Log(FormatText("line %d: CloseEmfFile32 -> %ld", request.line, (long)result));
     if (!Check(request, "CloseEmfFile32", result)) {
         return false;
     }
@@ -571,13 +563,13 @@ std::string DescribeHeader(const std::vector<EmfRecord> &records)
     if (header == nullptr || header->iType != EMR_HEADER) {
         return "not an enhanced metafile header\n";
     }
-    return Format("bounds (%ld,%ld)-(%ld,%ld) device units, frame (%ld,%ld)-(%ld,%ld) 0.01 mm, reference %ldx%ld "
-                  "pixels = %ldx%ld mm, %lu records, %lu bytes, %u handles\n",
-                  (long)header->rclBounds.left, (long)header->rclBounds.top, (long)header->rclBounds.right,
-                  (long)header->rclBounds.bottom, (long)header->rclFrame.left, (long)header->rclFrame.top,
-                  (long)header->rclFrame.right, (long)header->rclFrame.bottom, (long)header->szlDevice.cx,
-                  (long)header->szlDevice.cy, (long)header->szlMillimeters.cx, (long)header->szlMillimeters.cy,
-                  (unsigned long)header->nRecords, (unsigned long)header->nBytes, (unsigned)header->nHandles);
+    return FormatText("bounds (%ld,%ld)-(%ld,%ld) device units, frame (%ld,%ld)-(%ld,%ld) 0.01 mm, reference %ldx%ld "
+                      "pixels = %ldx%ld mm, %lu records, %lu bytes, %u handles\n",
+                      (long)header->rclBounds.left, (long)header->rclBounds.top, (long)header->rclBounds.right,
+                      (long)header->rclBounds.bottom, (long)header->rclFrame.left, (long)header->rclFrame.top,
+                      (long)header->rclFrame.right, (long)header->rclFrame.bottom, (long)header->szlDevice.cx,
+                      (long)header->szlDevice.cy, (long)header->szlMillimeters.cx, (long)header->szlMillimeters.cy,
+                      (unsigned long)header->nRecords, (unsigned long)header->nBytes, (unsigned)header->nHandles);
 }
 
 bool WriteText(const std::string &path, const std::string &text)
@@ -601,8 +593,8 @@ bool Runner::FinishPage(const job::Request &request)
     const std::string emf = base + ".emf";
     written_->push_back(emf);
     if (!CopyFileA(spoolPath_.c_str(), emf.c_str(), FALSE)) {
-        return Fail(request, Format("cannot copy the spool file %s to %s (error %lu)", spoolPath_.c_str(), emf.c_str(),
-                                    (unsigned long)GetLastError()));
+        return Fail(request, FormatText("cannot copy the spool file %s to %s (error %lu)", spoolPath_.c_str(),
+                                        emf.c_str(), (unsigned long)GetLastError()));
     }
     if (DeleteFileA(spoolPath_.c_str())) {
         started_.pop_back();

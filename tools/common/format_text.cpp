@@ -1,0 +1,25 @@
+#include "format_text.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <vector>
+
+// Sized by a first pass, so long listings lines are never cut short.
+std::string FormatText(const char *format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    va_list again;
+    va_copy(again, arguments);
+    int length = vsnprintf(nullptr, 0, format, arguments);
+    va_end(arguments);
+    std::string text;
+    if (length > 0) {
+        std::vector<char> buffer((size_t)length + 1);
+        vsnprintf(buffer.data(), buffer.size(), format, again);
+        text.assign(buffer.data(), (size_t)length);
+    }
+    va_end(again);
+    return text;
+}
