@@ -57,10 +57,11 @@ void PrintTotals()
                  (unsigned long long)g_requests, (unsigned long long)g_inputs, seconds);
 }
 
-QuillrecCalls HostCalls()
+// The exports linked in directly: there is no module to load on the host.
+QuillrecExports HostCalls()
 {
-    return QuillrecCalls{&GetEmfFileDC32, &CloseEmfFile32, &DeleteObject32,   &Output32,     &Raster32,
-                         &Dib32,          &TextOut32,      &GetEmfFilePath32, &SetClipRect32};
+    return QuillrecExports{nullptr,   &GetEmfFileDC32, &CloseEmfFile32, &DeleteObject32,   &Output32,
+                           &Raster32, &Dib32,          &TextOut32,      &GetEmfFilePath32, &SetClipRect32};
 }
 
 [[noreturn]] void Fail(const std::string &problem, const std::string &request)

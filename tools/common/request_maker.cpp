@@ -154,7 +154,7 @@ uint32_t RequestBytes::Noise()
 
 // --- RecordingCaller: records and arrays ---------------------------------------
 
-RecordingCaller::RecordingCaller(const QuillrecCalls &calls, bool modest) : calls_(calls), modest_(modest) {}
+RecordingCaller::RecordingCaller(const QuillrecExports &calls, bool modest) : calls_(calls), modest_(modest) {}
 
 RecordingCaller::~RecordingCaller()
 {

@@ -18,18 +18,7 @@
 #include <vector>
 
 #include "quillrec.h"
-
-struct QuillrecCalls {
-    PFN_GetEmfFileDC32 GetEmfFileDC32;
-    PFN_CloseEmfFile32 CloseEmfFile32;
-    PFN_DeleteObject32 DeleteObject32;
-    PFN_Output32 Output32;
-    PFN_Raster32 Raster32;
-    PFN_Dib32 Dib32;
-    PFN_TextOut32 TextOut32;
-    PFN_GetEmfFilePath32 GetEmfFilePath32;
-    PFN_SetClipRect32 SetClipRect32;
-};
+#include "quillrec_exports.h"
 
 // The choices a request is made of: a fuzzer's input, or an endless
 // pseudo-random stream for the soak. Bulk contents (coordinates of long point
@@ -78,7 +67,7 @@ class RecordingCaller {
   public:
     // modest: keeps sizes and coordinates that real GDI records cheaply (the
     // soak); otherwise also sends extreme scalars and odd records (the fuzzer).
-    RecordingCaller(const QuillrecCalls &calls, bool modest);
+    RecordingCaller(const QuillrecExports &calls, bool modest);
     ~RecordingCaller();
     RecordingCaller(const RecordingCaller &) = delete;
     RecordingCaller &operator=(const RecordingCaller &) = delete;
@@ -138,7 +127,7 @@ class RecordingCaller {
     SentRequest SendRelease();
     void Trace(const std::string &text);
 
-    QuillrecCalls calls_;
+    QuillrecExports calls_;
     bool modest_;
     bool open_ = false;
     Handle32 surface_ = 0;

@@ -122,8 +122,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "soak: %s\n", error.c_str());
         return 2;
     }
-    QuillrecCalls calls = {dll.GetEmfFileDC32, dll.CloseEmfFile32, dll.DeleteObject32,   dll.Output32,     dll.Raster32,
-                           dll.Dib32,          dll.TextOut32,      dll.GetEmfFilePath32, dll.SetClipRect32};
+    const QuillrecExports &calls = dll;
     const char *device = "DISPLAY";
     DWORD before = GdiObjectCount();
     size_t roomBefore = GdiRoomLeft();
