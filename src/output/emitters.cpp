@@ -1,14 +1,13 @@
 #include "output/emitters.h"
 
+#include "memory.h"
 #include "recording/recording.h"
 
 namespace {
 
 // Most driver primitives are small: up to this many points live on the stack
-// and a request makes no allocation at all.
+// and a request makes no allocation at all; larger buffers are one global block.
 const uint32_t kInlinePoints = 1024;
-// Larger buffers are one global block whose size must fit in 32 bits.
-const uint32_t kMostBlockPoints = 0xFFFFFFFFu / sizeof(POINT);
 
 enum BoxKind { BOX_RECTANGLE, BOX_ELLIPSE };
 enum LineKind { LINE_POLYGON, LINE_POLYLINE };
@@ -16,7 +15,7 @@ enum LineKind { LINE_POLYGON, LINE_POLYLINE };
 // The points handed to GDI: the caller's inline array, or a locked block.
 struct PointBuffer {
     POINT *points;
-    HGLOBAL block;
+    GlobalBlock block;
 };
 
 #if defined(__SSE2__)
@@ -70,23 +69,19 @@ int32_t DrawResult(BOOL drawn)
 // 0 with buffer->points ready for `needed` points, or -1 with nothing held.
 int32_t AcquirePointBuffer(uint32_t needed, POINT *inlinePoints, PointBuffer *buffer)
 {
-    buffer->points = NULL;
-    buffer->block = NULL;
+    buffer->points = inlinePoints;
+    buffer->block.handle = NULL;
+    buffer->block.address = NULL;
     if (needed <= kInlinePoints) {
-        buffer->points = inlinePoints;
         return 0;
     }
-    if (needed > kMostBlockPoints) {
-        return -1;
+    uint32_t size = 0;
+    buffer->points = NULL;
+    if (CheckedSize(needed, (uint32_t)sizeof(POINT), 0u, &size)) {
+        buffer->points = (POINT *)AcquireGlobalBlock(size, &buffer->block);
     }
-    buffer->block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (SIZE_T)needed * sizeof(POINT));
-    if (buffer->block == NULL) {
-        return -1;
-    }
-    buffer->points = (POINT *)GlobalLock(buffer->block);
     if (buffer->points == NULL) {
-        GlobalFree(buffer->block);
-        buffer->block = NULL;
+        ReleaseGlobalBlock(&buffer->block);
         return -1;
     }
     return 0;
@@ -94,11 +89,7 @@ int32_t AcquirePointBuffer(uint32_t needed, POINT *inlinePoints, PointBuffer *bu
 
 void ReleasePointBuffer(PointBuffer *buffer)
 {
-    if (buffer->block != NULL) {
-        GlobalUnlock(buffer->block);
-        GlobalFree(buffer->block);
-        buffer->block = NULL;
-    }
+    ReleaseGlobalBlock(&buffer->block);
     buffer->points = NULL;
 }
 
@@ -129,16 +120,15 @@ int32_t EmitLine(HDC surface, uint16_t count, const void *points, const RECT *cl
 }
 
 // The vertex total of the first `polygons` entries, or -1 when an entry is
-// negative or the total's block would not fit in 32 bits: GDI would read past
-// the caller's points, and a wrapped total would size the buffer too small.
+// negative or the total does not fit in 32 bits: GDI would read past the
+// caller's points, and a wrapped total would size the buffer too small.
 int32_t TotalVertices(const int32_t *counts, uint16_t polygons, uint32_t *total)
 {
     uint32_t sum = 0;
     for (uint16_t i = 0; i < polygons; ++i) {
-        if (counts[i] < 0 || (uint32_t)counts[i] > kMostBlockPoints - sum) {
+        if (counts[i] < 0 || !CheckedSize((uint32_t)counts[i], 1u, sum, &sum)) {
             return -1;
         }
-        sum += (uint32_t)counts[i];
     }
     *total = sum;
     return 0;

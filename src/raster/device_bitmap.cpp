@@ -3,7 +3,8 @@
 // rather than a bitmap that only the recording device understands.
 #include "raster/raster.h"
 
-static const UINT kBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT;
+#include "memory.h"
+
 // The header and the two entries of a 1-bit colour table.
 static const SIZE_T kMonochromeHeaderBytes = sizeof(BITMAPINFOHEADER) + 2 * sizeof(RGBQUAD);
 
@@ -18,10 +19,9 @@ struct Destination {
 // out zero-filled).
 struct Conversion {
     HBITMAP bitmap;
-    HGLOBAL headerBlock; // monochrome sources only
-    BITMAPINFO *header;  // the locked header block, or `localHeader`
-    HGLOBAL bitsBlock;
-    void *bits; // the locked bits block
+    GlobalBlock headerBlock; // monochrome sources only
+    BITMAPINFO *header;      // the locked header block, or `localHeader`
+    GlobalBlock bitsBlock;
     BITMAPINFO localHeader;
 };
 
@@ -66,13 +66,12 @@ static int32_t RowAllowance(const BITMAP *source, WORD bitCount)
 {
     int32_t stride = 0;
     int32_t rowBits = 0;
-    bool fits = !__builtin_add_overflow(source->bmWidthBytes, 3, &stride);
+    bool fits = CheckedSize(source->bmWidthBytes, 1, 3, &stride);
     stride = stride / 4 * 4;
     if (bitCount != 1) {
-        fits = fits && !__builtin_mul_overflow(stride, 3, &stride);
+        fits = fits && CheckedSize(stride, 3, 0, &stride);
     }
-    fits = fits && !__builtin_mul_overflow(source->bmWidth, (int32_t)bitCount, &rowBits);
-    fits = fits && !__builtin_add_overflow(rowBits, 31, &rowBits);
+    fits = fits && CheckedSize(source->bmWidth, (int32_t)bitCount, 31, &rowBits);
     int32_t dibRow = rowBits / 32 * 4;
     return !fits || source->bmWidth < 0 ? 0 : dibRow > stride ? dibRow : stride;
 }
@@ -86,31 +85,9 @@ static SIZE_T BitsBlockSize(const BITMAP *source, WORD bitCount)
     int32_t allowance = RowAllowance(source, bitCount);
     int32_t rows = 0;
     uint32_t size = 0;
-    bool fits = !__builtin_add_overflow(source->bmHeight, 1, &rows) && rows > 0 && allowance > 0;
-    fits = fits && !__builtin_mul_overflow((uint32_t)rows, (uint32_t)allowance, &size);
+    bool fits = CheckedSize(source->bmHeight, 1, 1, &rows) && rows > 0 && allowance > 0;
+    fits = fits && CheckedSize((uint32_t)rows, (uint32_t)allowance, 0u, &size);
     return fits ? size : 0;
-}
-
-// A zero-filled movable block, locked. Null when it cannot be allocated or
-// locked; `*block` then tells which, for the release.
-static void *AcquireLockedBlock(SIZE_T size, HGLOBAL *block)
-{
-    void *address = NULL;
-    *block = GlobalAlloc(kBlockFlags, size);
-    if (*block != NULL) {
-        address = GlobalLock(*block);
-    }
-    return address;
-}
-
-static void ReleaseLockedBlock(HGLOBAL block, const void *address)
-{
-    if (block != NULL) {
-        if (address != NULL) {
-            GlobalUnlock(block);
-        }
-        GlobalFree(block);
-    }
 }
 
 static void FillDibHeader(BITMAPINFOHEADER *header, const BITMAP *source, WORD bitCount)
@@ -128,7 +105,7 @@ static void FillDibHeader(BITMAPINFOHEADER *header, const BITMAP *source, WORD b
 static bool AcquireHeader(Conversion *conversion, const BITMAP *source, WORD bitCount)
 {
     if (bitCount == 1) {
-        conversion->header = (BITMAPINFO *)AcquireLockedBlock(kMonochromeHeaderBytes, &conversion->headerBlock);
+        conversion->header = (BITMAPINFO *)AcquireGlobalBlock(kMonochromeHeaderBytes, &conversion->headerBlock);
     } else {
         conversion->header = &conversion->localHeader;
     }
@@ -141,17 +118,14 @@ static bool AcquireHeader(Conversion *conversion, const BITMAP *source, WORD bit
 static bool AcquireBits(Conversion *conversion, const BITMAP *source, WORD bitCount)
 {
     SIZE_T size = BitsBlockSize(source, bitCount);
-    if (size != 0) {
-        conversion->bits = AcquireLockedBlock(size, &conversion->bitsBlock);
-    }
-    return conversion->bits != NULL;
+    return size != 0 && AcquireGlobalBlock(size, &conversion->bitsBlock) != NULL;
 }
 
 // Header block, bits block, then the bitmap they were made from.
-static void ReleaseConversion(const Conversion *conversion)
+static void ReleaseConversion(Conversion *conversion)
 {
-    ReleaseLockedBlock(conversion->headerBlock, conversion->header);
-    ReleaseLockedBlock(conversion->bitsBlock, conversion->bits);
+    ReleaseGlobalBlock(&conversion->headerBlock);
+    ReleaseGlobalBlock(&conversion->bitsBlock);
     if (conversion->bitmap != NULL) {
         DeleteObject(conversion->bitmap);
     }
@@ -201,14 +175,15 @@ static int32_t TransferSource(HDC surface, const Destination *destination, const
     if (AcquireHeader(&conversion, source, bitCount) && AcquireBits(&conversion, source, bitCount)) {
         SourceSpan span = MeasureSource(source, xSrc, ySrc, cxSrc, cySrc);
         int lines = GetDIBits(surface, conversion.bitmap, (UINT)span.firstScanLine, (UINT)span.lineCount,
-                              conversion.bits, conversion.header, DIB_RGB_COLORS);
+                              conversion.bitsBlock.address, conversion.header, DIB_RGB_COLORS);
         if (bitCount == 1) {
             ColourMonochromeTable(conversion.header, drawMode);
         }
         ApplyBackgroundMode(surface, drawMode);
         if (lines != 0) {
             StretchDIBits(surface, destination->x, destination->y, destination->cx, destination->cy, xSrc, 0,
-                          span.width, span.lineCount, conversion.bits, conversion.header, DIB_RGB_COLORS, rop);
+                          span.width, span.lineCount, conversion.bitsBlock.address, conversion.header, DIB_RGB_COLORS,
+                          rop);
             result = 0;
         }
     }
