@@ -7,11 +7,18 @@
 
 #include "platform.h"
 
-// a * b + c in the type of the operands, or false when it does not fit: a size
-// that does not fit is a failure, never a wrapped value.
-template <typename Integer> static inline bool CheckedSize(Integer a, Integer b, Integer c, Integer *result)
+// a * b + c, or false when it does not fit: a size that does not fit is a
+// failure, never a wrapped value. Unsigned for byte counts, signed for the row
+// arithmetic GDI defines on the signed fields of its records.
+static inline bool CheckedSize(uint32_t a, uint32_t b, uint32_t c, uint32_t *result)
 {
-    Integer product;
+    uint32_t product;
+    return !__builtin_mul_overflow(a, b, &product) && !__builtin_add_overflow(product, c, result);
+}
+
+static inline bool CheckedSize(int32_t a, int32_t b, int32_t c, int32_t *result)
+{
+    int32_t product;
     return !__builtin_mul_overflow(a, b, &product) && !__builtin_add_overflow(product, c, result);
 }
 
