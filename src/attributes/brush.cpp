@@ -104,9 +104,11 @@ static int32_t CreateColourPatternBrush(HDC surface, LOGBRUSH *brushRecord, cons
 }
 
 // The pattern bitmap goes to its slot at once, so every failure after it
-// leaves it for the release.
-static int32_t CreatePatternBrush(HDC surface, LOGBRUSH *brushRecord, const DrawModeRecord *drawMode,
-                                  Handle32 *patternBitmap, HBRUSH *created)
+// leaves it for the release. Kept out of line: inlined, its work area and
+// registers would be set up for every brush, solid ones included.
+__attribute__((noinline)) static int32_t CreatePatternBrush(HDC surface, LOGBRUSH *brushRecord,
+                                                            const DrawModeRecord *drawMode, Handle32 *patternBitmap,
+                                                            HBRUSH *created)
 {
     const BITMAP *pattern = (const BITMAP *)brushRecord->lbHatch;
     HBITMAP bitmap = CreateBitmapIndirect(pattern);

@@ -2,9 +2,10 @@
 
 // Constant data only: the tables are compile-time initialised, so the image
 // needs no start-up code and placement needs no floating point. Ten degrees
-// to a row.
+// to a row; 16 bits an entry keeps the image's read-only data in one
+// 512-byte section.
 // clang-format off
-const int32_t SineTable[91] = {
+const int16_t SineTable[91] = {
         0,   175,   349,   523,   698,   872,  1045,  1219,  1392,  1564,
      1736,  1908,  2079,  2250,  2419,  2588,  2756,  2924,  3090,  3256,
      3420,  3584,  3746,  3907,  4067,  4226,  4384,  4540,  4695,  4848,
@@ -17,7 +18,7 @@ const int32_t SineTable[91] = {
     10000,
 };
 
-const int32_t CosineTable[91] = {
+const int16_t CosineTable[91] = {
     10000,  9998,  9994,  9986,  9976,  9962,  9945,  9925,  9903,  9877,
      9848,  9816,  9781,  9744,  9703,  9659,  9613,  9563,  9511,  9455,
      9397,  9336,  9272,  9205,  9135,  9063,  8988,  8910,  8829,  8746,
