@@ -79,6 +79,15 @@ int32_t Cos10000(int32_t degrees)
 // against -10000), is only ever added to a coordinate that wraps anyway.
 uint32_t Displacement(int32_t factor, int32_t advance)
 {
+    // Text along an axis, by far the most common, moves by the advance itself
+    // or not at all; the general form below gives the same, three divisions
+    // later, on every character.
+    if (factor == 0) {
+        return 0;
+    }
+    if (factor == 10000 || factor == -10000) {
+        return factor > 0 ? (uint32_t)advance : 0u - (uint32_t)advance;
+    }
     int32_t whole = advance / 10000;
     int32_t rest = advance % 10000;
     return (uint32_t)(factor * whole) + (uint32_t)(factor * rest / 10000);
