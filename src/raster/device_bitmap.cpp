@@ -14,9 +14,8 @@ struct Destination {
     int32_t x, y, cx, cy;
 };
 
-// Everything one conversion holds. Zeroed before the first acquisition, so
-// the release is right from any failure point (and the local header starts
-// out zero-filled).
+// Everything one conversion holds. Emptied before the first acquisition, so
+// the release is right from any failure point.
 struct Conversion {
     HBITMAP bitmap;
     GlobalBlock headerBlock; // monochrome sources only
@@ -90,14 +89,31 @@ static SIZE_T BitsBlockSize(const BITMAP *source, WORD bitCount)
     return fits ? size : 0;
 }
 
-static void FillDibHeader(BITMAPINFOHEADER *header, const BITMAP *source, WORD bitCount)
+// RGBQUAD runs blue, green, red; the top byte of a COLORREF has no place in it.
+static void WriteColourEntry(RGBQUAD *entry, COLORREF colour)
 {
+    entry->rgbBlue = (BYTE)(colour >> 16);
+    entry->rgbGreen = (BYTE)(colour >> 8);
+    entry->rgbRed = (BYTE)colour;
+    entry->rgbReserved = 0;
+}
+
+// Every field, zeros included: the local header is not zero-filled first.
+static void FillDibHeader(BITMAPINFO *info, const BITMAP *source, WORD bitCount)
+{
+    BITMAPINFOHEADER *header = &info->bmiHeader;
     header->biSize = sizeof(BITMAPINFOHEADER);
     header->biWidth = source->bmWidth;
     header->biHeight = source->bmHeight; // positive: rows run bottom-up
     header->biPlanes = 1;
     header->biBitCount = bitCount;
     header->biCompression = BI_RGB;
+    header->biSizeImage = 0;
+    header->biXPelsPerMeter = 0;
+    header->biYPelsPerMeter = 0;
+    header->biClrUsed = 0;
+    header->biClrImportant = 0;
+    WriteColourEntry(&info->bmiColors[0], 0);
 }
 
 // A monochrome source needs room for the colour table that GetDIBits fills and
@@ -110,7 +126,7 @@ static bool AcquireHeader(Conversion *conversion, const BITMAP *source, WORD bit
         conversion->header = &conversion->localHeader;
     }
     if (conversion->header != NULL) {
-        FillDibHeader(&conversion->header->bmiHeader, source, bitCount);
+        FillDibHeader(conversion->header, source, bitCount);
     }
     return conversion->header != NULL;
 }
@@ -129,15 +145,6 @@ static void ReleaseConversion(Conversion *conversion)
     if (conversion->bitmap != NULL) {
         DeleteObject(conversion->bitmap);
     }
-}
-
-// RGBQUAD runs blue, green, red; the top byte of a COLORREF has no place in it.
-static void WriteColourEntry(RGBQUAD *entry, COLORREF colour)
-{
-    entry->rgbBlue = (BYTE)(colour >> 16);
-    entry->rgbGreen = (BYTE)(colour >> 8);
-    entry->rgbRed = (BYTE)colour;
-    entry->rgbReserved = 0;
 }
 
 // Runs after GetDIBits, which fills the table from the bitmap: clear bits
@@ -168,7 +175,11 @@ static int32_t TransferSource(HDC surface, const Destination *destination, const
                               int32_t ySrc, int32_t cxSrc, int32_t cySrc, uint32_t rop, const DrawModeRecord *drawMode)
 {
     Conversion conversion;
-    FillBytes(&conversion, 0, sizeof conversion);
+    conversion.headerBlock.handle = NULL;
+    conversion.headerBlock.address = NULL;
+    conversion.header = NULL;
+    conversion.bitsBlock.handle = NULL;
+    conversion.bitsBlock.address = NULL;
     WORD bitCount = source->bmBitsPixel == 1 ? 1 : 24;
     int32_t result = -1;
     conversion.bitmap = CreateBitmapIndirect(source);
