@@ -21,6 +21,8 @@ target_link_options(QUILLREC PRIVATE
 # libgcc supplies the stack probe for the 8 KiB point buffer and 64-bit
 # division helpers; it is linked statically, not a runtime DLL.
 target_link_libraries(QUILLREC PRIVATE gdi32 kernel32 gcc)
+include(${CMAKE_SOURCE_DIR}/cmake/one_unit.cmake)
+quillrec_one_unit(QUILLREC)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   # Code for the i486 and later: no cmov, MMX or SSE.

@@ -1,14 +1,10 @@
 #include "attributes/attributes.h"
 #include "attributes/stock.h"
+#include "memory.h"
 
-// A colour pattern read back as a packed 24-bit DIB: the header, then the rows.
-struct PackedDib {
-    HGLOBAL block;
-    uint8_t *bytes; // non-null while locked
-};
-
+// A colour pattern is read back as a packed 24-bit DIB in one global block:
+// the header, then the rows.
 static const uint32_t kHeaderBytes = 40;
-static const uint64_t kLargestBlock = 0xFFFFFFFFu;
 
 static void ApplyDrawMode(HDC surface, const DrawModeRecord *drawMode)
 {
@@ -27,26 +23,6 @@ static void RewriteHatch(LOGBRUSH *brushRecord, HBITMAP bitmap)
     brushRecord->lbHatch = (ULONG_PTR)bitmap;
 }
 
-static int64_t RoundUpTo4(int64_t value)
-{
-    return (value + 3) & ~(int64_t)3;
-}
-
-// a * b for a, b >= 0, or false when it would pass kLargestBlock. Both factors
-// below 2^32 keep the product inside 64 bits without a division.
-static bool MultiplyWithinBlock(uint64_t a, uint64_t b, uint64_t *product)
-{
-    if (a == 0 || b == 0) {
-        *product = 0;
-        return true;
-    }
-    if (a > kLargestBlock || b > kLargestBlock || a * b > kLargestBlock) {
-        return false;
-    }
-    *product = a * b;
-    return true;
-}
-
 // Room for the header and the 24-bit rows GetDIBits writes, or false when
 // the size does not fit in 32 bits. The stride figure allows the source's own
 // rows, tripled; the pixel figure is the least the 24-bit rows need, and wins
@@ -57,25 +33,25 @@ static bool PackedDibSize(const BITMAP *pattern, uint32_t *size)
     if (pattern->bmWidth < 0 || pattern->bmHeight < 0) {
         return false;
     }
-    uint64_t rows = (uint64_t)pattern->bmHeight;
-    uint64_t rowBytes = (uint64_t)RoundUpTo4((int64_t)pattern->bmWidth * 3);
-    int64_t sourceStride = RoundUpTo4(pattern->bmWidthBytes);
-    uint64_t pixelBytes = 0;
-    uint64_t strideBytes = 0;
-    if (!MultiplyWithinBlock(rows, rowBytes, &pixelBytes)) {
+    uint32_t rows = (uint32_t)pattern->bmHeight;
+    // No rows need no row room, however wide the record says the pattern is.
+    uint32_t rowBytes = 0;
+    if (rows != 0 && !CheckedSize((uint32_t)pattern->bmWidth, 3u, 3u, &rowBytes)) {
+        return false;
+    }
+    uint32_t byPixels = 0;
+    if (!CheckedSize(rows, rowBytes & ~3u, kHeaderBytes, &byPixels)) {
         return false;
     }
     // A negative stride makes the stride figure smaller than the pixel figure.
-    if (sourceStride >= 0 && !MultiplyWithinBlock(rows + 1, (uint64_t)sourceStride * 3, &strideBytes)) {
+    int64_t sourceStride = ((int64_t)pattern->bmWidthBytes + 3) & ~(int64_t)3;
+    uint32_t tripled = 0;
+    uint32_t byStride = 0;
+    if (sourceStride >= 0 &&
+        !(CheckedSize((uint32_t)sourceStride, 3u, 0u, &tripled) && CheckedSize(rows + 1, tripled, 44u, &byStride))) {
         return false;
     }
-    uint64_t byPixels = kHeaderBytes + pixelBytes;
-    uint64_t byStride = sourceStride >= 0 ? strideBytes + 44 : 0;
-    uint64_t needed = byStride > byPixels ? byStride : byPixels;
-    if (needed > kLargestBlock) {
-        return false;
-    }
-    *size = (uint32_t)needed;
+    *size = byStride > byPixels ? byStride : byPixels;
     return true;
 }
 
@@ -91,8 +67,8 @@ static void PrepareDibHeader(BITMAPINFO *workArea, const BITMAP *pattern)
 }
 
 // Fills dib with the pattern's rows behind their header. On failure dib holds
-// whatever was acquired, for ReleasePackedDib.
-static int32_t AcquirePackedDib(HDC surface, const BITMAP *pattern, HBITMAP bitmap, PackedDib *dib)
+// whatever was acquired, for the release.
+static int32_t AcquirePackedDib(HDC surface, const BITMAP *pattern, HBITMAP bitmap, GlobalBlock *dib)
 {
     BITMAPINFO workArea;
     uint32_t size = 0;
@@ -100,51 +76,39 @@ static int32_t AcquirePackedDib(HDC surface, const BITMAP *pattern, HBITMAP bitm
     if (!PackedDibSize(pattern, &size)) {
         return -1;
     }
-    dib->block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    if (dib->block == NULL) {
-        return -1;
-    }
-    dib->bytes = (uint8_t *)GlobalLock(dib->block);
-    if (dib->bytes == NULL) {
+    uint8_t *bytes = (uint8_t *)AcquireGlobalBlock(size, dib);
+    if (bytes == NULL) {
         return -1;
     }
     UINT lines = (UINT)pattern->bmHeight;
-    if (GetDIBits(surface, bitmap, 0, lines, dib->bytes + kHeaderBytes, &workArea, DIB_RGB_COLORS) == 0) {
+    if (GetDIBits(surface, bitmap, 0, lines, bytes + kHeaderBytes, &workArea, DIB_RGB_COLORS) == 0) {
         return -1;
     }
     // The header as GetDIBits completed it; its colour entry is not copied.
-    CopyBytes(dib->bytes, &workArea, kHeaderBytes);
+    CopyBytes(bytes, &workArea, kHeaderBytes);
     return 0;
-}
-
-static void ReleasePackedDib(PackedDib *dib)
-{
-    if (dib->bytes != NULL) {
-        GlobalUnlock(dib->block);
-    }
-    if (dib->block != NULL) {
-        GlobalFree(dib->block);
-    }
 }
 
 static int32_t CreateColourPatternBrush(HDC surface, LOGBRUSH *brushRecord, const DrawModeRecord *drawMode,
                                         const BITMAP *pattern, HBITMAP bitmap, HBRUSH *created)
 {
-    PackedDib dib = {NULL, NULL};
+    GlobalBlock dib = {NULL, NULL};
     int32_t result = AcquirePackedDib(surface, pattern, bitmap, &dib);
     if (result == 0) {
         RewriteHatch(brushRecord, bitmap);
         ApplyDrawMode(surface, drawMode);
-        *created = CreateDIBPatternBrushPt(dib.bytes, DIB_RGB_COLORS);
+        *created = CreateDIBPatternBrushPt(dib.address, DIB_RGB_COLORS);
     }
-    ReleasePackedDib(&dib);
+    ReleaseGlobalBlock(&dib);
     return result;
 }
 
 // The pattern bitmap goes to its slot at once, so every failure after it
-// leaves it for the release.
-static int32_t CreatePatternBrush(HDC surface, LOGBRUSH *brushRecord, const DrawModeRecord *drawMode,
-                                  Handle32 *patternBitmap, HBRUSH *created)
+// leaves it for the release. Kept out of line: inlined, its work area and
+// registers would be set up for every brush, solid ones included.
+__attribute__((noinline)) static int32_t CreatePatternBrush(HDC surface, LOGBRUSH *brushRecord,
+                                                            const DrawModeRecord *drawMode, Handle32 *patternBitmap,
+                                                            HBRUSH *created)
 {
     const BITMAP *pattern = (const BITMAP *)brushRecord->lbHatch;
     HBITMAP bitmap = CreateBitmapIndirect(pattern);

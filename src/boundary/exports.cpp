@@ -28,8 +28,9 @@ static HDC SurfaceFrom(const Handle32 *surface)
  *     0, or -1 when the reference or the metafile context cannot be created;
  *     *surface is written only on success.
  */
-extern "C" int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName,
-                                         const RECT *frame, const void *unused5, const void *unused6, Handle32 *surface)
+extern "C" QUILLREC_EXTERNAL int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName,
+                                                           const char *fileName, const RECT *frame, const void *unused5,
+                                                           const void *unused6, Handle32 *surface)
 {
     (void)unused5;
     (void)unused6;
@@ -50,7 +51,7 @@ extern "C" int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *de
  * Return Value:
  *     Always 0.
  */
-extern "C" int32_t WINAPI CloseEmfFile32(const Handle32 *surface)
+extern "C" QUILLREC_EXTERNAL int32_t WINAPI CloseEmfFile32(const Handle32 *surface)
 {
     return CloseRecordingSurface(SurfaceFrom(surface));
 }
@@ -68,7 +69,8 @@ extern "C" int32_t WINAPI CloseEmfFile32(const Handle32 *surface)
  * Return Value:
  *     Always 0.
  */
-extern "C" int32_t WINAPI DeleteObject32(const Handle32 *surface, Handle32 *object, Handle32 *selectBack)
+extern "C" QUILLREC_EXTERNAL int32_t WINAPI DeleteObject32(const Handle32 *surface, Handle32 *object,
+                                                           Handle32 *selectBack)
 {
     // Read before anything changes: both pointers may name one variable.
     Handle32 doomed = *object;
@@ -104,11 +106,13 @@ extern "C" int32_t WINAPI DeleteObject32(const Handle32 *surface, Handle32 *obje
  *     OUT_BEGINSCAN and OUT_ENDSCAN: 0, or -1 when realization failed.
  *     Every other style: 0.
  */
-extern "C" int32_t WINAPI Output32(const Handle32 *surface, const uint16_t *style, const uint16_t *scanFlag,
-                                   const uint16_t *count, const void *points, LOGPEN *pen,
-                                   const uint32_t *geometricPenStyle, LOGBRUSH *brush, const DrawModeRecord *drawMode,
-                                   Handle32 *outPen, Handle32 *outOldPen, Handle32 *outBrush, Handle32 *outOldBrush,
-                                   Handle32 *outPatternBitmap, const RECT *clip)
+// Flattened, as Raster32 is: the procedures behind it are inlined here, so a
+// request costs one call rather than one per procedure (the point-buffer
+// emitters stay out of line, see emitters.cpp).
+extern "C" QUILLREC_EXTERNAL __attribute__((flatten)) int32_t WINAPI Output32(
+    const Handle32 *surface, const uint16_t *style, const uint16_t *scanFlag, const uint16_t *count, const void *points,
+    LOGPEN *pen, const uint32_t *geometricPenStyle, LOGBRUSH *brush, const DrawModeRecord *drawMode, Handle32 *outPen,
+    Handle32 *outOldPen, Handle32 *outBrush, Handle32 *outOldBrush, Handle32 *outPatternBitmap, const RECT *clip)
 {
     uint16_t styleValue = *style;
     ObjectSlots handedOut = {0, 0, 0, 0, 0};
@@ -138,10 +142,10 @@ extern "C" int32_t WINAPI Output32(const Handle32 *surface, const uint16_t *styl
  * Return Value:
  *     Always 0.
  */
-extern "C" int32_t WINAPI Raster32(const Handle32 *surface, const int32_t *xDest, const int32_t *yDest,
-                                   const int32_t *cxDest, const int32_t *cyDest, const BITMAP *source,
-                                   const int32_t *xSrc, const int32_t *ySrc, const int32_t *cxSrc, const int32_t *cySrc,
-                                   const uint32_t *rop, LOGBRUSH *brush, const DrawModeRecord *drawMode)
+extern "C" QUILLREC_EXTERNAL __attribute__((flatten)) int32_t WINAPI
+Raster32(const Handle32 *surface, const int32_t *xDest, const int32_t *yDest, const int32_t *cxDest,
+         const int32_t *cyDest, const BITMAP *source, const int32_t *xSrc, const int32_t *ySrc, const int32_t *cxSrc,
+         const int32_t *cySrc, const uint32_t *rop, LOGBRUSH *brush, const DrawModeRecord *drawMode)
 {
     return RecordRaster(SurfaceFrom(surface), *xDest, *yDest, *cxDest, *cyDest, source, *xSrc, *ySrc, *cxSrc, *cySrc,
                         *rop, brush, drawMode);
@@ -159,10 +163,11 @@ extern "C" int32_t WINAPI Raster32(const Handle32 *surface, const int32_t *xDest
  * Return Value:
  *     Always 0.
  */
-extern "C" int32_t WINAPI Dib32(const Handle32 *surface, const int32_t *xDest, const int32_t *yDest,
-                                const int32_t *cxDest, const int32_t *cyDest, const int32_t *xSrc, const int32_t *ySrc,
-                                const int32_t *cxSrc, const int32_t *cySrc, const void *bits, const BITMAPINFO *info,
-                                const uint32_t *rop, LOGBRUSH *brush, const DrawModeRecord *drawMode)
+extern "C" QUILLREC_EXTERNAL int32_t WINAPI Dib32(const Handle32 *surface, const int32_t *xDest, const int32_t *yDest,
+                                                  const int32_t *cxDest, const int32_t *cyDest, const int32_t *xSrc,
+                                                  const int32_t *ySrc, const int32_t *cxSrc, const int32_t *cySrc,
+                                                  const void *bits, const BITMAPINFO *info, const uint32_t *rop,
+                                                  LOGBRUSH *brush, const DrawModeRecord *drawMode)
 {
     return RecordDib(SurfaceFrom(surface), *xDest, *yDest, *cxDest, *cyDest, *xSrc, *ySrc, *cxSrc, *cySrc, bits, info,
                      *rop, brush, drawMode);
@@ -184,9 +189,10 @@ extern "C" int32_t WINAPI Dib32(const Handle32 *surface, const int32_t *xDest, c
  * Return Value:
  *     -1 when the font cannot be created, else 0.
  */
-extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *font, const int32_t *x, const int32_t *y,
-                                    const uint32_t *options, const RECT *rectangle, const char *string,
-                                    const uint32_t *count, const int32_t *advances, const DrawModeRecord *drawMode)
+extern "C" QUILLREC_EXTERNAL int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *font, const int32_t *x,
+                                                      const int32_t *y, const uint32_t *options, const RECT *rectangle,
+                                                      const char *string, const uint32_t *count,
+                                                      const int32_t *advances, const DrawModeRecord *drawMode)
 {
     return RecordText(SurfaceFrom(surface), font, *x, *y, *options, rectangle, string, *count, advances, drawMode);
 }
@@ -201,7 +207,7 @@ extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *fon
  *     0 when a name was written; -1, with the buffer untouched, when the
  *     directory is missing or full or its path does not fit.
  */
-extern "C" int32_t WINAPI GetEmfFilePath32(char *buffer)
+extern "C" QUILLREC_EXTERNAL int32_t WINAPI GetEmfFilePath32(char *buffer)
 {
     return NameSpoolFile(buffer);
 }
@@ -216,7 +222,7 @@ extern "C" int32_t WINAPI GetEmfFilePath32(char *buffer)
  * Return Value:
  *     Always 0.
  */
-extern "C" int32_t WINAPI SetClipRect32(const Handle32 *surface, const RECT *clip)
+extern "C" QUILLREC_EXTERNAL int32_t WINAPI SetClipRect32(const Handle32 *surface, const RECT *clip)
 {
     if (clip != NULL) {
         ApplyClipRect(SurfaceFrom(surface), clip);

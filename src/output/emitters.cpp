@@ -1,14 +1,13 @@
 #include "output/emitters.h"
 
+#include "memory.h"
 #include "recording/recording.h"
 
 namespace {
 
 // Most driver primitives are small: up to this many points live on the stack
-// and a request makes no allocation at all.
+// and a request makes no allocation at all; larger buffers are one global block.
 const uint32_t kInlinePoints = 1024;
-// Larger buffers are one global block whose size must fit in 32 bits.
-const uint32_t kMostBlockPoints = 0xFFFFFFFFu / sizeof(POINT);
 
 enum BoxKind { BOX_RECTANGLE, BOX_ELLIPSE };
 enum LineKind { LINE_POLYGON, LINE_POLYLINE };
@@ -16,7 +15,7 @@ enum LineKind { LINE_POLYGON, LINE_POLYLINE };
 // The points handed to GDI: the caller's inline array, or a locked block.
 struct PointBuffer {
     POINT *points;
-    HGLOBAL block;
+    GlobalBlock block;
 };
 
 #if defined(__SSE2__)
@@ -26,32 +25,45 @@ typedef int16_t __attribute__((vector_size(32), aligned(1), may_alias)) EightPoi
 typedef int32_t __attribute__((vector_size(64), aligned(1), may_alias)) EightPoint;
 #endif
 
+static inline void WidenPoint(POINT *to, const Point16 *from)
+{
+    to->x = from->x;
+    to->y = from->y;
+}
+
 // Sign extension is what the caller means: 0x8000 is -32768, not 32768.
 // Widening is the one per-point cost of the library, so the loop takes
 // several points per turn: eight in vector registers where the target has
-// SSE2 (about 2.6 instructions a point), four at a time otherwise (the i486
-// has no vector unit; two loads and two stores a point are its floor).
-void WidenPoints(POINT *to, const Point16 *from, uint32_t count)
+// SSE2 (about 2.6 instructions a point); eight in plain code otherwise, where
+// two sign-extending loads and two stores a point are the floor (the i486 has
+// no vector unit). One copy serves every emitter.
+__attribute__((noinline)) void WidenPoints(POINT *to, const Point16 *from, uint32_t count)
 {
     uint32_t i = 0;
 #if defined(__SSE2__)
     for (; count - i >= 8; i += 8) {
         *(EightPoint *)&to[i] = __builtin_convertvector(*(const EightPoint16 *)&from[i], EightPoint);
     }
-#endif
     for (; count - i >= 4; i += 4) {
-        to[i].x = from[i].x;
-        to[i].y = from[i].y;
-        to[i + 1].x = from[i + 1].x;
-        to[i + 1].y = from[i + 1].y;
-        to[i + 2].x = from[i + 2].x;
-        to[i + 2].y = from[i + 2].y;
-        to[i + 3].x = from[i + 3].x;
-        to[i + 3].y = from[i + 3].y;
+        WidenPoint(&to[i], &from[i]);
+        WidenPoint(&to[i + 1], &from[i + 1]);
+        WidenPoint(&to[i + 2], &from[i + 2]);
+        WidenPoint(&to[i + 3], &from[i + 3]);
     }
+#else
+    for (; count - i >= 8; i += 8) {
+        WidenPoint(&to[i], &from[i]);
+        WidenPoint(&to[i + 1], &from[i + 1]);
+        WidenPoint(&to[i + 2], &from[i + 2]);
+        WidenPoint(&to[i + 3], &from[i + 3]);
+        WidenPoint(&to[i + 4], &from[i + 4]);
+        WidenPoint(&to[i + 5], &from[i + 5]);
+        WidenPoint(&to[i + 6], &from[i + 6]);
+        WidenPoint(&to[i + 7], &from[i + 7]);
+    }
+#endif
     for (; i < count; ++i) {
-        to[i].x = from[i].x;
-        to[i].y = from[i].y;
+        WidenPoint(&to[i], &from[i]);
     }
 }
 
@@ -62,43 +74,33 @@ void ClipTo(HDC surface, const RECT *clip)
     }
 }
 
-int32_t DrawResult(BOOL drawn)
+// A global block for more points than the inline buffer holds.
+__attribute__((noinline)) int32_t AcquireBlockPoints(uint32_t needed, PointBuffer *buffer)
 {
-    return drawn ? 0 : -1;
-}
-
-// 0 with buffer->points ready for `needed` points, or -1 with nothing held.
-int32_t AcquirePointBuffer(uint32_t needed, POINT *inlinePoints, PointBuffer *buffer)
-{
+    uint32_t size = 0;
     buffer->points = NULL;
-    buffer->block = NULL;
-    if (needed <= kInlinePoints) {
-        buffer->points = inlinePoints;
-        return 0;
+    if (CheckedSize(needed, (uint32_t)sizeof(POINT), 0u, &size)) {
+        buffer->points = (POINT *)AcquireGlobalBlock(size, &buffer->block);
     }
-    if (needed > kMostBlockPoints) {
-        return -1;
-    }
-    buffer->block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (SIZE_T)needed * sizeof(POINT));
-    if (buffer->block == NULL) {
-        return -1;
-    }
-    buffer->points = (POINT *)GlobalLock(buffer->block);
     if (buffer->points == NULL) {
-        GlobalFree(buffer->block);
-        buffer->block = NULL;
+        ReleaseGlobalBlock(&buffer->block);
         return -1;
     }
     return 0;
 }
 
+// 0 with buffer->points ready for `needed` points, or -1 with nothing held.
+inline int32_t AcquirePointBuffer(uint32_t needed, POINT *inlinePoints, PointBuffer *buffer)
+{
+    buffer->points = inlinePoints;
+    buffer->block.handle = NULL;
+    buffer->block.address = NULL;
+    return needed <= kInlinePoints ? 0 : AcquireBlockPoints(needed, buffer);
+}
+
 void ReleasePointBuffer(PointBuffer *buffer)
 {
-    if (buffer->block != NULL) {
-        GlobalUnlock(buffer->block);
-        GlobalFree(buffer->block);
-        buffer->block = NULL;
-    }
+    ReleaseGlobalBlock(&buffer->block);
     buffer->points = NULL;
 }
 
@@ -113,7 +115,10 @@ int32_t EmitBox(HDC surface, const void *points, const RECT *clip, BoxKind kind)
     return DrawResult(Ellipse(surface, corners[0].x, corners[0].y, corners[1].x, corners[1].y));
 }
 
-int32_t EmitLine(HDC surface, uint16_t count, const void *points, const RECT *clip, LineKind kind)
+// Out of line, with its 8 KiB point buffer: inlined, the buffer (and in the
+// 32-bit image its stack probe) would weigh on every output request.
+__attribute__((noinline)) int32_t EmitLine(HDC surface, uint16_t count, const void *points, const RECT *clip,
+                                           LineKind kind)
 {
     POINT inlinePoints[kInlinePoints];
     PointBuffer buffer;
@@ -129,16 +134,15 @@ int32_t EmitLine(HDC surface, uint16_t count, const void *points, const RECT *cl
 }
 
 // The vertex total of the first `polygons` entries, or -1 when an entry is
-// negative or the total's block would not fit in 32 bits: GDI would read past
-// the caller's points, and a wrapped total would size the buffer too small.
+// negative or the total does not fit in 32 bits: GDI would read past the
+// caller's points, and a wrapped total would size the buffer too small.
 int32_t TotalVertices(const int32_t *counts, uint16_t polygons, uint32_t *total)
 {
     uint32_t sum = 0;
     for (uint16_t i = 0; i < polygons; ++i) {
-        if (counts[i] < 0 || (uint32_t)counts[i] > kMostBlockPoints - sum) {
+        if (counts[i] < 0 || !CheckedSize((uint32_t)counts[i], 1u, sum, &sum)) {
             return -1;
         }
-        sum += (uint32_t)counts[i];
     }
     *total = sum;
     return 0;
@@ -171,7 +175,10 @@ int32_t EmitPolyline(HDC surface, uint16_t style, uint16_t count, const void *po
     return EmitLine(surface, count, points, clip, LINE_POLYLINE);
 }
 
-int32_t EmitPolyPolygon(HDC surface, uint16_t style, uint16_t count, const void *points, const RECT *clip)
+// Rare, with a point buffer of its own: kept out of the dispatcher, so that
+// the common requests' code stays small enough for the image.
+__attribute__((noinline)) int32_t EmitPolyPolygon(HDC surface, uint16_t style, uint16_t count, const void *points,
+                                                  const RECT *clip)
 {
     const PolyPolygonRecord *record = (const PolyPolygonRecord *)points;
     const int32_t *counts = record->counts;
@@ -195,7 +202,9 @@ int32_t EmitPolyPolygon(HDC surface, uint16_t style, uint16_t count, const void 
     return DrawResult(drawn);
 }
 
-int32_t EmitBezier(HDC surface, uint16_t style, uint16_t count, const void *points, const RECT *clip)
+// Rare: kept out of the dispatcher, as poly-polygons are.
+__attribute__((noinline)) int32_t EmitBezier(HDC surface, uint16_t style, uint16_t count, const void *points,
+                                             const RECT *clip)
 {
     (void)style, (void)count;
     // One curve: the driver's Bezier primitive is always a single segment.

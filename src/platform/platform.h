@@ -32,8 +32,24 @@ static inline Handle32 HandleTo32(const void *handle)
     return (Handle32)(uintptr_t)handle;
 }
 
+// A GDI drawing call's result as the library reports it: 0 drawn, -1 not.
+static inline int32_t DrawResult(BOOL drawn)
+{
+    return drawn ? 0 : -1;
+}
+
+// The image is compiled as one unit in which everything is internal
+// (-fwhole-program), so that the procedures a request passes through can be
+// inlined into it. What is called from outside that unit stays visible: the
+// exports, the entry routine, and the byte loops behind memcpy and memset.
+#if defined(__clang__)
+#define QUILLREC_EXTERNAL // clang builds (fuzzing) compile file by file
+#else
+#define QUILLREC_EXTERNAL __attribute__((externally_visible))
+#endif
+
 // The shipped image has no C runtime: these stand in for memcpy/memset.
-void CopyBytes(void *destination, const void *source, size_t count);
-void FillBytes(void *destination, unsigned char value, size_t count);
+QUILLREC_EXTERNAL void CopyBytes(void *destination, const void *source, size_t count);
+QUILLREC_EXTERNAL void FillBytes(void *destination, unsigned char value, size_t count);
 
 #endif

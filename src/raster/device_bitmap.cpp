@@ -3,7 +3,8 @@
 // rather than a bitmap that only the recording device understands.
 #include "raster/raster.h"
 
-static const UINT kBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT;
+#include "memory.h"
+
 // The header and the two entries of a 1-bit colour table.
 static const SIZE_T kMonochromeHeaderBytes = sizeof(BITMAPINFOHEADER) + 2 * sizeof(RGBQUAD);
 
@@ -13,15 +14,13 @@ struct Destination {
     int32_t x, y, cx, cy;
 };
 
-// Everything one conversion holds. Zeroed before the first acquisition, so
-// the release is right from any failure point (and the local header starts
-// out zero-filled).
+// Everything one conversion holds. Emptied before the first acquisition, so
+// the release is right from any failure point.
 struct Conversion {
     HBITMAP bitmap;
-    HGLOBAL headerBlock; // monochrome sources only
-    BITMAPINFO *header;  // the locked header block, or `localHeader`
-    HGLOBAL bitsBlock;
-    void *bits; // the locked bits block
+    GlobalBlock headerBlock; // monochrome sources only
+    BITMAPINFO *header;      // the locked header block, or `localHeader`
+    GlobalBlock bitsBlock;
     BITMAPINFO localHeader;
 };
 
@@ -66,13 +65,12 @@ static int32_t RowAllowance(const BITMAP *source, WORD bitCount)
 {
     int32_t stride = 0;
     int32_t rowBits = 0;
-    bool fits = !__builtin_add_overflow(source->bmWidthBytes, 3, &stride);
+    bool fits = CheckedSize(source->bmWidthBytes, 1, 3, &stride);
     stride = stride / 4 * 4;
     if (bitCount != 1) {
-        fits = fits && !__builtin_mul_overflow(stride, 3, &stride);
+        fits = fits && CheckedSize(stride, 3, 0, &stride);
     }
-    fits = fits && !__builtin_mul_overflow(source->bmWidth, (int32_t)bitCount, &rowBits);
-    fits = fits && !__builtin_add_overflow(rowBits, 31, &rowBits);
+    fits = fits && CheckedSize(source->bmWidth, (int32_t)bitCount, 31, &rowBits);
     int32_t dibRow = rowBits / 32 * 4;
     return !fits || source->bmWidth < 0 ? 0 : dibRow > stride ? dibRow : stride;
 }
@@ -86,75 +84,9 @@ static SIZE_T BitsBlockSize(const BITMAP *source, WORD bitCount)
     int32_t allowance = RowAllowance(source, bitCount);
     int32_t rows = 0;
     uint32_t size = 0;
-    bool fits = !__builtin_add_overflow(source->bmHeight, 1, &rows) && rows > 0 && allowance > 0;
-    fits = fits && !__builtin_mul_overflow((uint32_t)rows, (uint32_t)allowance, &size);
+    bool fits = CheckedSize(source->bmHeight, 1, 1, &rows) && rows > 0 && allowance > 0;
+    fits = fits && CheckedSize((uint32_t)rows, (uint32_t)allowance, 0u, &size);
     return fits ? size : 0;
-}
-
-// A zero-filled movable block, locked. Null when it cannot be allocated or
-// locked; `*block` then tells which, for the release.
-static void *AcquireLockedBlock(SIZE_T size, HGLOBAL *block)
-{
-    void *address = NULL;
-    *block = GlobalAlloc(kBlockFlags, size);
-    if (*block != NULL) {
-        address = GlobalLock(*block);
-    }
-    return address;
-}
-
-static void ReleaseLockedBlock(HGLOBAL block, const void *address)
-{
-    if (block != NULL) {
-        if (address != NULL) {
-            GlobalUnlock(block);
-        }
-        GlobalFree(block);
-    }
-}
-
-static void FillDibHeader(BITMAPINFOHEADER *header, const BITMAP *source, WORD bitCount)
-{
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = source->bmWidth;
-    header->biHeight = source->bmHeight; // positive: rows run bottom-up
-    header->biPlanes = 1;
-    header->biBitCount = bitCount;
-    header->biCompression = BI_RGB;
-}
-
-// A monochrome source needs room for the colour table that GetDIBits fills and
-// the draw mode then replaces; a 24-bit DIB has none, so local storage does.
-static bool AcquireHeader(Conversion *conversion, const BITMAP *source, WORD bitCount)
-{
-    if (bitCount == 1) {
-        conversion->header = (BITMAPINFO *)AcquireLockedBlock(kMonochromeHeaderBytes, &conversion->headerBlock);
-    } else {
-        conversion->header = &conversion->localHeader;
-    }
-    if (conversion->header != NULL) {
-        FillDibHeader(&conversion->header->bmiHeader, source, bitCount);
-    }
-    return conversion->header != NULL;
-}
-
-static bool AcquireBits(Conversion *conversion, const BITMAP *source, WORD bitCount)
-{
-    SIZE_T size = BitsBlockSize(source, bitCount);
-    if (size != 0) {
-        conversion->bits = AcquireLockedBlock(size, &conversion->bitsBlock);
-    }
-    return conversion->bits != NULL;
-}
-
-// Header block, bits block, then the bitmap they were made from.
-static void ReleaseConversion(const Conversion *conversion)
-{
-    ReleaseLockedBlock(conversion->headerBlock, conversion->header);
-    ReleaseLockedBlock(conversion->bitsBlock, conversion->bits);
-    if (conversion->bitmap != NULL) {
-        DeleteObject(conversion->bitmap);
-    }
 }
 
 // RGBQUAD runs blue, green, red; the top byte of a COLORREF has no place in it.
@@ -164,6 +96,55 @@ static void WriteColourEntry(RGBQUAD *entry, COLORREF colour)
     entry->rgbGreen = (BYTE)(colour >> 8);
     entry->rgbRed = (BYTE)colour;
     entry->rgbReserved = 0;
+}
+
+// Every field, zeros included: the local header is not zero-filled first.
+static void FillDibHeader(BITMAPINFO *info, const BITMAP *source, WORD bitCount)
+{
+    BITMAPINFOHEADER *header = &info->bmiHeader;
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = source->bmWidth;
+    header->biHeight = source->bmHeight; // positive: rows run bottom-up
+    header->biPlanes = 1;
+    header->biBitCount = bitCount;
+    header->biCompression = BI_RGB;
+    header->biSizeImage = 0;
+    header->biXPelsPerMeter = 0;
+    header->biYPelsPerMeter = 0;
+    header->biClrUsed = 0;
+    header->biClrImportant = 0;
+    WriteColourEntry(&info->bmiColors[0], 0);
+}
+
+// A monochrome source needs room for the colour table that GetDIBits fills and
+// the draw mode then replaces; a 24-bit DIB has none, so local storage does.
+static bool AcquireHeader(Conversion *conversion, const BITMAP *source, WORD bitCount)
+{
+    if (bitCount == 1) {
+        conversion->header = (BITMAPINFO *)AcquireGlobalBlock(kMonochromeHeaderBytes, &conversion->headerBlock);
+    } else {
+        conversion->header = &conversion->localHeader;
+    }
+    if (conversion->header != NULL) {
+        FillDibHeader(conversion->header, source, bitCount);
+    }
+    return conversion->header != NULL;
+}
+
+static bool AcquireBits(Conversion *conversion, const BITMAP *source, WORD bitCount)
+{
+    SIZE_T size = BitsBlockSize(source, bitCount);
+    return size != 0 && AcquireGlobalBlock(size, &conversion->bitsBlock) != NULL;
+}
+
+// Header block, bits block, then the bitmap they were made from.
+static void ReleaseConversion(Conversion *conversion)
+{
+    ReleaseGlobalBlock(&conversion->headerBlock);
+    ReleaseGlobalBlock(&conversion->bitsBlock);
+    if (conversion->bitmap != NULL) {
+        DeleteObject(conversion->bitmap);
+    }
 }
 
 // Runs after GetDIBits, which fills the table from the bitmap: clear bits
@@ -194,21 +175,26 @@ static int32_t TransferSource(HDC surface, const Destination *destination, const
                               int32_t ySrc, int32_t cxSrc, int32_t cySrc, uint32_t rop, const DrawModeRecord *drawMode)
 {
     Conversion conversion;
-    FillBytes(&conversion, 0, sizeof conversion);
+    conversion.headerBlock.handle = NULL;
+    conversion.headerBlock.address = NULL;
+    conversion.header = NULL;
+    conversion.bitsBlock.handle = NULL;
+    conversion.bitsBlock.address = NULL;
     WORD bitCount = source->bmBitsPixel == 1 ? 1 : 24;
     int32_t result = -1;
     conversion.bitmap = CreateBitmapIndirect(source);
     if (AcquireHeader(&conversion, source, bitCount) && AcquireBits(&conversion, source, bitCount)) {
         SourceSpan span = MeasureSource(source, xSrc, ySrc, cxSrc, cySrc);
         int lines = GetDIBits(surface, conversion.bitmap, (UINT)span.firstScanLine, (UINT)span.lineCount,
-                              conversion.bits, conversion.header, DIB_RGB_COLORS);
+                              conversion.bitsBlock.address, conversion.header, DIB_RGB_COLORS);
         if (bitCount == 1) {
             ColourMonochromeTable(conversion.header, drawMode);
         }
         ApplyBackgroundMode(surface, drawMode);
         if (lines != 0) {
             StretchDIBits(surface, destination->x, destination->y, destination->cx, destination->cy, xSrc, 0,
-                          span.width, span.lineCount, conversion.bits, conversion.header, DIB_RGB_COLORS, rop);
+                          span.width, span.lineCount, conversion.bitsBlock.address, conversion.header, DIB_RGB_COLORS,
+                          rop);
             result = 0;
         }
     }

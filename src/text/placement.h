@@ -6,8 +6,8 @@
 #include "platform.h"
 
 // 10000 * sin k and 10000 * cos k for whole degrees k = 0..90, rounded.
-extern const int32_t SineTable[91];
-extern const int32_t CosineTable[91];
+extern const int16_t SineTable[91];
+extern const int16_t CosineTable[91];
 
 // 10000 times the sine (cosine) of a whole-degree angle; the angle is the low
 // 16 bits of the argument taken as a signed number.

@@ -2,11 +2,6 @@
 
 #include "text/placement.h"
 
-static int32_t DrawResult(BOOL drawn)
-{
-    return drawn ? 0 : -1;
-}
-
 int32_t RealizeFont(HDC surface, const LOGFONTA *font, const DrawModeRecord *drawMode, HFONT *created, HFONT *previous,
                     uint32_t options)
 {
