@@ -565,6 +565,8 @@ TEST(JobParserTest, MistakesNameTheFileTheLineAndWhatWasExpected)
         {"font none", "select font none\n", 1, "always needs a font"},
         {"face too long", "font f face=\"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456\"\n", 1, "at most 31 bytes"},
         {"charset beyond a byte", "font f charset=300\n", 1, "one byte"},
+        {"quality beyond a byte", "font f quality=300\n", 1, "one byte"},
+        {"unknown style lists the styles", "page\noutput polygon 0,0\n", 2, "(bezier, scanlines, rectangle,"},
         {"generator arguments", "page\noutput altpolygon star:1,2,3\n", 2, "expected star:cx,cy,outer,inner,spikes"},
         {"unknown generator", "page\noutput altpolygon spiral:1,2\n", 2, "unknown point generator"},
         {"string as option", "page\noutput rectangle 0,0 1,1 \"x\"\n", 2, "expected a point"},

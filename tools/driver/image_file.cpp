@@ -17,6 +17,33 @@ uint32_t Little(const std::string &data, size_t offset, int bytes)
     return value;
 }
 
+struct BmpLayout {
+    uint32_t bitCount;
+    uint32_t colorsUsed;
+    size_t paletteOffset;
+};
+
+// One pixel of a row that starts at `line`: 0x00RRGGBB, or for one bit per
+// pixel 0 (ink) or 1 (paper).
+uint32_t BmpPixel(const std::string &data, const BmpLayout &layout, size_t line, int32_t x)
+{
+    const uint32_t bitCount = layout.bitCount;
+    if (bitCount == 24 || bitCount == 32) {
+        return Little(data, line + (size_t)x * (bitCount / 8), 3);
+    }
+    const uint8_t byte = (uint8_t)data[line + (size_t)x * bitCount / 8];
+    const int shift = 8 - bitCount - (int)(x * bitCount % 8);
+    const uint32_t index = (byte >> shift) & ((1u << bitCount) - 1);
+    // B, G, R bytes -> 0xRRGGBB
+    const uint32_t colour = index < layout.colorsUsed ? Little(data, layout.paletteOffset + (size_t)index * 4, 3) : 0;
+    if (bitCount != 1) {
+        return colour;
+    }
+    // a bright palette entry is paper: bit 1, the background colour
+    const uint32_t sum = (colour & 0xFF) + ((colour >> 8) & 0xFF) + ((colour >> 16) & 0xFF);
+    return sum >= 384 ? 1 : 0;
+}
+
 bool DecodeBmp(const std::string &data, BitmapSetting *bitmap, std::string *error)
 {
     if (data.size() < 54) {
@@ -61,12 +88,7 @@ bool DecodeBmp(const std::string &data, BitmapSetting *bitmap, std::string *erro
         *error = "the pixels run past the end of the file";
         return false;
     }
-    auto palette = [&](uint32_t index) -> uint32_t {
-        if (index >= colorsUsed) {
-            return 0;
-        }
-        return Little(data, paletteOffset + (size_t)index * 4, 3); // B, G, R bytes -> 0xRRGGBB
-    };
+    const BmpLayout layout = {bitCount, colorsUsed, (size_t)paletteOffset};
     bitmap->width = width;
     bitmap->height = (int32_t)height;
     bitmap->mono = bitCount == 1;
@@ -74,30 +96,18 @@ bool DecodeBmp(const std::string &data, BitmapSetting *bitmap, std::string *erro
     for (int64_t row = 0; row < height; ++row) {
         const size_t line = bitsOffset + (size_t)(stride * (topDown ? row : height - 1 - row));
         for (int32_t x = 0; x < width; ++x) {
-            uint32_t pixel;
-            if (bitCount == 24 || bitCount == 32) {
-                pixel = Little(data, line + (size_t)x * (bitCount / 8), 3);
-            } else {
-                const uint8_t byte = (uint8_t)data[line + (size_t)x * bitCount / 8];
-                const int shift = 8 - bitCount - (int)(x * bitCount % 8);
-                const uint32_t index = (byte >> shift) & ((1u << bitCount) - 1);
-                pixel = palette(index);
-                if (bitCount == 1) {
-                    // a bright palette entry is paper: bit 1, the background colour
-                    const uint32_t sum = (pixel & 0xFF) + ((pixel >> 8) & 0xFF) + ((pixel >> 16) & 0xFF);
-                    pixel = sum >= 384 ? 1 : 0;
-                }
-            }
+            const uint32_t pixel = BmpPixel(data, layout, line, x);
             bitmap->pixels[(size_t)row * width + x] = pixel;
         }
     }
     return true;
 }
 
-bool DecodeNetpbm(const std::string &data, BitmapSetting *bitmap, std::string *error)
+// A netpbm file's numbers: separated by white space, '#' comments to the
+// line end; a P1 file may also run its bits together.
+bool NetpbmNumbers(const std::string &data, std::vector<int64_t> *out, std::string *error)
 {
-    // Numbers separated by white space; '#' comments run to the line end.
-    std::vector<int64_t> numbers;
+    std::vector<int64_t> &numbers = *out;
     std::string word;
     bool comment = false;
     for (size_t i = 2; i <= data.size(); ++i) {
@@ -119,12 +129,20 @@ bool DecodeNetpbm(const std::string &data, BitmapSetting *bitmap, std::string *e
             }
             continue;
         }
-        // P1 allows its bits without separators
         if (data[1] == '1' && numbers.size() >= 2 && (c == '0' || c == '1')) {
             numbers.push_back(c - '0');
             continue;
         }
         word += c;
+    }
+    return true;
+}
+
+bool DecodeNetpbm(const std::string &data, BitmapSetting *bitmap, std::string *error)
+{
+    std::vector<int64_t> numbers;
+    if (!NetpbmNumbers(data, &numbers, error)) {
+        return false;
     }
     const bool pbm = data[1] == '1';
     const size_t headerCount = pbm ? 2 : 3;

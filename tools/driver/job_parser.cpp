@@ -208,10 +208,11 @@ struct Parser {
     bool Option(const Keyword &keyword, const Token &token, LineRecord *record);
     bool Parse(grammar::ValueKind kind, const grammar::ConstantSet *set, grammar::SettingKind setting,
                const std::string &what, const std::string &text, Value *value);
+    bool ParseList(grammar::ValueKind kind, const std::string &what, const std::string &text, Value *value);
     bool Store(Field field, const Value &value, LineRecord *record);
     bool StoreSetting(Field field, const Value &value, LineRecord *record);
     bool StoreMore(Field field, const Value &value, LineRecord *record);
-    bool StoreBitmap(Field field, const Value &value, LineRecord *record);
+    bool StoreRest(Field field, const Value &value, LineRecord *record);
     bool Finish(const Keyword &keyword, LineRecord *record);
     bool FinishOutput(LineRecord *record);
     bool FinishText(LineRecord *record);
@@ -443,7 +444,6 @@ bool Parser::Option(const Keyword &keyword, const Token &token, LineRecord *reco
 bool Parser::Parse(grammar::ValueKind kind, const grammar::ConstantSet *set, grammar::SettingKind setting,
                    const std::string &what, const std::string &text, Value *value)
 {
-    const std::vector<std::string> parts = Split(text, ',');
     uint32_t flags = 0;
     int index = -1;
     switch (kind) {
@@ -458,14 +458,34 @@ bool Parser::Parse(grammar::ValueKind kind, const grammar::ConstantSet *set, gra
         if (!Flags(kind == grammar::VALUE_STYLE ? nullptr : set ? set : &kNumbers, text, &flags)) {
             return false;
         }
-        value->number = flags;
-        return true;
+        return (value->number = flags), true;
     case grammar::VALUE_CHOICE:
         if (!LookUp(*set, text, &flags)) {
             return Fail("expected " + std::string(set->what) + " (" + NameList(*set) + "), not '" + text + "'");
         }
-        value->number = flags;
-        return true;
+        return (value->number = flags), true;
+    case grammar::VALUE_SETTING:
+        if (!Setting(setting, text, &index)) {
+            return false;
+        }
+        return (value->number = index), true;
+    case grammar::VALUE_NAME:
+        if (text.empty() || !(isalpha((unsigned char)text[0]) || text[0] == '_') ||
+            text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.") !=
+                std::string::npos) {
+            return Fail("expected a name (a letter or '_', then letters, digits, '_', '-', '.'), not '" + text + "'");
+        }
+        return (value->text = text), true;
+    default:
+        return ParseList(kind, what, text, value);
+    }
+}
+
+// The kinds written as several parts: colours, number lists, strings.
+bool Parser::ParseList(grammar::ValueKind kind, const std::string &what, const std::string &text, Value *value)
+{
+    const std::vector<std::string> parts = Split(text, ',');
+    switch (kind) {
     case grammar::VALUE_COLOR:
         return Color(text, &value->colors[0]);
     case grammar::VALUE_COLORS:
@@ -488,27 +508,11 @@ bool Parser::Parse(grammar::ValueKind kind, const grammar::ConstantSet *set, gra
         return true;
     case grammar::VALUE_NUMBERS:
         return Numbers(parts, what, 0, &value->numbers);
-    case grammar::VALUE_NAME:
-        if (text.empty() || !(isalpha((unsigned char)text[0]) || text[0] == '_') ||
-            text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.") !=
-                std::string::npos) {
-            return Fail("expected a " + std::string(what) + " (a letter or '_', then letters, digits, '_', '-', '.'), not '" + text + "'");
-        }
-        break;
-    case grammar::VALUE_SETTING:
-        if (!Setting(setting, text, &index)) {
-            return false;
-        }
-        value->number = index;
-        return true;
     case grammar::VALUE_STRING:
         return Unescape(text, &value->text);
-    case grammar::VALUE_POINTS:
-    case grammar::VALUE_FILE:
-        break;
+    default: // VALUE_FILE, VALUE_POINTS: the text as written
+        return (value->text = text), true;
     }
-    value->text = text;
-    return true;
 }
 
 bool Parser::StoreSetting(Field field, const Value &value, LineRecord *record)
@@ -649,6 +653,19 @@ bool Parser::StoreMore(Field field, const Value &value, LineRecord *record)
         request.cxSrc = number < 0 ? 0 : job->bitmaps[number].width;
         request.cySrc = number < 0 ? 0 : job->bitmaps[number].height;
         return true;
+    default:
+        return StoreRest(field, value, record);
+    }
+}
+
+// Bitmap sources, glyph indices and selections, all checked as they come.
+bool Parser::StoreRest(Field field, const Value &value, LineRecord *record)
+{
+    BitmapSetting &bitmap = record->bitmap;
+    Request &request = record->request;
+    const int32_t number = (int32_t)value.number;
+    std::string contents, problem, name;
+    switch (field) {
     case grammar::FIELD_GLYPHS:
         for (int32_t glyph : value.numbers) {
             if (glyph < 0 || glyph > 0xFFFF) {
@@ -662,16 +679,6 @@ bool Parser::StoreMore(Field field, const Value &value, LineRecord *record)
             return Fail("text always needs a font; select another one instead of none");
         }
         return (record->selected = number), true;
-    default:
-        return StoreBitmap(field, value, record);
-    }
-}
-
-bool Parser::StoreBitmap(Field field, const Value &value, LineRecord *record)
-{
-    BitmapSetting &bitmap = record->bitmap;
-    std::string contents, problem, name;
-    switch (field) {
     case grammar::FIELD_BITMAP_SHAPE:
         return (bitmap.mono = value.number != 0), (record->hasShape = true);
     case grammar::FIELD_BITMAP_SIZE:
