@@ -14,8 +14,9 @@ const Handle32 kUntouched = 0xA5A5A5A5u; // an out-argument no export wrote
 // Codes the library must treat as drawing nothing, among them neighbours of named ones.
 const uint16_t kUnnamedStyles[] = {0, 2, 3, 5, 8, 17, 19, 21, 23, 54, 56, 79, 82, 0x4015, 0x4017, 0x8014, 0xFFFF};
 
-const uint32_t kRops[] = {0x00CC0020, 0x00EE0086, 0x008800C6, 0x00660046, 0x00F00021, 0x005A0049,
-                          0x00000042, 0x00FF0062, 0x00550009, 0x00C000CA, 0x00B8074A, 0x00440328};
+// Raster operations, named where the host declarations name them (0x00440328 is SRCERASE).
+const uint32_t kRops[] = {SRCCOPY,   SRCPAINT,  SRCAND,    SRCINVERT, PATCOPY,    PATINVERT,
+                          BLACKNESS, WHITENESS, DSTINVERT, MERGECOPY, 0x00B8074A, 0x00440328};
 
 const int32_t kExtremes[] = {INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1, -1, 0, 1, 32767, -32768, 65535, 65536};
 

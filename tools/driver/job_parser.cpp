@@ -23,7 +23,6 @@ using grammar::Field;
 using grammar::Keyword;
 
 const char *const kSettingNames[] = {"", "pen", "brush", "drawmode", "font", "bitmap"};
-const uint32_t kGlyphIndex = 0x10; // ETO_GLYPH_INDEX
 const grammar::ConstantSet kNumbers = {"a number", "", "", nullptr, 0};
 
 ColorRef RgbToColorRef(uint32_t rgb)
@@ -649,7 +648,7 @@ bool Parser::StoreMore(Field field, const Value &value, LineRecord *record)
             return Fail("a dib request needs a bitmap, not none");
         }
         request.source = number;
-        request.rop = number < 0 ? 0x00F00021 : 0x00CC0020; // PATCOPY without a source, else SRCCOPY
+        request.rop = number < 0 ? PATCOPY : SRCCOPY;
         request.cxSrc = number < 0 ? 0 : job->bitmaps[number].width;
         request.cySrc = number < 0 ? 0 : job->bitmaps[number].height;
         return true;
@@ -845,8 +844,8 @@ bool Parser::FinishText(LineRecord *record)
         return Fail("give either advances= or advance=, not both");
     }
     if (record->hasGlyphs) {
-        request.options |= kGlyphIndex;
-    } else if (request.options & kGlyphIndex) {
+        request.options |= ETO_GLYPH_INDEX;
+    } else if (request.options & ETO_GLYPH_INDEX) {
         return Fail("ETO_GLYPH_INDEX needs glyphs=, not a string");
     }
     const size_t units = record->hasGlyphs ? request.glyphs.size() : request.bytes.size();
