@@ -67,7 +67,8 @@ struct ConstantSet {
     uint16_t size;
 };
 
-// clang-format off: the tables read best packed, several rows to a line
+// The tables read best packed, several rows to a line.
+// clang-format off
 #define GRAMMAR_COUNT(table) ((uint16_t)(sizeof(table) / sizeof((table)[0])))
 
 static const Constant PEN_STYLES[] = {

@@ -531,8 +531,8 @@ SentRequest RecordingCaller::Deliver(Call &call)
     Trace(sent.text);
     ++exportCalls_;
     sent.result = Invoke(call);
-    const bool mayFail = call.kind == RequestKind::Text ||
-                         (call.kind == RequestKind::Output && (call.style == OUT_BEGINSCAN || call.style == OUT_ENDSCAN));
+    const bool mayFail = call.kind == RequestKind::Text || (call.kind == RequestKind::Output &&
+                                                            (call.style == OUT_BEGINSCAN || call.style == OUT_ENDSCAN));
     if (sent.result != 0 && !(mayFail && sent.result == -1)) {
         sent.problem = std::string(RequestKindName(call.kind)) + " returned " + std::to_string(sent.result);
     }
@@ -552,11 +552,11 @@ int32_t RecordingCaller::Invoke(Call &c)
         return calls_.Raster32(&c.surface, &c.dest[0], &c.dest[1], &c.dest[2], &c.dest[3], c.source, &c.src[0],
                                &c.src[1], &c.src[2], &c.src[3], &c.rop, c.brush, c.mode);
     case RequestKind::Dib:
-        return calls_.Dib32(&c.surface, &c.dest[0], &c.dest[1], &c.dest[2], &c.dest[3], &c.src[0], &c.src[1],
-                            &c.src[2], &c.src[3], c.bits, c.info, &c.rop, c.brush, c.mode);
+        return calls_.Dib32(&c.surface, &c.dest[0], &c.dest[1], &c.dest[2], &c.dest[3], &c.src[0], &c.src[1], &c.src[2],
+                            &c.src[3], c.bits, c.info, &c.rop, c.brush, c.mode);
     case RequestKind::Text:
-        return calls_.TextOut32(&c.surface, c.font, &c.x, &c.y, &c.options, c.clip, c.string, &c.length,
-                                c.advances, c.mode);
+        return calls_.TextOut32(&c.surface, c.font, &c.x, &c.y, &c.options, c.clip, c.string, &c.length, c.advances,
+                                c.mode);
     case RequestKind::Release:
         return calls_.DeleteObject32(&c.surface, c.object, c.selectBack);
     case RequestKind::Reopen:
@@ -567,9 +567,9 @@ int32_t RecordingCaller::Invoke(Call &c)
 
 std::string RecordingCaller::Describe(const Call &c) const
 {
-    const std::string clip = c.clip ? FormatText("%d,%d,%d,%d", (int)c.clip->left, (int)c.clip->top,
-                                                 (int)c.clip->right, (int)c.clip->bottom)
-                                    : std::string("null");
+    const std::string clip =
+        c.clip ? FormatText("%d,%d,%d,%d", (int)c.clip->left, (int)c.clip->top, (int)c.clip->right, (int)c.clip->bottom)
+               : std::string("null");
     switch (c.kind) {
     case RequestKind::Clip:
         return "SetClipRect32(" + clip + ")";
@@ -610,8 +610,9 @@ std::string RecordingCaller::DescribeOutput(const Call &c) const
     return FormatText(
         "Output32(style=0x%X, scanFlag=%u, count=%u%s, pen=%s, geometric=0x%X, brush=%s%s, mode=%s", c.style,
         c.scanFlag, c.count, c.total >= 0 ? (" total " + std::to_string(c.total)).c_str() : "",
-        c.pen ? FormatText("{%u,%d,0x%X}", c.pen->lopnStyle, (int)c.pen->lopnWidth.x, (unsigned)c.pen->lopnColor).c_str()
-              : "null",
+        c.pen
+            ? FormatText("{%u,%d,0x%X}", c.pen->lopnStyle, (int)c.pen->lopnWidth.x, (unsigned)c.pen->lopnColor).c_str()
+            : "null",
         c.geometric, c.brush ? FormatText("{%u,0x%X}", c.brush->lbStyle, (unsigned)c.brush->lbColor).c_str() : "null",
         pattern ? FormatText(" pattern %dx%d@%u", (int)pattern->bmWidth, (int)pattern->bmHeight, pattern->bmBitsPixel)
                       .c_str()
@@ -685,9 +686,9 @@ SentRequest RecordingCaller::SendOutput(RequestBytes &bytes)
     // Only OUT_BEGINSCAN writes the out-arguments, and all five of them.
     for (Handle32 value : call.out) {
         if ((value == kUntouched) == (call.style == OUT_BEGINSCAN)) {
-            sent.problem = call.style == OUT_BEGINSCAN ? "OUT_BEGINSCAN left an out-argument unwritten"
-                                                       : "an out-argument was written by style " +
-                                                             std::to_string(call.style);
+            sent.problem = call.style == OUT_BEGINSCAN
+                               ? "OUT_BEGINSCAN left an out-argument unwritten"
+                               : "an out-argument was written by style " + std::to_string(call.style);
         }
     }
     if (call.style == OUT_BEGINSCAN) {

@@ -204,5 +204,4 @@ bool DecodeImage(const std::string &contents, BitmapSetting *bitmap, std::string
     return false;
 }
 
-
 } // namespace job

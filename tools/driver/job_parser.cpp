@@ -357,8 +357,7 @@ bool Parser::Read(const Keyword &keyword, const std::vector<Token> &tokens, Line
     bool optionSeen = false;
     for (size_t i = 1; i < tokens.size(); ++i) {
         const bool option = !tokens[i].leadingQuote && tokens[i].text.find('=') != std::string::npos;
-        if (option ? !Option(keyword, tokens[i], record)
-                   : !Positional(keyword, &next, optionSeen, tokens[i], record)) {
+        if (option ? !Option(keyword, tokens[i], record) : !Positional(keyword, &next, optionSeen, tokens[i], record)) {
             return false;
         }
         optionSeen = optionSeen || option;
@@ -371,8 +370,7 @@ bool Parser::Read(const Keyword &keyword, const std::vector<Token> &tokens, Line
     return true;
 }
 
-bool Parser::Positional(const Keyword &keyword, size_t *next, bool optionSeen, const Token &token,
-                        LineRecord *record)
+bool Parser::Positional(const Keyword &keyword, size_t *next, bool optionSeen, const Token &token, LineRecord *record)
 {
     while (*next < keyword.argumentCount && optionSeen && !(keyword.arguments[*next].flags & grammar::ARGUMENT_LATE)) {
         ++*next;
@@ -514,6 +512,8 @@ bool Parser::ParseList(grammar::ValueKind kind, const std::string &what, const s
     }
 }
 
+// One field to a line reads as the table it is.
+// clang-format off
 bool Parser::StoreSetting(Field field, const Value &value, LineRecord *record)
 {
     const int32_t number = (int32_t)value.number;
@@ -604,6 +604,8 @@ bool Parser::Store(Field field, const Value &value, LineRecord *record)
     }
 }
 
+// clang-format on
+
 // The fields whose values are checked against each other or the job.
 bool Parser::StoreMore(Field field, const Value &value, LineRecord *record)
 {
@@ -630,8 +632,7 @@ bool Parser::StoreMore(Field field, const Value &value, LineRecord *record)
         request.style = (uint16_t)number;
         return true;
     case grammar::FIELD_POINTS: // '|' ends a polygon
-        if (FindOutputStyle(request.style) == nullptr ||
-            FindOutputStyle(request.style)->reads != OUT_READS_POLYGONS) {
+        if (FindOutputStyle(request.style) == nullptr || FindOutputStyle(request.style)->reads != OUT_READS_POLYGONS) {
             return Fail("'|' separates the polygons of a poly-polygon style only");
         }
         if (record->polygon.empty()) {
@@ -717,6 +718,7 @@ bool Parser::StoreRest(Field field, const Value &value, LineRecord *record)
     }
 }
 
+// clang-format off
 template <typename T> bool Add(std::vector<T> *table, const T &item)
 {
     table->push_back(item);
@@ -770,6 +772,8 @@ bool Parser::Finish(const Keyword &keyword, LineRecord *record)
     default: return Add(&job->requests, request);
     }
 }
+
+// clang-format on
 
 // How many points each style reads: fewer would let the library read past
 // the driver's array.

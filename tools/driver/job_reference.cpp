@@ -14,23 +14,23 @@ namespace {
 
 // How the reference writes a value of each kind.
 const char *const kValueShapes[] = {
-    "N",           // VALUE_NUMBER
-    "0..255",      // VALUE_BYTE
-    "0..65535",    // VALUE_U16
-    "NAME|N",      // VALUE_CONSTANT
-    "STYLE",       // VALUE_STYLE
-    "WORD",        // VALUE_CHOICE
-    "COLOUR",      // VALUE_COLOR
-    "C0,C1",       // VALUE_COLORS
-    "A,B",         // VALUE_PAIR
-    "L,T,R,B",     // VALUE_RECT
-    "N,N,...",     // VALUE_NUMBERS
-    "POINTS",      // VALUE_POINTS
-    "WxH",         // VALUE_SIZE
-    "NAME",        // VALUE_NAME
-    "NAME|none",   // VALUE_SETTING
-    "\"TEXT\"",    // VALUE_STRING
-    "FILE",        // VALUE_FILE
+    "N",         // VALUE_NUMBER
+    "0..255",    // VALUE_BYTE
+    "0..65535",  // VALUE_U16
+    "NAME|N",    // VALUE_CONSTANT
+    "STYLE",     // VALUE_STYLE
+    "WORD",      // VALUE_CHOICE
+    "COLOUR",    // VALUE_COLOR
+    "C0,C1",     // VALUE_COLORS
+    "A,B",       // VALUE_PAIR
+    "L,T,R,B",   // VALUE_RECT
+    "N,N,...",   // VALUE_NUMBERS
+    "POINTS",    // VALUE_POINTS
+    "WxH",       // VALUE_SIZE
+    "NAME",      // VALUE_NAME
+    "NAME|none", // VALUE_SETTING
+    "\"TEXT\"",  // VALUE_STRING
+    "FILE",      // VALUE_FILE
 };
 
 std::string Padded(std::string text, size_t width)
@@ -48,7 +48,7 @@ std::string ShortName(const char *full, const char *prefix, const char *suffix)
 
 std::string OptionLine(const grammar::Option &option)
 {
-    std::string shape = option.kind == grammar::VALUE_CHOICE                       ? ""
+    std::string shape = option.kind == grammar::VALUE_CHOICE                          ? ""
                         : option.kind == grammar::VALUE_CONSTANT && !option.constants ? "N"
                                                                                       : kValueShapes[option.kind];
     for (uint16_t i = 0; option.kind == grammar::VALUE_CHOICE && i < option.constants->size; ++i) {
@@ -139,11 +139,16 @@ std::string JobReference()
     text += "\nRequests (all but `page` inside a page):\n\n" + Keywords(grammar::KEYWORD_REQUEST);
     text += "\nOutput styles (`STYLE`: a name or any 16-bit number; unnamed codes draw nothing):\n\n" + OutputStyles();
     text += "\nNamed constants (`NAME|N`: names or numbers joined by `|`):\n\n";
-    const grammar::ConstantSet *sets[] = {&grammar::SET_PEN_STYLES, &grammar::SET_BRUSH_STYLES,
-                                          &grammar::SET_HATCHES,    &grammar::SET_ROP2S,
-                                          &grammar::SET_ROP3S,      &grammar::SET_BK_MODES,
-                                          &grammar::SET_TEXT_OUT_OPTIONS, &grammar::SET_CHARSETS,
-                                          &grammar::SET_WEIGHTS,    &grammar::SET_QUALITIES,
+    const grammar::ConstantSet *sets[] = {&grammar::SET_PEN_STYLES,
+                                          &grammar::SET_BRUSH_STYLES,
+                                          &grammar::SET_HATCHES,
+                                          &grammar::SET_ROP2S,
+                                          &grammar::SET_ROP3S,
+                                          &grammar::SET_BK_MODES,
+                                          &grammar::SET_TEXT_OUT_OPTIONS,
+                                          &grammar::SET_CHARSETS,
+                                          &grammar::SET_WEIGHTS,
+                                          &grammar::SET_QUALITIES,
                                           &grammar::SET_COLORS};
     for (const grammar::ConstantSet *set : sets) {
         text += Constants(*set);
