@@ -325,7 +325,7 @@ static const Option PAGE_OPTIONS[] = {
     {"device", nullptr, VALUE_STRING, FIELD_PAGE_DEVICE, nullptr, SETTING_NONE, "printer device name"},
 };
 
-static const Argument CLIP_ARGUMENTS[] = {{"l,t,r,b", VALUE_RECT, FIELD_CLIP, ARGUMENT_NONE, nullptr, SETTING_NONE}};
+static const Argument CLIP_ARGUMENTS[] = {{"L,T,R,B", VALUE_RECT, FIELD_CLIP, ARGUMENT_NONE, nullptr, SETTING_NONE}};
 static const Option EXPECT_OPTIONS[] = {GRAMMAR_OPTION_EXPECT};
 
 static const Argument OUTPUT_ARGUMENTS[] = {
