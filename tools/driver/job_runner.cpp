@@ -628,9 +628,9 @@ bool Runner::FinishPage(const job::Request &request)
         fprintf(stderr, "%s:%d: warning: GDI reported a record it could not play in %s\n", job_.path.c_str(),
                 request.line, emf.c_str());
     }
-    const std::string picture = base + ".bmp";
+    const std::string picture = base + ".png";
     written_->push_back(picture);
-    if (!WriteBmp(picture.c_str(), width, height, pixels)) {
+    if (!WritePng(picture.c_str(), width, height, pixels)) {
         return Fail(request, "cannot write the picture " + picture);
     }
     return true;
