@@ -3,6 +3,7 @@
 // and leaves for each page the spool file, a record listing and a picture.
 //
 //   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--verbose] JOB...
+//   quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]
 //
 // Exit status: 0 when every job ran, 1 when a job failed while running, 2 for
 // a job file that does not parse or a bad command line. A failed job leaves
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "compare_command.h"
 #include "job_parser.h"
 #include "job_runner.h"
 #include "quillrec_exports.h"
@@ -28,7 +30,9 @@ void Usage()
                     "  --out FOLDER    where page files go (default: out)\n"
                     "  --width PIXELS  picture width of the page frame (default: 800)\n"
                     "  --check         parse the jobs only; call nothing\n"
-                    "  --verbose       name each spool file as it is started\n");
+                    "  --verbose       name each spool file as it is started\n"
+                    "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
+                    "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n");
 }
 
 // "samples/form.job" -> "form"
@@ -44,6 +48,9 @@ std::string JobName(const std::string &path)
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && !strcmp(argv[1], "--compare")) {
+        return CompareCommand(argc - 2, argv + 2);
+    }
     std::string dllPath = ProgramFolder() + "QUILLREC.dll";
     RunOptions options;
     bool checkOnly = false;
