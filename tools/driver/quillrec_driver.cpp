@@ -12,10 +12,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "compare_command.h"
+#include "format_text.h"
 #include "job_parser.h"
 #include "job_runner.h"
 #include "quillrec_exports.h"
@@ -42,6 +44,31 @@ std::string JobName(const std::string &path)
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     size_t dot = name.find_last_of('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// A normal run for the spool files and pictures, then an inspection run for
+// the listings; one summary line for the job.
+int RunAndList(const QuillrecExports &dll, const job::Job &job, RunOptions options)
+{
+    JobSummary summary, inspected;
+    std::string error, inspectError;
+    const bool ran = RunJob(dll, job, options, &summary, &error);
+    options.inspect = true;
+    const bool listed = RunJob(dll, job, options, &inspected, &inspectError);
+    if (!ran) {
+        fprintf(stderr, "%s\n", error.c_str());
+    } else if (!listed) {
+        fprintf(stderr, "%s (listing)\n", inspectError.c_str());
+    }
+    summary.written.insert(summary.written.end(), inspected.written.begin(), inspected.written.end());
+    for (const std::string &path : summary.written) {
+        printf("wrote %s\n", path.c_str());
+    }
+    const int failures = (ran ? 0 : 1) + (ran && !listed ? 1 : 0);
+    printf("job %s: %d page(s), %zu requests, %zu records, %d warning(s), %d failure(s)%s\n", options.jobName.c_str(),
+           summary.pages, job.requests.size(), summary.records, summary.warnings, failures,
+           ran ? "" : FormatText(" (page %d)", summary.failedPage).c_str());
+    return failures > 0 ? 1 : 0;
 }
 
 } // namespace
@@ -104,7 +131,7 @@ int main(int argc, char **argv)
     }
     if (checkOnly) {
         for (const job::Job &job : parsed) {
-            printf("%s: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
+            printf("%s: fine: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
         }
         return 0;
     }
@@ -118,15 +145,7 @@ int main(int argc, char **argv)
     int status = 0;
     for (const job::Job &job : parsed) {
         options.jobName = JobName(job.path);
-        std::vector<std::string> written;
-        if (!RunJob(dll, job, options, &written, &error)) {
-            fprintf(stderr, "%s\n", error.c_str());
-            status = 1;
-            continue;
-        }
-        for (const std::string &path : written) {
-            printf("wrote %s\n", path.c_str());
-        }
+        status = std::max(status, RunAndList(dll, job, options));
     }
     UnloadQuillrec(&dll);
     return status;
