@@ -80,6 +80,35 @@ std::vector<BYTE> Comparable(const EmfRecord &record)
     return bytes;
 }
 
+std::vector<std::string> Lines(const EmfRecord *record)
+{
+    std::vector<std::string> lines;
+    const std::string text = record ? DescribeEmfRecord(*record) : "(no record)";
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Both records decoded; of long ones (points, strings, bits) only the first
+// line and the continuation lines that differ.
+std::string ShowDifference(const EmfRecord *left, const EmfRecord *right)
+{
+    const std::vector<std::string> a = Lines(left), b = Lines(right);
+    std::string shown[2];
+    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const std::string &lineA = i < a.size() ? a[i] : "";
+        const std::string &lineB = i < b.size() ? b[i] : "";
+        if (i == 0 || lineA != lineB) {
+            shown[0] += (i == 0 ? "    A: " : "\n    A: ") + lineA;
+            shown[1] += (i == 0 ? "    B: " : "\n    B: ") + lineB;
+        }
+    }
+    return shown[0] + "\n" + shown[1] + "\n";
+}
+
 int CompareRecords(const Recording &a, const Recording &b, const CompareOptions &options, std::string *report)
 {
     const size_t count = std::max(a.records.size(), b.records.size());
@@ -91,9 +120,7 @@ int CompareRecords(const Recording &a, const Recording &b, const CompareOptions 
             continue;
         }
         if (++differing <= options.recordsShown) {
-            *report += FormatText("  record %u differs:\n", (unsigned)i);
-            *report += "    A: " + (left ? DescribeEmfRecord(*left) : std::string("(no record)")) + "\n";
-            *report += "    B: " + (right ? DescribeEmfRecord(*right) : std::string("(no record)")) + "\n";
+            *report += FormatText("  record %u differs:\n", (unsigned)i) + ShowDifference(left, right);
         }
     }
     *report += FormatText("  records: %u and %u, %d differ%s\n", (unsigned)a.records.size(),

@@ -310,11 +310,21 @@ std::string Object(const EmfRecord &record)
     return r ? " " + ObjectName(r->ihObject) : "";
 }
 
+// A pen style word: the style, and for a geometric pen its type, end cap and join.
+std::string PenStyle(DWORD style)
+{
+    if ((style & ~PS_STYLE_MASK) == 0) {
+        return NameOf(style, kPenStyles);
+    }
+    return NameOf(style & PS_TYPE_MASK, kPenTypes) + "|" + NameOf(style & PS_STYLE_MASK, kPenStyles) + "|" +
+           NameOf(style & PS_ENDCAP_MASK, kPenCaps) + "|" + NameOf(style & PS_JOIN_MASK, kPenJoins);
+}
+
 std::string Pen(const EmfRecord &record)
 {
     const EMRCREATEPEN *r = record.As<EMRCREATEPEN>();
     return r ? FormatText(" %s %s width %ld %s", ObjectName(r->ihPen).c_str(),
-                          NameOf(r->lopn.lopnStyle, kPenStyles).c_str(), (long)r->lopn.lopnWidth.x,
+                          PenStyle(r->lopn.lopnStyle).c_str(), (long)r->lopn.lopnWidth.x,
                           Colour(r->lopn.lopnColor).c_str())
              : "";
 }
@@ -325,12 +335,8 @@ std::string ExtPen(const EmfRecord &record)
     if (r == nullptr) {
         return "";
     }
-    const DWORD style = r->elp.elpPenStyle;
-    std::string text = FormatText(" %s %s|%s|%s|%s width %lu %s %s", ObjectName(r->ihPen).c_str(),
-                                  NameOf(style & PS_TYPE_MASK, kPenTypes).c_str(),
-                                  NameOf(style & PS_STYLE_MASK, kPenStyles).c_str(),
-                                  NameOf(style & PS_ENDCAP_MASK, kPenCaps).c_str(),
-                                  NameOf(style & PS_JOIN_MASK, kPenJoins).c_str(), (unsigned long)r->elp.elpWidth,
+    std::string text = FormatText(" %s %s width %lu %s %s", ObjectName(r->ihPen).c_str(),
+                                  PenStyle(r->elp.elpPenStyle).c_str(), (unsigned long)r->elp.elpWidth,
                                   NameOf(r->elp.elpBrushStyle, kBrushStyles).c_str(), Colour(r->elp.elpColor).c_str());
     if (r->elp.elpBrushStyle == BS_HATCHED) {
         text += " " + NameOf((DWORD)r->elp.elpHatch, kHatches);
