@@ -903,7 +903,7 @@ void PutChunk(std::vector<BYTE> *out, const char *type, const std::vector<BYTE> 
 
 } // namespace
 
-bool WritePng(const char *path, int width, int height, const std::vector<uint32_t> &pixels)
+bool WritePng(const char *path, int width, int height, const std::vector<uint32_t> &pixels, uint32_t pixelsPerMetre)
 {
     if (width < 1 || height < 1 || pixels.size() != (size_t)width * height) {
         return false;
@@ -933,6 +933,14 @@ bool WritePng(const char *path, int width, int height, const std::vector<uint32_
     header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits a channel, RGB, deflate, no interlace
     std::vector<BYTE> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     PutChunk(&file, "IHDR", header);
+    if (pixelsPerMetre != 0) {
+        // the page's true size, for viewers and PDF makers
+        std::vector<BYTE> density;
+        PutBigEndian(&density, pixelsPerMetre);
+        PutBigEndian(&density, pixelsPerMetre);
+        density.push_back(1); // unit: the metre
+        PutChunk(&file, "pHYs", density);
+    }
     PutChunk(&file, "IDAT", packed);
     PutChunk(&file, "IEND", {});
     FILE *out = fopen(path, "wb");

@@ -482,7 +482,8 @@ bool Runner::Dib(const job::Request &request)
     int32_t result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
                                 dib.dibBits.data(), reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
                                 BrushRecord(request.brush), DrawMode(request.drawMode));
-    Log(FormatText("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld",
+    Log(FormatText("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s (bottom-up), src %ld,%ld %ldx%ld from its "
+                   "bottom-left, rop 0x%08lx) -> %ld",
                    request.line, (long)xDest, (long)yDest, (long)cxDest, (long)cyDest,
                    job_.bitmaps[request.source].name.c_str(), (long)xSrc, (long)ySrc, (long)cxSrc, (long)cySrc,
                    (unsigned long)rop, (long)result));
@@ -635,7 +636,9 @@ bool Runner::SavePage(const job::Request &request, const std::string &base)
     }
     const std::string picture = base + ".png";
     pageFiles_.push_back(picture);
-    if (!WritePng(picture.c_str(), width, height, pixels)) {
+    // the frame is in 0.01 mm
+    const uint32_t pixelsPerMetre = frameWidth > 0 ? (uint32_t)((int64_t)width * 100000 / frameWidth) : 0;
+    if (!WritePng(picture.c_str(), width, height, pixels, pixelsPerMetre)) {
         return Fail(request, "cannot write the picture " + picture);
     }
     return true;
