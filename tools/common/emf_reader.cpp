@@ -204,7 +204,7 @@ std::string Dib(const EmfRecord &record, DWORD offBmi, DWORD cbBmi, DWORD offBit
     BITMAPINFOHEADER h;
     memcpy(&h, info, sizeof h);
     const bool bottomUp = h.biHeight > 0;
-    const long height = bottomUp ? h.biHeight : -(long)h.biHeight;
+    const int64_t height = bottomUp ? h.biHeight : -(int64_t)h.biHeight;
     std::string text = FormatText(" dib %ldx%ld %u-bit %s %s, %lu bits bytes", (long)h.biWidth, height, h.biBitCount,
                                   NameOf(h.biCompression, kCompressions).c_str(),
                                   bottomUp ? "bottom-up" : "top-down", (unsigned long)cbBits);
