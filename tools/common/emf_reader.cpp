@@ -205,7 +205,7 @@ std::string Dib(const EmfRecord &record, DWORD offBmi, DWORD cbBmi, DWORD offBit
     memcpy(&h, info, sizeof h);
     const bool bottomUp = h.biHeight > 0;
     const int64_t height = bottomUp ? h.biHeight : -(int64_t)h.biHeight;
-    std::string text = FormatText(" dib %ldx%ld %u-bit %s %s, %lu bits bytes", (long)h.biWidth, height, h.biBitCount,
+    std::string text = FormatText(" dib %ldx%lld %u-bit %s %s, %lu bits bytes", (long)h.biWidth, (long long)height, h.biBitCount,
                                   NameOf(h.biCompression, kCompressions).c_str(),
                                   bottomUp ? "bottom-up" : "top-down", (unsigned long)cbBits);
     const DWORD tableSize = (cbBmi - (DWORD)sizeof h) / sizeof(RGBQUAD);
