@@ -11,6 +11,7 @@
 #   - the driver itself read each spool file back with GetEnhMetaFile (it
 #     fails the job otherwise) and left no temporary spool file behind;
 #   - emf2svg-conv, an independent EMF reader, accepts every spool file;
+#   - input the DLL does not use by its rules draws a warning naming the line;
 #   - a job with a syntax error exits 2 and calls nothing; a job that fails
 #     while running exits 1, names the page that failed and keeps the pages
 #     finished before it.
@@ -135,6 +136,12 @@ if [ "$arch" = win32 ]; then
         echo "SKIP: no win64 recording in $win64_out to compare the i686 DLL's against"
     fi
 fi
+
+# ---- input the DLL does not use: a warning naming the line; the job runs
+"$wine_run" "$arch" "$driver" --out "$work/unused" "$here/unused-input.job" >"$work/unused.log" 2>&1 ||
+    fail "unused-input.job failed: $(cat "$work/unused.log")"
+for line in 5 6 7 8; do expect_line "$work/unused.log" "unused-input.job:$line: warning: " unused-input.job; done
+expect_line "$work/unused.log" '^job unused-input: .* 4 warning\(s\)' unused-input.job
 
 # ---- a syntax error: exit 2, file:line in the message, nothing started
 status=0

@@ -8,6 +8,7 @@
 
 #include "emf_reader.h"
 #include "format_text.h"
+#include "request_warnings.h"
 
 namespace {
 
@@ -257,6 +258,13 @@ bool Runner::Run()
     }
 
     for (const job::Request &request : job_.requests) {
+        if (!options_.inspect) {
+            // said once, in the normal run
+            for (const std::string &warning : UnusedInput(request, request.font >= 0 ? &fonts_[request.font] : nullptr)) {
+                fprintf(stderr, "%s:%d: warning: %s\n", job_.path.c_str(), request.line, warning.c_str());
+                summary_->warnings++;
+            }
+        }
         if (!open_ && request.kind != job::Kind::Page) {
             // a page whose surface was expected not to open: the driver
             // abandons it, and so does the simulator
