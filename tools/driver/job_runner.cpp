@@ -136,6 +136,8 @@ class Runner {
     bool Fail(const job::Request &request, const std::string &message);
     bool Check(const job::Request &request, const char *exportName, int32_t result);
     void Log(const std::string &text) { calls_.push_back({line_, text}); }
+    void MakeDriverRecords();
+    void WarnUnusedInput(const job::Request &request);
     void MarkRequest(const job::Request &request);
     std::string Listing(const std::vector<EmfRecord> &records) const;
     bool SavePage(const job::Request &request, const std::string &base);
@@ -214,7 +216,8 @@ LOGBRUSH *Runner::BrushRecord(int index)
     return &brushes_[index];
 }
 
-bool Runner::Run()
+// The driver's records, made once from the job's settings.
+void Runner::MakeDriverRecords()
 {
     for (const job::PenSetting &pen : job_.pens) {
         LOGPEN record = {};
@@ -256,14 +259,22 @@ bool Runner::Run()
         snprintf(record.lfFaceName, sizeof record.lfFaceName, "%s", font.face.c_str());
         fonts_.push_back(record);
     }
+}
 
+void Runner::WarnUnusedInput(const job::Request &request)
+{
+    for (const std::string &warning : UnusedInput(request, request.font >= 0 ? &fonts_[request.font] : nullptr)) {
+        fprintf(stderr, "%s:%d: warning: %s\n", job_.path.c_str(), request.line, warning.c_str());
+        summary_->warnings++;
+    }
+}
+
+bool Runner::Run()
+{
+    MakeDriverRecords();
     for (const job::Request &request : job_.requests) {
         if (!options_.inspect) {
-            // said once, in the normal run
-            for (const std::string &warning : UnusedInput(request, request.font >= 0 ? &fonts_[request.font] : nullptr)) {
-                fprintf(stderr, "%s:%d: warning: %s\n", job_.path.c_str(), request.line, warning.c_str());
-                summary_->warnings++;
-            }
+            WarnUnusedInput(request); // said once, in the normal run
         }
         if (!open_ && request.kind != job::Kind::Page) {
             // a page whose surface was expected not to open: the driver
