@@ -104,7 +104,7 @@ done
 # ---- the listing: a Bezier request's record right under its call; stock
 # objects by name; the monochrome pattern brush with Wine's playback note
 listing=$work/out/chart-page1.txt
-call=$(tr -d '\r' <"$listing" | awk '/^line [0-9]+: /{call=$0} /EMR_POLYBEZIER16/{print call; exit}')
+call=$(tr -d '\r' <"$listing" | awk '/^line [0-9]+: /{call=$0} /EMR_POLYBEZIER16/ && !found{found=call} END{print found}')
 [[ "$call" == *"Output32(OUT_BEZIER"* ]] || fail "chart: the EMR_POLYBEZIER16 record is under '$call', not its Output32"
 expect_line "$listing" 'EMR_SELECTOBJECT +12 stock NULL_BRUSH' "chart listing"
 expect_line "$listing" 'note: Wine plays monochrome pattern brushes' "chart listing"
