@@ -3,6 +3,7 @@
 // and leaves for each page the spool file, a record listing and a picture.
 //
 //   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--verbose] JOB...
+//   quillrec_driver --reference
 //   quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]
 //
 // Exit status: 0 when every job ran, 1 when a job failed while running, 2 for
@@ -33,6 +34,7 @@ void Usage()
                     "  --width PIXELS  picture width of the page frame (default: 800)\n"
                     "  --check         parse the jobs only; call nothing\n"
                     "  --verbose       name each spool file as it is started\n"
+                    "  --reference     print the job format: every keyword, option and constant name\n"
                     "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
                     "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n");
 }
@@ -44,6 +46,54 @@ std::string JobName(const std::string &path)
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     size_t dot = name.find_last_of('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+struct CommandLine {
+    std::string dllPath = ProgramFolder() + "QUILLREC.dll";
+    RunOptions options;
+    bool checkOnly = false;
+    std::vector<std::string> jobs;
+};
+
+// Reads the command line; returns -1 to go on, else the exit status.
+int ReadCommandLine(int argc, char **argv, CommandLine *line)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *argument = argv[i];
+        const bool valued = !strcmp(argument, "--dll") || !strcmp(argument, "--out") || !strcmp(argument, "--width");
+        if (valued && i + 1 >= argc) {
+            fprintf(stderr, "quillrec_driver: %s needs a value\n", argument);
+            return 2;
+        }
+        if (!strcmp(argument, "--dll")) {
+            line->dllPath = argv[++i];
+        } else if (!strcmp(argument, "--out")) {
+            line->options.outFolder = argv[++i];
+        } else if (!strcmp(argument, "--width")) {
+            line->options.pictureWidth = atoi(argv[++i]);
+            if (line->options.pictureWidth < 16 || line->options.pictureWidth > 8000) {
+                fprintf(stderr, "quillrec_driver: --width takes 16 to 8000 pixels\n");
+                return 2;
+            }
+        } else if (!strcmp(argument, "--check")) {
+            line->checkOnly = true;
+        } else if (!strcmp(argument, "--verbose")) {
+            line->options.verbose = true;
+        } else if (!strcmp(argument, "--reference")) {
+            fputs(job::JobReference().c_str(), stdout);
+            return 0;
+        } else if (!strcmp(argument, "--help") || !strcmp(argument, "-h")) {
+            Usage();
+            return 0;
+        } else if (argument[0] == '-' && argument[1] == '-') {
+            fprintf(stderr, "quillrec_driver: unknown option %s\n", argument);
+            Usage();
+            return 2;
+        } else {
+            line->jobs.push_back(argument);
+        }
+    }
+    return line->jobs.empty() ? (Usage(), 2) : -1;
 }
 
 // A normal run for the spool files and pictures, then an inspection run for
@@ -71,77 +121,15 @@ int RunAndList(const QuillrecExports &dll, const job::Job &job, RunOptions optio
     return failures > 0 ? 1 : 0;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int RunJobs(const CommandLine &line, const std::vector<job::Job> &parsed)
 {
-    if (argc > 1 && !strcmp(argv[1], "--compare")) {
-        return CompareCommand(argc - 2, argv + 2);
-    }
-    std::string dllPath = ProgramFolder() + "QUILLREC.dll";
-    RunOptions options;
-    bool checkOnly = false;
-    std::vector<std::string> jobs;
-    for (int i = 1; i < argc; ++i) {
-        const char *argument = argv[i];
-        if ((!strcmp(argument, "--dll") || !strcmp(argument, "--out") || !strcmp(argument, "--width")) &&
-            i + 1 >= argc) {
-            fprintf(stderr, "quillrec_driver: %s needs a value\n", argument);
-            return 2;
-        }
-        if (!strcmp(argument, "--dll")) {
-            dllPath = argv[++i];
-        } else if (!strcmp(argument, "--out")) {
-            options.outFolder = argv[++i];
-        } else if (!strcmp(argument, "--width")) {
-            options.pictureWidth = atoi(argv[++i]);
-            if (options.pictureWidth < 16 || options.pictureWidth > 8000) {
-                fprintf(stderr, "quillrec_driver: --width takes 16 to 8000 pixels\n");
-                return 2;
-            }
-        } else if (!strcmp(argument, "--check")) {
-            checkOnly = true;
-        } else if (!strcmp(argument, "--verbose")) {
-            options.verbose = true;
-        } else if (!strcmp(argument, "--help") || !strcmp(argument, "-h")) {
-            Usage();
-            return 0;
-        } else if (argument[0] == '-' && argument[1] == '-') {
-            fprintf(stderr, "quillrec_driver: unknown option %s\n", argument);
-            Usage();
-            return 2;
-        } else {
-            jobs.push_back(argument);
-        }
-    }
-    if (jobs.empty()) {
-        Usage();
-        return 2;
-    }
-
-    // Every job is parsed before anything is called, so a mistake in the
-    // last one stops the run before the first spool file exists.
-    std::vector<job::Job> parsed(jobs.size());
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        std::string error;
-        if (!job::ParseJobFile(jobs[i], &parsed[i], &error)) {
-            fprintf(stderr, "%s\n", error.c_str());
-            return 2;
-        }
-    }
-    if (checkOnly) {
-        for (const job::Job &job : parsed) {
-            printf("%s: fine: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
-        }
-        return 0;
-    }
-
     QuillrecExports dll;
     std::string error;
-    if (!LoadQuillrec(dllPath.c_str(), &dll, &error)) {
+    if (!LoadQuillrec(line.dllPath.c_str(), &dll, &error)) {
         fprintf(stderr, "quillrec_driver: %s\n", error.c_str());
         return 1;
     }
+    RunOptions options = line.options;
     int status = 0;
     for (const job::Job &job : parsed) {
         options.jobName = JobName(job.path);
@@ -149,4 +137,35 @@ int main(int argc, char **argv)
     }
     UnloadQuillrec(&dll);
     return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && !strcmp(argv[1], "--compare")) {
+        return CompareCommand(argc - 2, argv + 2);
+    }
+    CommandLine line;
+    const int status = ReadCommandLine(argc, argv, &line);
+    if (status >= 0) {
+        return status;
+    }
+    // Every job is parsed before anything is called, so a mistake in the
+    // last one stops the run before the first spool file exists.
+    std::vector<job::Job> parsed(line.jobs.size());
+    for (size_t i = 0; i < line.jobs.size(); ++i) {
+        std::string error;
+        if (!job::ParseJobFile(line.jobs[i], &parsed[i], &error)) {
+            fprintf(stderr, "%s\n", error.c_str());
+            return 2;
+        }
+    }
+    if (line.checkOnly) {
+        for (const job::Job &job : parsed) {
+            printf("%s: fine: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
+        }
+        return 0;
+    }
+    return RunJobs(line, parsed);
 }
