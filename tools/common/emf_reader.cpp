@@ -771,17 +771,6 @@ std::string DescribeEmfRecords(const std::vector<EmfRecord> &records)
     return text;
 }
 
-std::vector<std::string> DecodedEmfRecordNames()
-{
-    std::vector<std::string> names;
-    for (const RecordKind &kind : kRecordKinds) {
-        if (kind.describe != nullptr) {
-            names.push_back(kind.name);
-        }
-    }
-    return names;
-}
-
 int RequestCommentLine(const EmfRecord &record)
 {
     const size_t head = sizeof(EMR) + sizeof(DWORD);

@@ -35,9 +35,6 @@ std::string EmfRecordName(DWORD type);
 std::string DescribeEmfRecord(const EmfRecord &record);
 std::string DescribeEmfRecords(const std::vector<EmfRecord> &records);
 
-// The names of the record types whose fields the listing decodes.
-std::vector<std::string> DecodedEmfRecordNames();
-
 // An inspection run marks where each request's records begin with a GDI
 // comment "QUILLREC request <job file>:<line>". The line such a comment
 // names, or -1 for any other record.
