@@ -123,9 +123,8 @@ int CompareRecords(const Recording &a, const Recording &b, const CompareOptions 
             *report += FormatText("  record %u differs:\n", (unsigned)i) + ShowDifference(left, right);
         }
     }
-    *report += FormatText("  records: %u and %u, %d differ%s\n", (unsigned)a.records.size(),
-                          (unsigned)b.records.size(), differing,
-                          differing > options.recordsShown ? " (the first shown above)" : "");
+    *report += FormatText("  records: %u and %u, %d differ%s\n", (unsigned)a.records.size(), (unsigned)b.records.size(),
+                          differing, differing > options.recordsShown ? " (the first shown above)" : "");
     return differing;
 }
 
@@ -149,8 +148,8 @@ bool ComparePictures(const Recording &a, const Recording &b, const CompareOption
     const long frameWidth = a.frame.right - a.frame.left;
     const long frameHeight = a.frame.bottom - a.frame.top;
     const int width = options.pictureWidth;
-    const int height = frameWidth > 0 ? (int)std::min<int64_t>((int64_t)width * frameHeight / frameWidth, 16 * width)
-                                      : width;
+    const int height =
+        frameWidth > 0 ? (int)std::min<int64_t>((int64_t)width * frameHeight / frameWidth, 16 * width) : width;
     std::vector<uint32_t> left, right;
     RenderEmf(a.path.c_str(), width, std::max(height, 1), &left);
     RenderEmf(b.path.c_str(), width, std::max(height, 1), &right);
@@ -250,8 +249,6 @@ CompareResult CompareRecordings(const std::string &a, const std::string &b, cons
         return kCompareBadInput;
     }
     const CompareResult result = folders ? CompareFolders(a, b, options, report) : CompareFiles(a, b, options, report);
-    *report += result == kCompareSame        ? "same\n"
-               : result == kCompareDifferent ? "different\n"
-                                             : "cannot compare\n";
+    *report += result == kCompareSame ? "same\n" : result == kCompareDifferent ? "different\n" : "cannot compare\n";
     return result;
 }

@@ -13,9 +13,9 @@ enum CompareResult {
 };
 
 struct CompareOptions {
-    int pictureWidth = 800;        // both pages are played at this width
+    int pictureWidth = 800;         // both pages are played at this width
     std::string markFolder = "out"; // where a picture marking differing pixels goes
-    int recordsShown = 5;          // differing records shown in full per page
+    int recordsShown = 5;           // differing records shown in full per page
 };
 
 // Compares A and B (both spool files or both folders of *.emf) and appends a

@@ -45,42 +45,63 @@ template <size_t N> std::string FlagsOf(DWORD value, const Named (&table)[N])
 }
 
 const Named kStockObjects[] = {
-    {WHITE_BRUSH, "WHITE_BRUSH"},       {LTGRAY_BRUSH, "LTGRAY_BRUSH"},
-    {GRAY_BRUSH, "GRAY_BRUSH"},         {DKGRAY_BRUSH, "DKGRAY_BRUSH"},
-    {BLACK_BRUSH, "BLACK_BRUSH"},       {NULL_BRUSH, "NULL_BRUSH"},
-    {WHITE_PEN, "WHITE_PEN"},           {BLACK_PEN, "BLACK_PEN"},
-    {NULL_PEN, "NULL_PEN"},             {OEM_FIXED_FONT, "OEM_FIXED_FONT"},
-    {ANSI_FIXED_FONT, "ANSI_FIXED_FONT"}, {ANSI_VAR_FONT, "ANSI_VAR_FONT"},
-    {SYSTEM_FONT, "SYSTEM_FONT"},       {DEVICE_DEFAULT_FONT, "DEVICE_DEFAULT_FONT"},
-    {DEFAULT_PALETTE, "DEFAULT_PALETTE"}, {SYSTEM_FIXED_FONT, "SYSTEM_FIXED_FONT"},
-    {DEFAULT_GUI_FONT, "DEFAULT_GUI_FONT"}, {DC_BRUSH, "DC_BRUSH"},
+    {WHITE_BRUSH, "WHITE_BRUSH"},
+    {LTGRAY_BRUSH, "LTGRAY_BRUSH"},
+    {GRAY_BRUSH, "GRAY_BRUSH"},
+    {DKGRAY_BRUSH, "DKGRAY_BRUSH"},
+    {BLACK_BRUSH, "BLACK_BRUSH"},
+    {NULL_BRUSH, "NULL_BRUSH"},
+    {WHITE_PEN, "WHITE_PEN"},
+    {BLACK_PEN, "BLACK_PEN"},
+    {NULL_PEN, "NULL_PEN"},
+    {OEM_FIXED_FONT, "OEM_FIXED_FONT"},
+    {ANSI_FIXED_FONT, "ANSI_FIXED_FONT"},
+    {ANSI_VAR_FONT, "ANSI_VAR_FONT"},
+    {SYSTEM_FONT, "SYSTEM_FONT"},
+    {DEVICE_DEFAULT_FONT, "DEVICE_DEFAULT_FONT"},
+    {DEFAULT_PALETTE, "DEFAULT_PALETTE"},
+    {SYSTEM_FIXED_FONT, "SYSTEM_FIXED_FONT"},
+    {DEFAULT_GUI_FONT, "DEFAULT_GUI_FONT"},
+    {DC_BRUSH, "DC_BRUSH"},
     {DC_PEN, "DC_PEN"},
 };
 const Named kRop2[] = {
-    {R2_BLACK, "R2_BLACK"},     {R2_NOTMERGEPEN, "R2_NOTMERGEPEN"}, {R2_MASKNOTPEN, "R2_MASKNOTPEN"},
-    {R2_NOTCOPYPEN, "R2_NOTCOPYPEN"}, {R2_MASKPENNOT, "R2_MASKPENNOT"}, {R2_NOT, "R2_NOT"},
-    {R2_XORPEN, "R2_XORPEN"},   {R2_NOTMASKPEN, "R2_NOTMASKPEN"},   {R2_MASKPEN, "R2_MASKPEN"},
-    {R2_NOTXORPEN, "R2_NOTXORPEN"}, {R2_NOP, "R2_NOP"},           {R2_MERGENOTPEN, "R2_MERGENOTPEN"},
-    {R2_COPYPEN, "R2_COPYPEN"}, {R2_MERGEPENNOT, "R2_MERGEPENNOT"}, {R2_MERGEPEN, "R2_MERGEPEN"},
+    {R2_BLACK, "R2_BLACK"},
+    {R2_NOTMERGEPEN, "R2_NOTMERGEPEN"},
+    {R2_MASKNOTPEN, "R2_MASKNOTPEN"},
+    {R2_NOTCOPYPEN, "R2_NOTCOPYPEN"},
+    {R2_MASKPENNOT, "R2_MASKPENNOT"},
+    {R2_NOT, "R2_NOT"},
+    {R2_XORPEN, "R2_XORPEN"},
+    {R2_NOTMASKPEN, "R2_NOTMASKPEN"},
+    {R2_MASKPEN, "R2_MASKPEN"},
+    {R2_NOTXORPEN, "R2_NOTXORPEN"},
+    {R2_NOP, "R2_NOP"},
+    {R2_MERGENOTPEN, "R2_MERGENOTPEN"},
+    {R2_COPYPEN, "R2_COPYPEN"},
+    {R2_MERGEPENNOT, "R2_MERGEPENNOT"},
+    {R2_MERGEPEN, "R2_MERGEPEN"},
     {R2_WHITE, "R2_WHITE"},
 };
 const Named kRop3[] = {
-    {SRCCOPY, "SRCCOPY"},       {SRCPAINT, "SRCPAINT"},   {SRCAND, "SRCAND"},
-    {SRCINVERT, "SRCINVERT"},   {SRCERASE, "SRCERASE"},   {NOTSRCCOPY, "NOTSRCCOPY"},
-    {NOTSRCERASE, "NOTSRCERASE"}, {MERGECOPY, "MERGECOPY"}, {MERGEPAINT, "MERGEPAINT"},
-    {PATCOPY, "PATCOPY"},       {PATPAINT, "PATPAINT"},   {PATINVERT, "PATINVERT"},
-    {DSTINVERT, "DSTINVERT"},   {BLACKNESS, "BLACKNESS"}, {WHITENESS, "WHITENESS"},
+    {SRCCOPY, "SRCCOPY"},       {SRCPAINT, "SRCPAINT"},     {SRCAND, "SRCAND"},           {SRCINVERT, "SRCINVERT"},
+    {SRCERASE, "SRCERASE"},     {NOTSRCCOPY, "NOTSRCCOPY"}, {NOTSRCERASE, "NOTSRCERASE"}, {MERGECOPY, "MERGECOPY"},
+    {MERGEPAINT, "MERGEPAINT"}, {PATCOPY, "PATCOPY"},       {PATPAINT, "PATPAINT"},       {PATINVERT, "PATINVERT"},
+    {DSTINVERT, "DSTINVERT"},   {BLACKNESS, "BLACKNESS"},   {WHITENESS, "WHITENESS"},
 };
 const Named kBkModes[] = {{TRANSPARENT, "TRANSPARENT"}, {OPAQUE, "OPAQUE"}};
 const Named kFillModes[] = {{ALTERNATE, "ALTERNATE"}, {WINDING, "WINDING"}};
-const Named kMapModes[] = {{MM_TEXT, "MM_TEXT"},         {MM_LOMETRIC, "MM_LOMETRIC"}, {MM_HIMETRIC, "MM_HIMETRIC"},
-                           {MM_LOENGLISH, "MM_LOENGLISH"}, {MM_HIENGLISH, "MM_HIENGLISH"}, {MM_TWIPS, "MM_TWIPS"},
+const Named kMapModes[] = {{MM_TEXT, "MM_TEXT"},           {MM_LOMETRIC, "MM_LOMETRIC"},
+                           {MM_HIMETRIC, "MM_HIMETRIC"},   {MM_LOENGLISH, "MM_LOENGLISH"},
+                           {MM_HIENGLISH, "MM_HIENGLISH"}, {MM_TWIPS, "MM_TWIPS"},
                            {MM_ISOTROPIC, "MM_ISOTROPIC"}, {MM_ANISOTROPIC, "MM_ANISOTROPIC"}};
-const Named kStretchModes[] = {{BLACKONWHITE, "BLACKONWHITE"}, {WHITEONBLACK, "WHITEONBLACK"},
-                               {COLORONCOLOR, "COLORONCOLOR"}, {HALFTONE, "HALFTONE"}};
+const Named kStretchModes[] = {{BLACKONWHITE, "BLACKONWHITE"},
+                               {WHITEONBLACK, "WHITEONBLACK"},
+                               {COLORONCOLOR, "COLORONCOLOR"},
+                               {HALFTONE, "HALFTONE"}};
 // TA_LEFT, TA_TOP and TA_NOUPDATECP are zero: the first row names the default
-const Named kTextAlign[] = {{0, "TA_LEFT|TA_TOP"}, {TA_BASELINE, "TA_BASELINE"}, {TA_CENTER, "TA_CENTER"},
-                            {TA_UPDATECP, "TA_UPDATECP"}, {TA_RIGHT, "TA_RIGHT"}, {TA_BOTTOM, "TA_BOTTOM"},
+const Named kTextAlign[] = {{0, "TA_LEFT|TA_TOP"},           {TA_BASELINE, "TA_BASELINE"}, {TA_CENTER, "TA_CENTER"},
+                            {TA_UPDATECP, "TA_UPDATECP"},    {TA_RIGHT, "TA_RIGHT"},       {TA_BOTTOM, "TA_BOTTOM"},
                             {TA_RTLREADING, "TA_RTLREADING"}};
 const Named kTextOptions[] = {{0, "0"},
                               {ETO_OPAQUE, "ETO_OPAQUE"},
@@ -91,46 +112,69 @@ const Named kTextOptions[] = {{0, "0"},
                               {ETO_NUMERICSLATIN, "ETO_NUMERICSLATIN"},
                               {ETO_IGNORELANGUAGE, "ETO_IGNORELANGUAGE"},
                               {ETO_PDY, "ETO_PDY"}};
-const Named kPenStyles[] = {{PS_SOLID, "PS_SOLID"},       {PS_DASH, "PS_DASH"},     {PS_DOT, "PS_DOT"},
-                            {PS_DASHDOT, "PS_DASHDOT"},   {PS_DASHDOTDOT, "PS_DASHDOTDOT"}, {PS_NULL, "PS_NULL"},
-                            {PS_INSIDEFRAME, "PS_INSIDEFRAME"}, {PS_USERSTYLE, "PS_USERSTYLE"},
+const Named kPenStyles[] = {{PS_SOLID, "PS_SOLID"},
+                            {PS_DASH, "PS_DASH"},
+                            {PS_DOT, "PS_DOT"},
+                            {PS_DASHDOT, "PS_DASHDOT"},
+                            {PS_DASHDOTDOT, "PS_DASHDOTDOT"},
+                            {PS_NULL, "PS_NULL"},
+                            {PS_INSIDEFRAME, "PS_INSIDEFRAME"},
+                            {PS_USERSTYLE, "PS_USERSTYLE"},
                             {PS_ALTERNATE, "PS_ALTERNATE"}};
-const Named kPenCaps[] = {{PS_ENDCAP_ROUND, "PS_ENDCAP_ROUND"}, {PS_ENDCAP_SQUARE, "PS_ENDCAP_SQUARE"},
-                          {PS_ENDCAP_FLAT, "PS_ENDCAP_FLAT"}};
-const Named kPenJoins[] = {{PS_JOIN_ROUND, "PS_JOIN_ROUND"}, {PS_JOIN_BEVEL, "PS_JOIN_BEVEL"},
-                           {PS_JOIN_MITER, "PS_JOIN_MITER"}};
+const Named kPenCaps[] = {
+    {PS_ENDCAP_ROUND, "PS_ENDCAP_ROUND"}, {PS_ENDCAP_SQUARE, "PS_ENDCAP_SQUARE"}, {PS_ENDCAP_FLAT, "PS_ENDCAP_FLAT"}};
+const Named kPenJoins[] = {
+    {PS_JOIN_ROUND, "PS_JOIN_ROUND"}, {PS_JOIN_BEVEL, "PS_JOIN_BEVEL"}, {PS_JOIN_MITER, "PS_JOIN_MITER"}};
 const Named kPenTypes[] = {{PS_COSMETIC, "PS_COSMETIC"}, {PS_GEOMETRIC, "PS_GEOMETRIC"}};
-const Named kBrushStyles[] = {{BS_SOLID, "BS_SOLID"},           {BS_NULL, "BS_NULL"},
-                              {BS_HATCHED, "BS_HATCHED"},       {BS_PATTERN, "BS_PATTERN"},
-                              {BS_INDEXED, "BS_INDEXED"},       {BS_DIBPATTERN, "BS_DIBPATTERN"},
-                              {BS_DIBPATTERNPT, "BS_DIBPATTERNPT"}, {BS_PATTERN8X8, "BS_PATTERN8X8"},
-                              {BS_DIBPATTERN8X8, "BS_DIBPATTERN8X8"}, {BS_MONOPATTERN, "BS_MONOPATTERN"}};
+const Named kBrushStyles[] = {{BS_SOLID, "BS_SOLID"},
+                              {BS_NULL, "BS_NULL"},
+                              {BS_HATCHED, "BS_HATCHED"},
+                              {BS_PATTERN, "BS_PATTERN"},
+                              {BS_INDEXED, "BS_INDEXED"},
+                              {BS_DIBPATTERN, "BS_DIBPATTERN"},
+                              {BS_DIBPATTERNPT, "BS_DIBPATTERNPT"},
+                              {BS_PATTERN8X8, "BS_PATTERN8X8"},
+                              {BS_DIBPATTERN8X8, "BS_DIBPATTERN8X8"},
+                              {BS_MONOPATTERN, "BS_MONOPATTERN"}};
 const Named kHatches[] = {{HS_HORIZONTAL, "HS_HORIZONTAL"}, {HS_VERTICAL, "HS_VERTICAL"},
                           {HS_FDIAGONAL, "HS_FDIAGONAL"},   {HS_BDIAGONAL, "HS_BDIAGONAL"},
                           {HS_CROSS, "HS_CROSS"},           {HS_DIAGCROSS, "HS_DIAGCROSS"}};
-const Named kClipModes[] = {{RGN_AND, "RGN_AND"}, {RGN_OR, "RGN_OR"}, {RGN_XOR, "RGN_XOR"},
-                            {RGN_DIFF, "RGN_DIFF"}, {RGN_COPY, "RGN_COPY"}};
-const Named kColorUsage[] = {{DIB_RGB_COLORS, "DIB_RGB_COLORS"}, {DIB_PAL_COLORS, "DIB_PAL_COLORS"},
-                             {2, "DIB_PAL_INDICES"}};
-const Named kCompressions[] = {{BI_RGB, "BI_RGB"}, {BI_RLE8, "BI_RLE8"}, {BI_RLE4, "BI_RLE4"},
-                               {BI_BITFIELDS, "BI_BITFIELDS"}, {BI_JPEG, "BI_JPEG"}, {BI_PNG, "BI_PNG"}};
+const Named kClipModes[] = {
+    {RGN_AND, "RGN_AND"}, {RGN_OR, "RGN_OR"}, {RGN_XOR, "RGN_XOR"}, {RGN_DIFF, "RGN_DIFF"}, {RGN_COPY, "RGN_COPY"}};
+const Named kColorUsage[] = {
+    {DIB_RGB_COLORS, "DIB_RGB_COLORS"}, {DIB_PAL_COLORS, "DIB_PAL_COLORS"}, {2, "DIB_PAL_INDICES"}};
+const Named kCompressions[] = {{BI_RGB, "BI_RGB"},   {BI_RLE8, "BI_RLE8"},
+                               {BI_RLE4, "BI_RLE4"}, {BI_BITFIELDS, "BI_BITFIELDS"},
+                               {BI_JPEG, "BI_JPEG"}, {BI_PNG, "BI_PNG"}};
 const Named kWeights[] = {{FW_DONTCARE, "FW_DONTCARE"}, {FW_THIN, "FW_THIN"},     {FW_EXTRALIGHT, "FW_EXTRALIGHT"},
                           {FW_LIGHT, "FW_LIGHT"},       {FW_NORMAL, "FW_NORMAL"}, {FW_MEDIUM, "FW_MEDIUM"},
                           {FW_SEMIBOLD, "FW_SEMIBOLD"}, {FW_BOLD, "FW_BOLD"},     {FW_EXTRABOLD, "FW_EXTRABOLD"},
                           {FW_HEAVY, "FW_HEAVY"}};
-const Named kCharsets[] = {{ANSI_CHARSET, "ANSI_CHARSET"},         {DEFAULT_CHARSET, "DEFAULT_CHARSET"},
-                           {SYMBOL_CHARSET, "SYMBOL_CHARSET"},     {MAC_CHARSET, "MAC_CHARSET"},
-                           {SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET"}, {HANGEUL_CHARSET, "HANGEUL_CHARSET"},
-                           {JOHAB_CHARSET, "JOHAB_CHARSET"},       {GB2312_CHARSET, "GB2312_CHARSET"},
-                           {CHINESEBIG5_CHARSET, "CHINESEBIG5_CHARSET"}, {GREEK_CHARSET, "GREEK_CHARSET"},
-                           {TURKISH_CHARSET, "TURKISH_CHARSET"},   {VIETNAMESE_CHARSET, "VIETNAMESE_CHARSET"},
-                           {HEBREW_CHARSET, "HEBREW_CHARSET"},     {ARABIC_CHARSET, "ARABIC_CHARSET"},
-                           {BALTIC_CHARSET, "BALTIC_CHARSET"},     {RUSSIAN_CHARSET, "RUSSIAN_CHARSET"},
-                           {THAI_CHARSET, "THAI_CHARSET"},         {EASTEUROPE_CHARSET, "EASTEUROPE_CHARSET"},
+const Named kCharsets[] = {{ANSI_CHARSET, "ANSI_CHARSET"},
+                           {DEFAULT_CHARSET, "DEFAULT_CHARSET"},
+                           {SYMBOL_CHARSET, "SYMBOL_CHARSET"},
+                           {MAC_CHARSET, "MAC_CHARSET"},
+                           {SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET"},
+                           {HANGEUL_CHARSET, "HANGEUL_CHARSET"},
+                           {JOHAB_CHARSET, "JOHAB_CHARSET"},
+                           {GB2312_CHARSET, "GB2312_CHARSET"},
+                           {CHINESEBIG5_CHARSET, "CHINESEBIG5_CHARSET"},
+                           {GREEK_CHARSET, "GREEK_CHARSET"},
+                           {TURKISH_CHARSET, "TURKISH_CHARSET"},
+                           {VIETNAMESE_CHARSET, "VIETNAMESE_CHARSET"},
+                           {HEBREW_CHARSET, "HEBREW_CHARSET"},
+                           {ARABIC_CHARSET, "ARABIC_CHARSET"},
+                           {BALTIC_CHARSET, "BALTIC_CHARSET"},
+                           {RUSSIAN_CHARSET, "RUSSIAN_CHARSET"},
+                           {THAI_CHARSET, "THAI_CHARSET"},
+                           {EASTEUROPE_CHARSET, "EASTEUROPE_CHARSET"},
                            {OEM_CHARSET, "OEM_CHARSET"}};
-const Named kQualities[] = {{DEFAULT_QUALITY, "DEFAULT_QUALITY"}, {DRAFT_QUALITY, "DRAFT_QUALITY"},
-                            {PROOF_QUALITY, "PROOF_QUALITY"},     {NONANTIALIASED_QUALITY, "NONANTIALIASED_QUALITY"},
-                            {ANTIALIASED_QUALITY, "ANTIALIASED_QUALITY"}, {CLEARTYPE_QUALITY, "CLEARTYPE_QUALITY"}};
+const Named kQualities[] = {{DEFAULT_QUALITY, "DEFAULT_QUALITY"},
+                            {DRAFT_QUALITY, "DRAFT_QUALITY"},
+                            {PROOF_QUALITY, "PROOF_QUALITY"},
+                            {NONANTIALIASED_QUALITY, "NONANTIALIASED_QUALITY"},
+                            {ANTIALIASED_QUALITY, "ANTIALIASED_QUALITY"},
+                            {CLEARTYPE_QUALITY, "CLEARTYPE_QUALITY"}};
 
 // Continuation lines of a record sit under its fields.
 const char kIndent[] = "\n            ";
@@ -205,8 +249,8 @@ std::string Dib(const EmfRecord &record, DWORD offBmi, DWORD cbBmi, DWORD offBit
     memcpy(&h, info, sizeof h);
     const bool bottomUp = h.biHeight > 0;
     const int64_t height = bottomUp ? h.biHeight : -(int64_t)h.biHeight;
-    std::string text = FormatText(" dib %ldx%lld %u-bit %s %s, %lu bits bytes", (long)h.biWidth, (long long)height, h.biBitCount,
-                                  NameOf(h.biCompression, kCompressions).c_str(),
+    std::string text = FormatText(" dib %ldx%lld %u-bit %s %s, %lu bits bytes", (long)h.biWidth, (long long)height,
+                                  h.biBitCount, NameOf(h.biCompression, kCompressions).c_str(),
                                   bottomUp ? "bottom-up" : "top-down", (unsigned long)cbBits);
     const DWORD tableSize = (cbBmi - (DWORD)sizeof h) / sizeof(RGBQUAD);
     if (tableSize > 0) {
@@ -268,9 +312,9 @@ std::string Header(const EmfRecord &record)
     }
     return FormatText(" bounds %s device units, frame %s 0.01 mm, reference %ldx%ld pixels = %ldx%ld mm, %lu "
                       "records, %lu bytes, %u handles",
-                      Box(r->rclBounds).c_str(), Box(r->rclFrame).c_str(), (long)r->szlDevice.cx,
-                      (long)r->szlDevice.cy, (long)r->szlMillimeters.cx, (long)r->szlMillimeters.cy,
-                      (unsigned long)r->nRecords, (unsigned long)r->nBytes, (unsigned)r->nHandles);
+                      Box(r->rclBounds).c_str(), Box(r->rclFrame).c_str(), (long)r->szlDevice.cx, (long)r->szlDevice.cy,
+                      (long)r->szlMillimeters.cx, (long)r->szlMillimeters.cy, (unsigned long)r->nRecords,
+                      (unsigned long)r->nBytes, (unsigned)r->nHandles);
 }
 
 // The modes that are one DWORD after the record header, each with its own names.
@@ -323,9 +367,8 @@ std::string PenStyle(DWORD style)
 std::string Pen(const EmfRecord &record)
 {
     const EMRCREATEPEN *r = record.As<EMRCREATEPEN>();
-    return r ? FormatText(" %s %s width %ld %s", ObjectName(r->ihPen).c_str(),
-                          PenStyle(r->lopn.lopnStyle).c_str(), (long)r->lopn.lopnWidth.x,
-                          Colour(r->lopn.lopnColor).c_str())
+    return r ? FormatText(" %s %s width %ld %s", ObjectName(r->ihPen).c_str(), PenStyle(r->lopn.lopnStyle).c_str(),
+                          (long)r->lopn.lopnWidth.x, Colour(r->lopn.lopnColor).c_str())
              : "";
 }
 
@@ -353,8 +396,8 @@ std::string Brush(const EmfRecord &record)
     if (r == nullptr) {
         return "";
     }
-    std::string text = FormatText(" %s %s %s", ObjectName(r->ihBrush).c_str(), NameOf(r->lb.lbStyle, kBrushStyles).c_str(),
-                                  Colour(r->lb.lbColor).c_str());
+    std::string text = FormatText(" %s %s %s", ObjectName(r->ihBrush).c_str(),
+                                  NameOf(r->lb.lbStyle, kBrushStyles).c_str(), Colour(r->lb.lbColor).c_str());
     return r->lb.lbStyle == BS_HATCHED ? text + " " + NameOf((DWORD)r->lb.lbHatch, kHatches) : text;
 }
 

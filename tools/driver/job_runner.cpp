@@ -153,7 +153,7 @@ class Runner {
     std::string spoolPath_;
     RECT frame_ = {};
     BracketHandles bracket_;
-    int line_ = 0;                                  // the job line being run
+    int line_ = 0;                                   // the job line being run
     std::vector<std::pair<int, std::string>> calls_; // the page's calls, by job line
     std::vector<std::string> started_;               // temporary spool files this run made
     std::vector<std::string> pageFiles_;             // outputs of the page being finished

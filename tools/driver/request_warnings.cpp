@@ -31,17 +31,16 @@ void UnusedPoints(const job::Request &request, std::vector<std::string> *warning
             read += (size_t)request.polygonCounts[i];
         }
         if (request.polygonCounts.size() > request.count) {
-            warnings->push_back(FormatText("%s reads count=%u polygons; the last %u of %u are not drawn", style->name,
-                                           (unsigned)request.count,
-                                           (unsigned)(request.polygonCounts.size() - request.count),
-                                           (unsigned)request.polygonCounts.size()));
+            warnings->push_back(FormatText(
+                "%s reads count=%u polygons; the last %u of %u are not drawn", style->name, (unsigned)request.count,
+                (unsigned)(request.polygonCounts.size() - request.count), (unsigned)request.polygonCounts.size()));
             return;
         }
         break;
     }
     if (given > read) {
-        warnings->push_back(FormatText("%s reads %u point(s); the last %u of the %u given are not used",
-                                       style->name, (unsigned)read, (unsigned)(given - read), (unsigned)given));
+        warnings->push_back(FormatText("%s reads %u point(s); the last %u of the %u given are not used", style->name,
+                                       (unsigned)read, (unsigned)(given - read), (unsigned)given));
     }
 }
 
@@ -86,7 +85,8 @@ void UnusedAdvances(const job::Request &request, const LOGFONTA *font, std::vect
     }
     const bool glyphs = !request.glyphs.empty() || (request.options & ETO_GLYPH_INDEX) != 0;
     // GDI reads one advance per glyph; the placement steps through the string
-    const size_t read = glyphs ? request.glyphs.size() : AdvancesRead(request.bytes, request.advances, font ? font->lfCharSet : 0);
+    const size_t read =
+        glyphs ? request.glyphs.size() : AdvancesRead(request.bytes, request.advances, font ? font->lfCharSet : 0);
     const size_t given = request.advances.size();
     if (given > read) {
         warnings->push_back(FormatText("the text reads %u advance(s); the last %u of the %u given are not used",
