@@ -1,3 +1,7 @@
+# PNG pictures are deflated by zlib (Debian's libz-mingw-w64-dev), linked
+# statically like everything else the tools use.
+target_link_libraries(quillrec_driving PUBLIC z)
+
 # Windows-side tools: the driver simulator, which reads job files and drives
 # QUILLREC.dll by ordinal as the printer driver's thunk does.
 file(GLOB driver_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/driver/*.cpp)
@@ -5,6 +9,13 @@ add_executable(quillrec_driver ${driver_sources})
 target_include_directories(quillrec_driver PRIVATE ${CMAKE_SOURCE_DIR}/tools/driver)
 target_link_libraries(quillrec_driver PRIVATE quillrec_driving)
 target_link_options(quillrec_driver PRIVATE -static)
+# Point generators (star:, arc:, wave:) round sines to whole units: on i686
+# the x87's wider intermediates would round an occasional point otherwise
+# than x86-64 does, and the same job would make different requests. Only
+# the DLL has to run on an i486; the simulator computes in SSE2 doubles.
+if(QUILLREC_WINE_ARCH STREQUAL "win32")
+  target_compile_options(quillrec_driver PRIVATE -msse2 -mfpmath=sse)
+endif()
 quillrec_warnings(quillrec_driver)
 add_dependencies(quillrec_driver QUILLREC)
 

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # Runs every sample job through the driver simulator under Wine and checks
 # what a spooler would rely on:
-#   - the run succeeds and each page leaves its .emf, .txt listing and .bmp;
+#   - the run succeeds and each page leaves its .emf, .txt listing and .png,
+#     and each job a summary line; --check calls a good job fine;
+#   - the listing puts each record under the request that made it, names
+#     stock objects and notes Wine's monochrome pattern playback fault;
+#   - compare finds two runs the same, two pages different (with a picture
+#     of the differences) and a cut-short file bad input; under win32 the
+#     pages compare the same as the win64 DLL's, when those are there;
 #   - the driver itself read each spool file back with GetEnhMetaFile (it
 #     fails the job otherwise) and left no temporary spool file behind;
 #   - emf2svg-conv, an independent EMF reader, accepts every spool file;
+#   - input the DLL does not use by its rules draws a warning naming the line;
 #   - a job with a syntax error exits 2 and calls nothing; a job that fails
-#     while running exits 1 and leaves no spool file or output at all.
+#     while running exits 1, names the page that failed and keeps the pages
+#     finished before it.
 #
 #   check_samples.sh win64|win32 quillrec_driver.exe SAMPLES_FOLDER WORK_FOLDER
 set -euo pipefail
@@ -63,16 +71,22 @@ if ! "$wine_run" "$arch" "$driver" --verbose --out "$work/out" "${jobs[@]}" >"$w
 fi
 check_started_gone "$work/run.log"
 "$wine_run" "$arch" "$driver" --check "${jobs[@]}" >"$work/check.log" 2>&1 || fail "--check failed"
+expect_line()
+{
+    # expect_line FILE PATTERN WHAT: fail unless FILE has a line matching PATTERN
+    tr -d '\r' <"$1" | grep -E "$2" >/dev/null || fail "$3: no line matching '$2' in $1"
+}
 for job in "${jobs[@]}"; do
     name=$(basename "$job" .job)
-    pages=$(tr -d '\r' <"$work/check.log" | sed -n "s|.*/$name.job: .* requests, \([0-9]*\) pages|\1|p")
+    pages=$(tr -d '\r' <"$work/check.log" | sed -n "s|.*/$name.job: fine: .* requests, \([0-9]*\) pages|\1|p")
     if [ -z "$pages" ] || [ "$pages" -lt 1 ]; then
         fail "$name: no page count from --check"
         continue
     fi
     for page in $(seq 1 "$pages"); do
         base=$work/out/$name-page$page
-        for ext in emf txt bmp; do
+        expect_line "$work/run.log" "^job $name: $pages page\(s\), [0-9]+ requests, [0-9]+ records, 0 warning\(s\), 0 failure" "$name"
+        for ext in emf txt png; do
             [ -s "$base.$ext" ] || fail "$name page $page: $base.$ext is missing or empty"
         done
         [ -f "$base.emf" ] || continue
@@ -85,6 +99,49 @@ for job in "${jobs[@]}"; do
     done
     echo "ok: $name ($pages page(s))"
 done
+[ -z "$(find "$work/out" -name '*.bmp')" ] || fail "a .bmp was left behind"
+
+# ---- the listing: a Bezier request's record right under its call; stock
+# objects by name; the monochrome pattern brush with Wine's playback note
+listing=$work/out/chart-page1.txt
+call=$(tr -d '\r' <"$listing" | awk '/^line [0-9]+: /{call=$0} /EMR_POLYBEZIER16/ && !found{found=call} END{print found}')
+[[ "$call" == *"Output32(OUT_BEZIER"* ]] || fail "chart: the EMR_POLYBEZIER16 record is under '$call', not its Output32"
+expect_line "$listing" 'EMR_SELECTOBJECT +12 stock NULL_BRUSH' "chart listing"
+expect_line "$listing" 'note: Wine plays monochrome pattern brushes' "chart listing"
+grep -q '0x8000000' "$listing" && fail "chart listing: a stock object shown as a number"
+
+# ---- compare: a second run is the same; two different pages differ, with
+# a picture of the differences; a cut-short file is bad input
+compare()
+{
+    # compare EXPECTED_STATUS A B: runs --compare, fails on another status
+    local status=0
+    "$wine_run" "$arch" "$driver" --compare "$2" "$3" --out "$work/marks" >"$work/compare.log" 2>&1 || status=$?
+    [ "$status" -eq "$1" ] || fail "compare $2 $3: exit $status, expected $1: $(cat "$work/compare.log")"
+}
+"$wine_run" "$arch" "$driver" --out "$work/again" "${jobs[@]}" >"$work/again.log" 2>&1 || fail "second run failed"
+compare 0 "$work/out" "$work/again"
+compare 1 "$work/out/form-page1.emf" "$work/out/form-page2.emf"
+expect_line "$work/compare.log" '^    A: +EMR_' "compare of two pages"
+[ -s "$work/marks/form-page1-diff.png" ] || fail "compare left no picture of the differing pixels"
+head -c 3000 "$work/out/form-page1.emf" >"$work/cut.emf"
+compare 2 "$work/out/form-page1.emf" "$work/cut.emf"
+expect_line "$work/compare.log" 'cut short' "compare of a cut-short file"
+# the shipped i686 DLL records what the 64-bit one does
+win64_out=$root/build/win64/driver_samples/out
+if [ "$arch" = win32 ]; then
+    if [ -d "$win64_out" ]; then
+        compare 0 "$win64_out" "$work/out"
+    else
+        echo "SKIP: no win64 recording in $win64_out to compare the i686 DLL's against"
+    fi
+fi
+
+# ---- input the DLL does not use: a warning naming the line; the job runs
+"$wine_run" "$arch" "$driver" --out "$work/unused" "$here/unused-input.job" >"$work/unused.log" 2>&1 ||
+    fail "unused-input.job failed: $(cat "$work/unused.log")"
+for line in 5 6 7 8; do expect_line "$work/unused.log" "unused-input.job:$line: warning: " unused-input.job; done
+expect_line "$work/unused.log" '^job unused-input: .* 4 warning\(s\)' unused-input.job
 
 # ---- a syntax error: exit 2, file:line in the message, nothing started
 status=0
@@ -95,19 +152,18 @@ grep -q 'bad-syntax.job:6: .*expected 2' "$work/bad-syntax.log" ||
     fail "bad-syntax.job: no 'bad-syntax.job:6:' message: $(cat "$work/bad-syntax.log")"
 grep -q '^started ' "$work/bad-syntax.log" && fail "bad-syntax.job: a spool file was started"
 
-# ---- a failure while running: exit 1, no spool file or output kept
+# ---- a failure while running: exit 1, the failing page named, page 1 kept
 status=0
 "$wine_run" "$arch" "$driver" --verbose --out "$work/bad" "$here/bad-run.job" >"$work/bad-run.log" 2>&1 || status=$?
 [ "$status" -eq 1 ] || fail "bad-run.job: exit status $status, expected 1"
-grep -q 'bad-run.job:9: SetClipRect32 returned 0, expected -1' "$work/bad-run.log" ||
-    fail "bad-run.job: no 'bad-run.job:9:' message: $(cat "$work/bad-run.log")"
-[ "$(grep -c '^started ' "$work/bad-run.log")" -eq 2 ] || fail "bad-run.job: expected two pages started"
+expect_line "$work/bad-run.log" 'bad-run.job:9: SetClipRect32 returned 0, expected -1 \(page 2 failed; page 1 is kept\)' bad-run.job
+expect_line "$work/bad-run.log" '^job bad-run: 1 page\(s\), .* 1 failure\(s\) \(page 2\)' bad-run.job
 check_started_gone "$work/bad-run.log"
-leftovers=$(find "$work/bad" -type f | head -5)
-[ -z "$leftovers" ] || fail "bad-run.job left outputs behind: $leftovers"
+kept=$(cd "$work/bad" && ls | tr '\n' ' ')
+[ "$kept" = "bad-run-page1.emf bad-run-page1.png bad-run-page1.txt " ] || fail "bad-run.job left '$kept', expected page 1 alone"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
     exit 1
 fi
-echo "all samples recorded, read back and accepted by emf2svg-conv; failing jobs left nothing behind"
+echo "all samples recorded, listed, compared, read back and accepted by emf2svg-conv; a failing job kept its finished pages"

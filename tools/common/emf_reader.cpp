@@ -1,136 +1,760 @@
 #include "emf_reader.h"
 #include "format_text.h"
 
-#include <stdarg.h>
+#include <stddef.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <zlib.h>
 
 namespace {
 
-struct RecordName {
-    DWORD type;
+// ---- naming helpers shared by the decoders
+
+struct Named {
+    DWORD value;
     const char *name;
 };
 
-const RecordName kRecordNames[] = {
-    {1, "EMR_HEADER"},
-    {2, "EMR_POLYBEZIER"},
-    {3, "EMR_POLYGON"},
-    {4, "EMR_POLYLINE"},
-    {5, "EMR_POLYBEZIERTO"},
-    {6, "EMR_POLYLINETO"},
-    {7, "EMR_POLYPOLYLINE"},
-    {8, "EMR_POLYPOLYGON"},
-    {9, "EMR_SETWINDOWEXTEX"},
-    {10, "EMR_SETWINDOWORGEX"},
-    {11, "EMR_SETVIEWPORTEXTEX"},
-    {12, "EMR_SETVIEWPORTORGEX"},
-    {13, "EMR_SETBRUSHORGEX"},
-    {14, "EMR_EOF"},
-    {15, "EMR_SETPIXELV"},
-    {16, "EMR_SETMAPPERFLAGS"},
-    {17, "EMR_SETMAPMODE"},
-    {18, "EMR_SETBKMODE"},
-    {19, "EMR_SETPOLYFILLMODE"},
-    {20, "EMR_SETROP2"},
-    {21, "EMR_SETSTRETCHBLTMODE"},
-    {22, "EMR_SETTEXTALIGN"},
-    {23, "EMR_SETCOLORADJUSTMENT"},
-    {24, "EMR_SETTEXTCOLOR"},
-    {25, "EMR_SETBKCOLOR"},
-    {26, "EMR_OFFSETCLIPRGN"},
-    {27, "EMR_MOVETOEX"},
-    {28, "EMR_SETMETARGN"},
-    {29, "EMR_EXCLUDECLIPRECT"},
-    {30, "EMR_INTERSECTCLIPRECT"},
-    {31, "EMR_SCALEVIEWPORTEXTEX"},
-    {32, "EMR_SCALEWINDOWEXTEX"},
-    {33, "EMR_SAVEDC"},
-    {34, "EMR_RESTOREDC"},
-    {35, "EMR_SETWORLDTRANSFORM"},
-    {36, "EMR_MODIFYWORLDTRANSFORM"},
-    {37, "EMR_SELECTOBJECT"},
-    {38, "EMR_CREATEPEN"},
-    {39, "EMR_CREATEBRUSHINDIRECT"},
-    {40, "EMR_DELETEOBJECT"},
-    {41, "EMR_ANGLEARC"},
-    {42, "EMR_ELLIPSE"},
-    {43, "EMR_RECTANGLE"},
-    {44, "EMR_ROUNDRECT"},
-    {45, "EMR_ARC"},
-    {46, "EMR_CHORD"},
-    {47, "EMR_PIE"},
-    {48, "EMR_SELECTPALETTE"},
-    {49, "EMR_CREATEPALETTE"},
-    {50, "EMR_SETPALETTEENTRIES"},
-    {51, "EMR_RESIZEPALETTE"},
-    {52, "EMR_REALIZEPALETTE"},
-    {53, "EMR_EXTFLOODFILL"},
-    {54, "EMR_LINETO"},
-    {55, "EMR_ARCTO"},
-    {56, "EMR_POLYDRAW"},
-    {57, "EMR_SETARCDIRECTION"},
-    {58, "EMR_SETMITERLIMIT"},
-    {59, "EMR_BEGINPATH"},
-    {60, "EMR_ENDPATH"},
-    {61, "EMR_CLOSEFIGURE"},
-    {62, "EMR_FILLPATH"},
-    {63, "EMR_STROKEANDFILLPATH"},
-    {64, "EMR_STROKEPATH"},
-    {65, "EMR_FLATTENPATH"},
-    {66, "EMR_WIDENPATH"},
-    {67, "EMR_SELECTCLIPPATH"},
-    {68, "EMR_ABORTPATH"},
-    {70, "EMR_GDICOMMENT"},
-    {71, "EMR_FILLRGN"},
-    {72, "EMR_FRAMERGN"},
-    {73, "EMR_INVERTRGN"},
-    {74, "EMR_PAINTRGN"},
-    {75, "EMR_EXTSELECTCLIPRGN"},
-    {76, "EMR_BITBLT"},
-    {77, "EMR_STRETCHBLT"},
-    {78, "EMR_MASKBLT"},
-    {79, "EMR_PLGBLT"},
-    {80, "EMR_SETDIBITSTODEVICE"},
-    {81, "EMR_STRETCHDIBITS"},
-    {82, "EMR_EXTCREATEFONTINDIRECTW"},
-    {83, "EMR_EXTTEXTOUTA"},
-    {84, "EMR_EXTTEXTOUTW"},
-    {85, "EMR_POLYBEZIER16"},
-    {86, "EMR_POLYGON16"},
-    {87, "EMR_POLYLINE16"},
-    {88, "EMR_POLYBEZIERTO16"},
-    {89, "EMR_POLYLINETO16"},
-    {90, "EMR_POLYPOLYLINE16"},
-    {91, "EMR_POLYPOLYGON16"},
-    {92, "EMR_POLYDRAW16"},
-    {93, "EMR_CREATEMONOBRUSH"},
-    {94, "EMR_CREATEDIBPATTERNBRUSHPT"},
-    {95, "EMR_EXTCREATEPEN"},
-    {96, "EMR_POLYTEXTOUTA"},
-    {97, "EMR_POLYTEXTOUTW"},
-    {98, "EMR_SETICMMODE"},
-    {99, "EMR_CREATECOLORSPACE"},
-    {100, "EMR_SETCOLORSPACE"},
-    {101, "EMR_DELETECOLORSPACE"},
-    {102, "EMR_GLSRECORD"},
-    {103, "EMR_GLSBOUNDEDRECORD"},
-    {104, "EMR_PIXELFORMAT"},
-    {105, "EMR_DRAWESCAPE"},
-    {106, "EMR_EXTESCAPE"},
-    {108, "EMR_SMALLTEXTOUT"},
-    {109, "EMR_FORCEUFIMAPPING"},
-    {110, "EMR_NAMEDESCAPE"},
-    {111, "EMR_COLORCORRECTPALETTE"},
-    {112, "EMR_SETICMPROFILEA"},
-    {113, "EMR_SETICMPROFILEW"},
-    {114, "EMR_ALPHABLEND"},
-    {115, "EMR_SETLAYOUT"},
-    {116, "EMR_TRANSPARENTBLT"},
-    {118, "EMR_GRADIENTFILL"},
-    {119, "EMR_SETLINKEDUFIS"},
-    {120, "EMR_SETTEXTJUSTIFICATION"},
-    {121, "EMR_COLORMATCHTOTARGETW"},
-    {122, "EMR_CREATECOLORSPACEW"},
+template <size_t N> std::string NameOf(DWORD value, const Named (&table)[N])
+{
+    for (const Named &entry : table) {
+        if (entry.value == value) {
+            return entry.name;
+        }
+    }
+    return FormatText("%lu", (unsigned long)value);
+}
+
+// Flag words: the named bits joined by '|', what is left as hex, the first
+// row (value 0) when nothing is set.
+template <size_t N> std::string FlagsOf(DWORD value, const Named (&table)[N])
+{
+    std::string text;
+    for (const Named &entry : table) {
+        if (entry.value != 0 && (value & entry.value) == entry.value) {
+            text += (text.empty() ? "" : "|") + std::string(entry.name);
+            value &= ~entry.value;
+        }
+    }
+    if (value != 0) {
+        text += (text.empty() ? "" : "|") + FormatText("0x%lx", (unsigned long)value);
+    }
+    return text.empty() ? table[0].name : text;
+}
+
+const Named kStockObjects[] = {
+    {WHITE_BRUSH, "WHITE_BRUSH"},
+    {LTGRAY_BRUSH, "LTGRAY_BRUSH"},
+    {GRAY_BRUSH, "GRAY_BRUSH"},
+    {DKGRAY_BRUSH, "DKGRAY_BRUSH"},
+    {BLACK_BRUSH, "BLACK_BRUSH"},
+    {NULL_BRUSH, "NULL_BRUSH"},
+    {WHITE_PEN, "WHITE_PEN"},
+    {BLACK_PEN, "BLACK_PEN"},
+    {NULL_PEN, "NULL_PEN"},
+    {OEM_FIXED_FONT, "OEM_FIXED_FONT"},
+    {ANSI_FIXED_FONT, "ANSI_FIXED_FONT"},
+    {ANSI_VAR_FONT, "ANSI_VAR_FONT"},
+    {SYSTEM_FONT, "SYSTEM_FONT"},
+    {DEVICE_DEFAULT_FONT, "DEVICE_DEFAULT_FONT"},
+    {DEFAULT_PALETTE, "DEFAULT_PALETTE"},
+    {SYSTEM_FIXED_FONT, "SYSTEM_FIXED_FONT"},
+    {DEFAULT_GUI_FONT, "DEFAULT_GUI_FONT"},
+    {DC_BRUSH, "DC_BRUSH"},
+    {DC_PEN, "DC_PEN"},
+};
+const Named kRop2[] = {
+    {R2_BLACK, "R2_BLACK"},
+    {R2_NOTMERGEPEN, "R2_NOTMERGEPEN"},
+    {R2_MASKNOTPEN, "R2_MASKNOTPEN"},
+    {R2_NOTCOPYPEN, "R2_NOTCOPYPEN"},
+    {R2_MASKPENNOT, "R2_MASKPENNOT"},
+    {R2_NOT, "R2_NOT"},
+    {R2_XORPEN, "R2_XORPEN"},
+    {R2_NOTMASKPEN, "R2_NOTMASKPEN"},
+    {R2_MASKPEN, "R2_MASKPEN"},
+    {R2_NOTXORPEN, "R2_NOTXORPEN"},
+    {R2_NOP, "R2_NOP"},
+    {R2_MERGENOTPEN, "R2_MERGENOTPEN"},
+    {R2_COPYPEN, "R2_COPYPEN"},
+    {R2_MERGEPENNOT, "R2_MERGEPENNOT"},
+    {R2_MERGEPEN, "R2_MERGEPEN"},
+    {R2_WHITE, "R2_WHITE"},
+};
+const Named kRop3[] = {
+    {SRCCOPY, "SRCCOPY"},       {SRCPAINT, "SRCPAINT"},     {SRCAND, "SRCAND"},           {SRCINVERT, "SRCINVERT"},
+    {SRCERASE, "SRCERASE"},     {NOTSRCCOPY, "NOTSRCCOPY"}, {NOTSRCERASE, "NOTSRCERASE"}, {MERGECOPY, "MERGECOPY"},
+    {MERGEPAINT, "MERGEPAINT"}, {PATCOPY, "PATCOPY"},       {PATPAINT, "PATPAINT"},       {PATINVERT, "PATINVERT"},
+    {DSTINVERT, "DSTINVERT"},   {BLACKNESS, "BLACKNESS"},   {WHITENESS, "WHITENESS"},
+};
+const Named kBkModes[] = {{TRANSPARENT, "TRANSPARENT"}, {OPAQUE, "OPAQUE"}};
+const Named kFillModes[] = {{ALTERNATE, "ALTERNATE"}, {WINDING, "WINDING"}};
+const Named kMapModes[] = {{MM_TEXT, "MM_TEXT"},           {MM_LOMETRIC, "MM_LOMETRIC"},
+                           {MM_HIMETRIC, "MM_HIMETRIC"},   {MM_LOENGLISH, "MM_LOENGLISH"},
+                           {MM_HIENGLISH, "MM_HIENGLISH"}, {MM_TWIPS, "MM_TWIPS"},
+                           {MM_ISOTROPIC, "MM_ISOTROPIC"}, {MM_ANISOTROPIC, "MM_ANISOTROPIC"}};
+const Named kStretchModes[] = {{BLACKONWHITE, "BLACKONWHITE"},
+                               {WHITEONBLACK, "WHITEONBLACK"},
+                               {COLORONCOLOR, "COLORONCOLOR"},
+                               {HALFTONE, "HALFTONE"}};
+// TA_LEFT, TA_TOP and TA_NOUPDATECP are zero: the first row names the default
+const Named kTextAlign[] = {{0, "TA_LEFT|TA_TOP"},           {TA_BASELINE, "TA_BASELINE"}, {TA_CENTER, "TA_CENTER"},
+                            {TA_UPDATECP, "TA_UPDATECP"},    {TA_RIGHT, "TA_RIGHT"},       {TA_BOTTOM, "TA_BOTTOM"},
+                            {TA_RTLREADING, "TA_RTLREADING"}};
+const Named kTextOptions[] = {{0, "0"},
+                              {ETO_OPAQUE, "ETO_OPAQUE"},
+                              {ETO_CLIPPED, "ETO_CLIPPED"},
+                              {ETO_GLYPH_INDEX, "ETO_GLYPH_INDEX"},
+                              {ETO_RTLREADING, "ETO_RTLREADING"},
+                              {ETO_NUMERICSLOCAL, "ETO_NUMERICSLOCAL"},
+                              {ETO_NUMERICSLATIN, "ETO_NUMERICSLATIN"},
+                              {ETO_IGNORELANGUAGE, "ETO_IGNORELANGUAGE"},
+                              {ETO_PDY, "ETO_PDY"}};
+const Named kPenStyles[] = {{PS_SOLID, "PS_SOLID"},
+                            {PS_DASH, "PS_DASH"},
+                            {PS_DOT, "PS_DOT"},
+                            {PS_DASHDOT, "PS_DASHDOT"},
+                            {PS_DASHDOTDOT, "PS_DASHDOTDOT"},
+                            {PS_NULL, "PS_NULL"},
+                            {PS_INSIDEFRAME, "PS_INSIDEFRAME"},
+                            {PS_USERSTYLE, "PS_USERSTYLE"},
+                            {PS_ALTERNATE, "PS_ALTERNATE"}};
+const Named kPenCaps[] = {
+    {PS_ENDCAP_ROUND, "PS_ENDCAP_ROUND"}, {PS_ENDCAP_SQUARE, "PS_ENDCAP_SQUARE"}, {PS_ENDCAP_FLAT, "PS_ENDCAP_FLAT"}};
+const Named kPenJoins[] = {
+    {PS_JOIN_ROUND, "PS_JOIN_ROUND"}, {PS_JOIN_BEVEL, "PS_JOIN_BEVEL"}, {PS_JOIN_MITER, "PS_JOIN_MITER"}};
+const Named kPenTypes[] = {{PS_COSMETIC, "PS_COSMETIC"}, {PS_GEOMETRIC, "PS_GEOMETRIC"}};
+const Named kBrushStyles[] = {{BS_SOLID, "BS_SOLID"},
+                              {BS_NULL, "BS_NULL"},
+                              {BS_HATCHED, "BS_HATCHED"},
+                              {BS_PATTERN, "BS_PATTERN"},
+                              {BS_INDEXED, "BS_INDEXED"},
+                              {BS_DIBPATTERN, "BS_DIBPATTERN"},
+                              {BS_DIBPATTERNPT, "BS_DIBPATTERNPT"},
+                              {BS_PATTERN8X8, "BS_PATTERN8X8"},
+                              {BS_DIBPATTERN8X8, "BS_DIBPATTERN8X8"},
+                              {BS_MONOPATTERN, "BS_MONOPATTERN"}};
+const Named kHatches[] = {{HS_HORIZONTAL, "HS_HORIZONTAL"}, {HS_VERTICAL, "HS_VERTICAL"},
+                          {HS_FDIAGONAL, "HS_FDIAGONAL"},   {HS_BDIAGONAL, "HS_BDIAGONAL"},
+                          {HS_CROSS, "HS_CROSS"},           {HS_DIAGCROSS, "HS_DIAGCROSS"}};
+const Named kClipModes[] = {
+    {RGN_AND, "RGN_AND"}, {RGN_OR, "RGN_OR"}, {RGN_XOR, "RGN_XOR"}, {RGN_DIFF, "RGN_DIFF"}, {RGN_COPY, "RGN_COPY"}};
+const Named kColorUsage[] = {
+    {DIB_RGB_COLORS, "DIB_RGB_COLORS"}, {DIB_PAL_COLORS, "DIB_PAL_COLORS"}, {2, "DIB_PAL_INDICES"}};
+const Named kCompressions[] = {{BI_RGB, "BI_RGB"},   {BI_RLE8, "BI_RLE8"},
+                               {BI_RLE4, "BI_RLE4"}, {BI_BITFIELDS, "BI_BITFIELDS"},
+                               {BI_JPEG, "BI_JPEG"}, {BI_PNG, "BI_PNG"}};
+const Named kWeights[] = {{FW_DONTCARE, "FW_DONTCARE"}, {FW_THIN, "FW_THIN"},     {FW_EXTRALIGHT, "FW_EXTRALIGHT"},
+                          {FW_LIGHT, "FW_LIGHT"},       {FW_NORMAL, "FW_NORMAL"}, {FW_MEDIUM, "FW_MEDIUM"},
+                          {FW_SEMIBOLD, "FW_SEMIBOLD"}, {FW_BOLD, "FW_BOLD"},     {FW_EXTRABOLD, "FW_EXTRABOLD"},
+                          {FW_HEAVY, "FW_HEAVY"}};
+const Named kCharsets[] = {{ANSI_CHARSET, "ANSI_CHARSET"},
+                           {DEFAULT_CHARSET, "DEFAULT_CHARSET"},
+                           {SYMBOL_CHARSET, "SYMBOL_CHARSET"},
+                           {MAC_CHARSET, "MAC_CHARSET"},
+                           {SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET"},
+                           {HANGEUL_CHARSET, "HANGEUL_CHARSET"},
+                           {JOHAB_CHARSET, "JOHAB_CHARSET"},
+                           {GB2312_CHARSET, "GB2312_CHARSET"},
+                           {CHINESEBIG5_CHARSET, "CHINESEBIG5_CHARSET"},
+                           {GREEK_CHARSET, "GREEK_CHARSET"},
+                           {TURKISH_CHARSET, "TURKISH_CHARSET"},
+                           {VIETNAMESE_CHARSET, "VIETNAMESE_CHARSET"},
+                           {HEBREW_CHARSET, "HEBREW_CHARSET"},
+                           {ARABIC_CHARSET, "ARABIC_CHARSET"},
+                           {BALTIC_CHARSET, "BALTIC_CHARSET"},
+                           {RUSSIAN_CHARSET, "RUSSIAN_CHARSET"},
+                           {THAI_CHARSET, "THAI_CHARSET"},
+                           {EASTEUROPE_CHARSET, "EASTEUROPE_CHARSET"},
+                           {OEM_CHARSET, "OEM_CHARSET"}};
+const Named kQualities[] = {{DEFAULT_QUALITY, "DEFAULT_QUALITY"},
+                            {DRAFT_QUALITY, "DRAFT_QUALITY"},
+                            {PROOF_QUALITY, "PROOF_QUALITY"},
+                            {NONANTIALIASED_QUALITY, "NONANTIALIASED_QUALITY"},
+                            {ANTIALIASED_QUALITY, "ANTIALIASED_QUALITY"},
+                            {CLEARTYPE_QUALITY, "CLEARTYPE_QUALITY"}};
+
+// Continuation lines of a record sit under its fields.
+const char kIndent[] = "\n            ";
+
+// COLORREF 0x00BBGGRR as #RRGGBB; palette and other special forms as hex.
+std::string Colour(COLORREF color)
+{
+    if ((color >> 24) != 0) {
+        return FormatText("0x%08lx", (unsigned long)color);
+    }
+    return FormatText("#%02X%02X%02X", (unsigned)GetRValue(color), (unsigned)GetGValue(color),
+                      (unsigned)GetBValue(color));
+}
+
+// A handle-table index, or a stock object by name (the high bit marks one).
+std::string ObjectName(DWORD index)
+{
+    if ((index & 0x80000000u) != 0) {
+        return "stock " + NameOf(index & 0x7FFFFFFFu, kStockObjects);
+    }
+    return FormatText("#%lu", (unsigned long)index);
+}
+
+std::string Box(const RECTL &r)
+{
+    return FormatText("(%ld,%ld)-(%ld,%ld)", (long)r.left, (long)r.top, (long)r.right, (long)r.bottom);
+}
+
+// The bytes [offset, offset + size) of the record, or null when they do not lie inside it.
+const BYTE *Span(const EmfRecord &record, uint64_t offset, uint64_t size)
+{
+    return offset + size <= record.bytes.size() ? record.bytes.data() + offset : nullptr;
+}
+
+// Points, all of them, ten to a line.
+template <typename Point> std::string PointList(const Point *points, uint64_t count)
+{
+    std::string text;
+    for (uint64_t i = 0; i < count; ++i) {
+        text += (i % 10 == 0 && count > 10 ? std::string(kIndent) : std::string(" ")) +
+                FormatText("(%ld,%ld)", (long)points[i].x, (long)points[i].y);
+    }
+    return text;
+}
+
+// 16-bit units as text: ASCII as is, the rest as \uXXXX, quote and backslash escaped.
+std::string Characters(const BYTE *first, DWORD count, size_t unit)
+{
+    std::string text = "\"";
+    for (DWORD i = 0; i < count; ++i) {
+        unsigned c = first[i * unit];
+        if (unit == 2) {
+            c |= (unsigned)first[i * 2 + 1] << 8;
+        }
+        if (c == '"' || c == '\\') {
+            text += '\\';
+        }
+        text += c >= 0x20 && c < 0x7F ? std::string(1, (char)c) : FormatText(unit == 2 ? "\\u%04x" : "\\x%02x", c);
+    }
+    return text + "\"";
+}
+
+// A DIB's header, colour table and, for small monochrome ones (patterns),
+// its rows top row first. Rows of a bottom-up DIB are stored last row first.
+std::string Dib(const EmfRecord &record, DWORD offBmi, DWORD cbBmi, DWORD offBits, DWORD cbBits)
+{
+    const BYTE *info = Span(record, offBmi, cbBmi);
+    if (info == nullptr || cbBmi < sizeof(BITMAPINFOHEADER)) {
+        return cbBmi == 0 ? " no source bitmap" : " (bitmap header outside the record)";
+    }
+    BITMAPINFOHEADER h;
+    memcpy(&h, info, sizeof h);
+    const bool bottomUp = h.biHeight > 0;
+    const int64_t height = bottomUp ? h.biHeight : -(int64_t)h.biHeight;
+    std::string text = FormatText(" dib %ldx%lld %u-bit %s %s, %lu bits bytes", (long)h.biWidth, (long long)height,
+                                  h.biBitCount, NameOf(h.biCompression, kCompressions).c_str(),
+                                  bottomUp ? "bottom-up" : "top-down", (unsigned long)cbBits);
+    const DWORD tableSize = (cbBmi - (DWORD)sizeof h) / sizeof(RGBQUAD);
+    if (tableSize > 0) {
+        text += FormatText(", %lu colours:", (unsigned long)tableSize);
+        const RGBQUAD *table = reinterpret_cast<const RGBQUAD *>(info + sizeof h);
+        for (DWORD i = 0; i < tableSize && i < 16; ++i) {
+            text += " " + Colour(RGB(table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue));
+        }
+        text += tableSize > 16 ? " ..." : "";
+    }
+    const BYTE *bits = Span(record, offBits, cbBits);
+    const uint32_t stride = (((uint32_t)h.biWidth + 31) / 32) * 4;
+    if (h.biBitCount == 1 && h.biWidth > 0 && h.biWidth <= 64 && height <= 64 && bits != nullptr &&
+        (uint64_t)stride * height <= cbBits) {
+        for (long y = 0; y < height; ++y) {
+            const BYTE *row = bits + stride * (bottomUp ? height - 1 - y : y);
+            text += kIndent + std::string("row ");
+            for (long x = 0; x < h.biWidth; ++x) {
+                text += (row[x / 8] & (0x80 >> (x % 8))) ? '1' : '0';
+            }
+        }
+    }
+    return text;
+}
+
+// The face GDI realizes for a font record on this machine: the record names
+// the face asked for, and a missing face is silently replaced.
+std::string FaceGdiUses(const LOGFONTW &font)
+{
+    HFONT handle = CreateFontIndirectW(&font);
+    HDC dc = CreateCompatibleDC(NULL);
+    std::string text = "(GDI cannot realize this font)";
+    if (handle != NULL && dc != NULL) {
+        HGDIOBJ previous = SelectObject(dc, handle);
+        WCHAR face[LF_FACESIZE] = {};
+        const int length = GetTextFaceW(dc, LF_FACESIZE, face);
+        if (length > 0) {
+            text = Characters(reinterpret_cast<const BYTE *>(face), (DWORD)length - 1, 2) + " " +
+                   NameOf((DWORD)GetTextCharset(dc), kCharsets);
+        }
+        SelectObject(dc, previous);
+    }
+    if (dc != NULL) {
+        DeleteDC(dc);
+    }
+    if (handle != NULL) {
+        DeleteObject(handle);
+    }
+    return text;
+}
+
+// ---- one decoder per record layout
+
+std::string Header(const EmfRecord &record)
+{
+    const ENHMETAHEADER *r = record.As<ENHMETAHEADER>();
+    if (r == nullptr) {
+        return "";
+    }
+    return FormatText(" bounds %s device units, frame %s 0.01 mm, reference %ldx%ld pixels = %ldx%ld mm, %lu "
+                      "records, %lu bytes, %u handles",
+                      Box(r->rclBounds).c_str(), Box(r->rclFrame).c_str(), (long)r->szlDevice.cx, (long)r->szlDevice.cy,
+                      (long)r->szlMillimeters.cx, (long)r->szlMillimeters.cy, (unsigned long)r->nRecords,
+                      (unsigned long)r->nBytes, (unsigned)r->nHandles);
+}
+
+// The modes that are one DWORD after the record header, each with its own names.
+std::string Mode(const EmfRecord &record)
+{
+    const EMRSETROP2 *r = record.As<EMRSETROP2>();
+    if (r == nullptr) {
+        return "";
+    }
+    switch (record.type) {
+    case EMR_SETROP2:
+        return " " + NameOf(r->iMode, kRop2);
+    case EMR_SETBKMODE:
+        return " " + NameOf(r->iMode, kBkModes);
+    case EMR_SETPOLYFILLMODE:
+        return " " + NameOf(r->iMode, kFillModes);
+    case EMR_SETTEXTALIGN:
+        return " " + FlagsOf(r->iMode, kTextAlign);
+    case EMR_SETMAPMODE:
+        return " " + NameOf(r->iMode, kMapModes);
+    case EMR_SETSTRETCHBLTMODE:
+        return " " + NameOf(r->iMode, kStretchModes);
+    default:
+        return FormatText(" %lu", (unsigned long)r->iMode);
+    }
+}
+
+std::string ColourSetting(const EmfRecord &record)
+{
+    const EMRSETTEXTCOLOR *r = record.As<EMRSETTEXTCOLOR>();
+    return r ? " " + Colour(r->crColor) : "";
+}
+
+std::string Object(const EmfRecord &record)
+{
+    const EMRSELECTOBJECT *r = record.As<EMRSELECTOBJECT>();
+    return r ? " " + ObjectName(r->ihObject) : "";
+}
+
+// A pen style word: the style, and for a geometric pen its type, end cap and join.
+std::string PenStyle(DWORD style)
+{
+    if ((style & ~PS_STYLE_MASK) == 0) {
+        return NameOf(style, kPenStyles);
+    }
+    return NameOf(style & PS_TYPE_MASK, kPenTypes) + "|" + NameOf(style & PS_STYLE_MASK, kPenStyles) + "|" +
+           NameOf(style & PS_ENDCAP_MASK, kPenCaps) + "|" + NameOf(style & PS_JOIN_MASK, kPenJoins);
+}
+
+std::string Pen(const EmfRecord &record)
+{
+    const EMRCREATEPEN *r = record.As<EMRCREATEPEN>();
+    return r ? FormatText(" %s %s width %ld %s", ObjectName(r->ihPen).c_str(), PenStyle(r->lopn.lopnStyle).c_str(),
+                          (long)r->lopn.lopnWidth.x, Colour(r->lopn.lopnColor).c_str())
+             : "";
+}
+
+std::string ExtPen(const EmfRecord &record)
+{
+    const EMREXTCREATEPEN *r = record.As<EMREXTCREATEPEN>();
+    if (r == nullptr) {
+        return "";
+    }
+    std::string text = FormatText(" %s %s width %lu %s %s", ObjectName(r->ihPen).c_str(),
+                                  PenStyle(r->elp.elpPenStyle).c_str(), (unsigned long)r->elp.elpWidth,
+                                  NameOf(r->elp.elpBrushStyle, kBrushStyles).c_str(), Colour(r->elp.elpColor).c_str());
+    if (r->elp.elpBrushStyle == BS_HATCHED) {
+        text += " " + NameOf((DWORD)r->elp.elpHatch, kHatches);
+    }
+    if (r->elp.elpNumEntries > 0) {
+        text += FormatText(", %lu style entries", (unsigned long)r->elp.elpNumEntries);
+    }
+    return text + (r->cbBmi ? Dib(record, r->offBmi, r->cbBmi, r->offBits, r->cbBits) : "");
+}
+
+std::string Brush(const EmfRecord &record)
+{
+    const EMRCREATEBRUSHINDIRECT *r = record.As<EMRCREATEBRUSHINDIRECT>();
+    if (r == nullptr) {
+        return "";
+    }
+    std::string text = FormatText(" %s %s %s", ObjectName(r->ihBrush).c_str(),
+                                  NameOf(r->lb.lbStyle, kBrushStyles).c_str(), Colour(r->lb.lbColor).c_str());
+    return r->lb.lbStyle == BS_HATCHED ? text + " " + NameOf((DWORD)r->lb.lbHatch, kHatches) : text;
+}
+
+// Wine plays monochrome pattern brushes narrower than 32 pixels back wrongly
+// (in stripes): say so where it touches the picture, since the record is right.
+std::string PatternBrush(const EmfRecord &record)
+{
+    const EMRCREATEMONOBRUSH *r = record.As<EMRCREATEMONOBRUSH>();
+    if (r == nullptr) {
+        return "";
+    }
+    std::string text = FormatText(" %s %s", ObjectName(r->ihBrush).c_str(), NameOf(r->iUsage, kColorUsage).c_str()) +
+                       Dib(record, r->offBmi, r->cbBmi, r->offBits, r->cbBits);
+    const BYTE *info = Span(record, r->offBmi, sizeof(BITMAPINFOHEADER));
+    BITMAPINFOHEADER h = {};
+    if (info != nullptr) {
+        memcpy(&h, info, sizeof h);
+    }
+    if (h.biBitCount == 1 && h.biWidth < 32) {
+        text += std::string(kIndent) + "note: Wine plays monochrome pattern brushes narrower than 32 pixels back "
+                                       "wrongly (striped); the bits above are what was recorded";
+    }
+    return text;
+}
+
+// The font as recorded, and the face GDI picks for it on this machine.
+std::string Font(const EmfRecord &record)
+{
+    struct FontRecord {
+        EMR emr;
+        DWORD ihFont;
+        LOGFONTW lf;
+    };
+    const FontRecord *r = record.As<FontRecord>();
+    if (r == nullptr) {
+        return "";
+    }
+    const LOGFONTW &f = r->lf;
+    size_t faceLength = 0;
+    while (faceLength < LF_FACESIZE && f.lfFaceName[faceLength] != 0) {
+        ++faceLength;
+    }
+    const BYTE *face = reinterpret_cast<const BYTE *>(f.lfFaceName);
+    std::string text = FormatText(
+        " %s face %s height %ld width %ld escapement %ld orientation %ld %s%s%s%s %s quality %s pitch/family 0x%02x",
+        ObjectName(r->ihFont).c_str(), Characters(face, (DWORD)faceLength, 2).c_str(), (long)f.lfHeight,
+        (long)f.lfWidth, (long)f.lfEscapement, (long)f.lfOrientation, NameOf((DWORD)f.lfWeight, kWeights).c_str(),
+        f.lfItalic ? " italic" : "", f.lfUnderline ? " underline" : "", f.lfStrikeOut ? " strikeout" : "",
+        NameOf(f.lfCharSet, kCharsets).c_str(), NameOf(f.lfQuality, kQualities).c_str(), f.lfPitchAndFamily);
+    return text + std::string(kIndent) + "GDI uses " + FaceGdiUses(f);
+}
+
+// rectangles, ellipses and clip rectangles: one RECTL after the record header
+std::string Box(const EmfRecord &record)
+{
+    const EMRRECTANGLE *r = record.As<EMRRECTANGLE>();
+    return r ? " " + Box(r->rclBox) : "";
+}
+
+std::string Position(const EmfRecord &record)
+{
+    const EMRLINETO *r = record.As<EMRLINETO>();
+    return r ? FormatText(" (%ld,%ld)", (long)r->ptl.x, (long)r->ptl.y) : "";
+}
+
+std::string Bounds(const EmfRecord &record)
+{
+    const EMRFILLPATH *r = record.As<EMRFILLPATH>();
+    return r ? " bounds " + Box(r->rclBounds) : "";
+}
+
+std::string Poly16(const EmfRecord &record)
+{
+    const EMRPOLYLINE16 *r = record.As<EMRPOLYLINE16>();
+    if (r == nullptr || Span(record, offsetof(EMRPOLYLINE16, apts), (uint64_t)r->cpts * sizeof(POINTS)) == nullptr) {
+        return "";
+    }
+    return FormatText(" %lu points:", (unsigned long)r->cpts) + PointList(r->apts, r->cpts);
+}
+
+std::string Poly32(const EmfRecord &record)
+{
+    const EMRPOLYLINE *r = record.As<EMRPOLYLINE>();
+    if (r == nullptr || Span(record, offsetof(EMRPOLYLINE, aptl), (uint64_t)r->cptl * sizeof(POINTL)) == nullptr) {
+        return "";
+    }
+    return FormatText(" %lu points:", (unsigned long)r->cptl) + PointList(r->aptl, r->cptl);
+}
+
+// Poly-polygons: the counts, then each polygon's points on lines of their own.
+template <typename Point> std::string PolyPolygonOf(const EmfRecord &record)
+{
+    const EMRPOLYPOLYGON16 *r = record.As<EMRPOLYPOLYGON16>();
+    const uint64_t countsAt = offsetof(EMRPOLYPOLYGON16, aPolyCounts);
+    const uint64_t pointsAt = countsAt + (uint64_t)(r ? r->nPolys : 0) * sizeof(DWORD);
+    if (r == nullptr || Span(record, pointsAt, (uint64_t)r->cpts * sizeof(Point)) == nullptr) {
+        return "";
+    }
+    const DWORD *counts = reinterpret_cast<const DWORD *>(record.bytes.data() + countsAt);
+    const Point *points = reinterpret_cast<const Point *>(record.bytes.data() + pointsAt);
+    std::string text = FormatText(" %lu polygons, %lu points", (unsigned long)r->nPolys, (unsigned long)r->cpts);
+    uint64_t first = 0;
+    for (DWORD i = 0; i < r->nPolys && first + counts[i] <= r->cpts; first += counts[i++]) {
+        text += FormatText("%spolygon %lu, %lu points:", kIndent, (unsigned long)i + 1, (unsigned long)counts[i]) +
+                PointList(points + first, counts[i]);
+    }
+    return text;
+}
+
+std::string Blit(const EmfRecord &record)
+{
+    const EMRSTRETCHBLT *r = record.As<EMRSTRETCHBLT>();
+    const EMRBITBLT *b = record.As<EMRBITBLT>();
+    if (b == nullptr) {
+        return "";
+    }
+    std::string text = FormatText(" dest (%ld,%ld) %ldx%ld %s", (long)b->xDest, (long)b->yDest, (long)b->cxDest,
+                                  (long)b->cyDest, NameOf(b->dwRop, kRop3).c_str());
+    if (b->cbBmiSrc == 0) {
+        return text + " no source";
+    }
+    text += FormatText(" src (%ld,%ld)", (long)b->xSrc, (long)b->ySrc);
+    if (record.type == EMR_STRETCHBLT && r != nullptr) {
+        text += FormatText(" %ldx%ld", (long)r->cxSrc, (long)r->cySrc);
+    }
+    text += FormatText(" source background %s %s", Colour(b->crBkColorSrc).c_str(),
+                       NameOf(b->iUsageSrc, kColorUsage).c_str());
+    return text + Dib(record, b->offBmiSrc, b->cbBmiSrc, b->offBitsSrc, b->cbBitsSrc);
+}
+
+std::string StretchDib(const EmfRecord &record)
+{
+    const EMRSTRETCHDIBITS *r = record.As<EMRSTRETCHDIBITS>();
+    if (r == nullptr) {
+        return "";
+    }
+    const BYTE *info = Span(record, r->offBmiSrc, sizeof(BITMAPINFOHEADER));
+    const bool bottomUp = info != nullptr && reinterpret_cast<const BITMAPINFOHEADER *>(info)->biHeight > 0;
+    // StretchDIBits counts a bottom-up DIB's source rows from its bottom row
+    return FormatText(" dest (%ld,%ld) %ldx%ld src (%ld,%ld) %ldx%ld%s %s %s", (long)r->xDest, (long)r->yDest,
+                      (long)r->cxDest, (long)r->cyDest, (long)r->xSrc, (long)r->ySrc, (long)r->cxSrc, (long)r->cySrc,
+                      bottomUp ? " (y from the bottom row)" : "", NameOf(r->dwRop, kRop3).c_str(),
+                      NameOf(r->iUsageSrc, kColorUsage).c_str()) +
+           Dib(record, r->offBmiSrc, r->cbBmiSrc, r->offBitsSrc, r->cbBitsSrc);
+}
+
+std::string Text(const EmfRecord &record)
+{
+    const EMREXTTEXTOUTW *r = record.As<EMREXTTEXTOUTW>();
+    if (r == nullptr) {
+        return "";
+    }
+    const EMRTEXT &t = r->emrtext;
+    const size_t unit = record.type == EMR_EXTTEXTOUTW ? 2 : 1;
+    std::string text = FormatText(" at (%ld,%ld) options %s", (long)t.ptlReference.x, (long)t.ptlReference.y,
+                                  FlagsOf(t.fOptions, kTextOptions).c_str());
+    if ((t.fOptions & (ETO_OPAQUE | ETO_CLIPPED)) != 0) {
+        text += " rect " + Box(t.rcl);
+    }
+    text += FormatText(" %lu %s", (unsigned long)t.nChars, (t.fOptions & ETO_GLYPH_INDEX) ? "glyphs" : "chars");
+    const BYTE *string = Span(record, t.offString, (uint64_t)t.nChars * unit);
+    text += string ? " " + Characters(string, t.nChars, unit) : " (string outside the record)";
+    // one advance per character, two (x and y) with ETO_PDY
+    const uint64_t advances = (uint64_t)t.nChars * ((t.fOptions & ETO_PDY) ? 2 : 1);
+    const BYTE *dx = t.offDx ? Span(record, t.offDx, advances * sizeof(INT)) : nullptr;
+    if (dx != nullptr && advances > 0) {
+        text += std::string(kIndent) + "advances";
+        for (uint64_t i = 0; i < advances; ++i) {
+            text += FormatText(" %d", reinterpret_cast<const INT *>(dx)[i]);
+        }
+    }
+    return text;
+}
+
+// Records that end in data of their own length are read through their fixed
+// part alone: the Win32 structures count one byte of the data, which an empty
+// one lacks.
+std::string ClipRegion(const EmfRecord &record)
+{
+    struct Region {
+        EMR emr;
+        DWORD cbRgnData;
+        DWORD iMode;
+    };
+    const Region *r = record.As<Region>();
+    if (r == nullptr) {
+        return "";
+    }
+    std::string text = " " + NameOf(r->iMode, kClipModes);
+    const BYTE *data = Span(record, sizeof *r, r->cbRgnData);
+    if (r->cbRgnData == 0) {
+        return text + " no region (the whole surface)";
+    }
+    if (data == nullptr || r->cbRgnData < sizeof(RGNDATAHEADER)) {
+        return text + " (region outside the record)";
+    }
+    RGNDATAHEADER h;
+    memcpy(&h, data, sizeof h);
+    const uint64_t count = h.nCount;
+    if (sizeof h + count * sizeof(RECT) > r->cbRgnData) {
+        return text + " (region rectangles outside the record)";
+    }
+    text += FormatText(" %lu rectangles", (unsigned long)count);
+    const RECTL *rects = reinterpret_cast<const RECTL *>(data + sizeof h);
+    for (uint64_t i = 0; i < count && i < 16; ++i) {
+        text += " " + Box(rects[i]);
+    }
+    return text + (count > 16 ? " ..." : "");
+}
+
+std::string Comment(const EmfRecord &record)
+{
+    struct CommentHead {
+        EMR emr;
+        DWORD cbData;
+    };
+    const CommentHead *r = record.As<CommentHead>();
+    const BYTE *data = r ? Span(record, sizeof *r, r->cbData) : nullptr;
+    if (data == nullptr) {
+        return "";
+    }
+    DWORD length = 0;
+    while (length < r->cbData && data[length] != 0) {
+        ++length;
+    }
+    return " " + Characters(data, length, 1);
+}
+
+// ---- the record types: a row each, with the decoder of its fields where the
+// listing shows more than the name and size
+
+struct RecordKind {
+    DWORD type;
+    const char *name;
+    std::string (*describe)(const EmfRecord &record);
+};
+
+const RecordKind kRecordKinds[] = {
+    {1, "EMR_HEADER", Header},
+    {2, "EMR_POLYBEZIER", Poly32},
+    {3, "EMR_POLYGON", Poly32},
+    {4, "EMR_POLYLINE", Poly32},
+    {5, "EMR_POLYBEZIERTO", Poly32},
+    {6, "EMR_POLYLINETO", Poly32},
+    {7, "EMR_POLYPOLYLINE", PolyPolygonOf<POINTL>},
+    {8, "EMR_POLYPOLYGON", PolyPolygonOf<POINTL>},
+    {9, "EMR_SETWINDOWEXTEX", nullptr},
+    {10, "EMR_SETWINDOWORGEX", nullptr},
+    {11, "EMR_SETVIEWPORTEXTEX", nullptr},
+    {12, "EMR_SETVIEWPORTORGEX", nullptr},
+    {13, "EMR_SETBRUSHORGEX", nullptr},
+    {14, "EMR_EOF", nullptr},
+    {15, "EMR_SETPIXELV", nullptr},
+    {16, "EMR_SETMAPPERFLAGS", nullptr},
+    {17, "EMR_SETMAPMODE", Mode},
+    {18, "EMR_SETBKMODE", Mode},
+    {19, "EMR_SETPOLYFILLMODE", Mode},
+    {20, "EMR_SETROP2", Mode},
+    {21, "EMR_SETSTRETCHBLTMODE", Mode},
+    {22, "EMR_SETTEXTALIGN", Mode},
+    {23, "EMR_SETCOLORADJUSTMENT", nullptr},
+    {24, "EMR_SETTEXTCOLOR", ColourSetting},
+    {25, "EMR_SETBKCOLOR", ColourSetting},
+    {26, "EMR_OFFSETCLIPRGN", nullptr},
+    {27, "EMR_MOVETOEX", Position},
+    {28, "EMR_SETMETARGN", nullptr},
+    {29, "EMR_EXCLUDECLIPRECT", Box},
+    {30, "EMR_INTERSECTCLIPRECT", Box},
+    {31, "EMR_SCALEVIEWPORTEXTEX", nullptr},
+    {32, "EMR_SCALEWINDOWEXTEX", nullptr},
+    {33, "EMR_SAVEDC", nullptr},
+    {34, "EMR_RESTOREDC", nullptr},
+    {35, "EMR_SETWORLDTRANSFORM", nullptr},
+    {36, "EMR_MODIFYWORLDTRANSFORM", nullptr},
+    {37, "EMR_SELECTOBJECT", Object},
+    {38, "EMR_CREATEPEN", Pen},
+    {39, "EMR_CREATEBRUSHINDIRECT", Brush},
+    {40, "EMR_DELETEOBJECT", Object},
+    {41, "EMR_ANGLEARC", nullptr},
+    {42, "EMR_ELLIPSE", Box},
+    {43, "EMR_RECTANGLE", Box},
+    {44, "EMR_ROUNDRECT", nullptr},
+    {45, "EMR_ARC", nullptr},
+    {46, "EMR_CHORD", nullptr},
+    {47, "EMR_PIE", nullptr},
+    {48, "EMR_SELECTPALETTE", nullptr},
+    {49, "EMR_CREATEPALETTE", nullptr},
+    {50, "EMR_SETPALETTEENTRIES", nullptr},
+    {51, "EMR_RESIZEPALETTE", nullptr},
+    {52, "EMR_REALIZEPALETTE", nullptr},
+    {53, "EMR_EXTFLOODFILL", nullptr},
+    {54, "EMR_LINETO", Position},
+    {55, "EMR_ARCTO", nullptr},
+    {56, "EMR_POLYDRAW", nullptr},
+    {57, "EMR_SETARCDIRECTION", nullptr},
+    {58, "EMR_SETMITERLIMIT", nullptr},
+    {59, "EMR_BEGINPATH", nullptr},
+    {60, "EMR_ENDPATH", nullptr},
+    {61, "EMR_CLOSEFIGURE", nullptr},
+    {62, "EMR_FILLPATH", Bounds},
+    {63, "EMR_STROKEANDFILLPATH", Bounds},
+    {64, "EMR_STROKEPATH", Bounds},
+    {65, "EMR_FLATTENPATH", nullptr},
+    {66, "EMR_WIDENPATH", nullptr},
+    {67, "EMR_SELECTCLIPPATH", nullptr},
+    {68, "EMR_ABORTPATH", nullptr},
+    {70, "EMR_GDICOMMENT", Comment},
+    {71, "EMR_FILLRGN", nullptr},
+    {72, "EMR_FRAMERGN", nullptr},
+    {73, "EMR_INVERTRGN", nullptr},
+    {74, "EMR_PAINTRGN", nullptr},
+    {75, "EMR_EXTSELECTCLIPRGN", ClipRegion},
+    {76, "EMR_BITBLT", Blit},
+    {77, "EMR_STRETCHBLT", Blit},
+    {78, "EMR_MASKBLT", nullptr},
+    {79, "EMR_PLGBLT", nullptr},
+    {80, "EMR_SETDIBITSTODEVICE", nullptr},
+    {81, "EMR_STRETCHDIBITS", StretchDib},
+    {82, "EMR_EXTCREATEFONTINDIRECTW", Font},
+    {83, "EMR_EXTTEXTOUTA", Text},
+    {84, "EMR_EXTTEXTOUTW", Text},
+    {85, "EMR_POLYBEZIER16", Poly16},
+    {86, "EMR_POLYGON16", Poly16},
+    {87, "EMR_POLYLINE16", Poly16},
+    {88, "EMR_POLYBEZIERTO16", Poly16},
+    {89, "EMR_POLYLINETO16", Poly16},
+    {90, "EMR_POLYPOLYLINE16", PolyPolygonOf<POINTS>},
+    {91, "EMR_POLYPOLYGON16", PolyPolygonOf<POINTS>},
+    {92, "EMR_POLYDRAW16", nullptr},
+    {93, "EMR_CREATEMONOBRUSH", PatternBrush},
+    {94, "EMR_CREATEDIBPATTERNBRUSHPT", PatternBrush},
+    {95, "EMR_EXTCREATEPEN", ExtPen},
+    {96, "EMR_POLYTEXTOUTA", nullptr},
+    {97, "EMR_POLYTEXTOUTW", nullptr},
+    {98, "EMR_SETICMMODE", nullptr},
+    {99, "EMR_CREATECOLORSPACE", nullptr},
+    {100, "EMR_SETCOLORSPACE", nullptr},
+    {101, "EMR_DELETECOLORSPACE", nullptr},
+    {102, "EMR_GLSRECORD", nullptr},
+    {103, "EMR_GLSBOUNDEDRECORD", nullptr},
+    {104, "EMR_PIXELFORMAT", nullptr},
+    {105, "EMR_DRAWESCAPE", nullptr},
+    {106, "EMR_EXTESCAPE", nullptr},
+    {108, "EMR_SMALLTEXTOUT", nullptr},
+    {109, "EMR_FORCEUFIMAPPING", nullptr},
+    {110, "EMR_NAMEDESCAPE", nullptr},
+    {111, "EMR_COLORCORRECTPALETTE", nullptr},
+    {112, "EMR_SETICMPROFILEA", nullptr},
+    {113, "EMR_SETICMPROFILEW", nullptr},
+    {114, "EMR_ALPHABLEND", nullptr},
+    {115, "EMR_SETLAYOUT", nullptr},
+    {116, "EMR_TRANSPARENTBLT", nullptr},
+    {118, "EMR_GRADIENTFILL", nullptr},
+    {119, "EMR_SETLINKEDUFIS", nullptr},
+    {120, "EMR_SETTEXTJUSTIFICATION", nullptr},
+    {121, "EMR_COLORMATCHTOTARGETW", nullptr},
+    {122, "EMR_CREATECOLORSPACEW", nullptr},
 };
 
 int CALLBACK CollectRecord(HDC, HANDLETABLE *, const ENHMETARECORD *record, int, LPARAM context)
@@ -144,177 +768,14 @@ int CALLBACK CollectRecord(HDC, HANDLETABLE *, const ENHMETARECORD *record, int,
     return 1;
 }
 
-std::string DescribePoints16(const POINTS *points, DWORD count)
+const RecordKind *KindOf(DWORD type)
 {
-    std::string text;
-    for (DWORD i = 0; i < count && i < 8; ++i) {
-        text += FormatText(" (%d,%d)", points[i].x, points[i].y);
-    }
-    if (count > 8) {
-        text += " ...";
-    }
-    return text;
-}
-
-std::string DescribePoints32(const POINTL *points, DWORD count)
-{
-    std::string text;
-    for (DWORD i = 0; i < count && i < 8; ++i) {
-        text += FormatText(" (%ld,%ld)", (long)points[i].x, (long)points[i].y);
-    }
-    if (count > 8) {
-        text += " ...";
-    }
-    return text;
-}
-
-std::string DescribeFields(const EmfRecord &record)
-{
-    switch (record.type) {
-    case EMR_SETROP2:
-    case EMR_SETBKMODE:
-    case EMR_SETPOLYFILLMODE:
-    case EMR_SETTEXTALIGN:
-    case EMR_SETMAPMODE:
-    case EMR_SETSTRETCHBLTMODE: {
-        const EMRSETROP2 *r = record.As<EMRSETROP2>();
-        return r ? FormatText(" %lu", (unsigned long)r->iMode) : "";
-    }
-    case EMR_SETTEXTCOLOR:
-    case EMR_SETBKCOLOR: {
-        const EMRSETTEXTCOLOR *r = record.As<EMRSETTEXTCOLOR>();
-        return r ? FormatText(" 0x%06lx", (unsigned long)r->crColor) : "";
-    }
-    case EMR_SELECTOBJECT:
-    case EMR_DELETEOBJECT: {
-        const EMRSELECTOBJECT *r = record.As<EMRSELECTOBJECT>();
-        return r ? FormatText(" 0x%lx", (unsigned long)r->ihObject) : "";
-    }
-    case EMR_CREATEPEN: {
-        const EMRCREATEPEN *r = record.As<EMRCREATEPEN>();
-        return r ? FormatText(" #%lu style %u width %ld colour 0x%06lx", (unsigned long)r->ihPen, r->lopn.lopnStyle,
-                              (long)r->lopn.lopnWidth.x, (unsigned long)r->lopn.lopnColor)
-                 : "";
-    }
-    case EMR_EXTCREATEPEN: {
-        const EMREXTCREATEPEN *r = record.As<EMREXTCREATEPEN>();
-        return r ? FormatText(" #%lu style 0x%lx width %lu brush %u colour 0x%06lx", (unsigned long)r->ihPen,
-                              (unsigned long)r->elp.elpPenStyle, (unsigned long)r->elp.elpWidth, r->elp.elpBrushStyle,
-                              (unsigned long)r->elp.elpColor)
-                 : "";
-    }
-    case EMR_CREATEBRUSHINDIRECT: {
-        const EMRCREATEBRUSHINDIRECT *r = record.As<EMRCREATEBRUSHINDIRECT>();
-        return r ? FormatText(" #%lu style %u colour 0x%06lx hatch %lu", (unsigned long)r->ihBrush, r->lb.lbStyle,
-                              (unsigned long)r->lb.lbColor, (unsigned long)r->lb.lbHatch)
-                 : "";
-    }
-    case EMR_RECTANGLE:
-    case EMR_ELLIPSE: {
-        const EMRRECTANGLE *r = record.As<EMRRECTANGLE>();
-        return r ? FormatText(" (%ld,%ld)-(%ld,%ld)", (long)r->rclBox.left, (long)r->rclBox.top, (long)r->rclBox.right,
-                              (long)r->rclBox.bottom)
-                 : "";
-    }
-    case EMR_INTERSECTCLIPRECT: {
-        const EMRINTERSECTCLIPRECT *r = record.As<EMRINTERSECTCLIPRECT>();
-        return r ? FormatText(" (%ld,%ld)-(%ld,%ld)", (long)r->rclClip.left, (long)r->rclClip.top,
-                              (long)r->rclClip.right, (long)r->rclClip.bottom)
-                 : "";
-    }
-    case EMR_MOVETOEX:
-    case EMR_LINETO: {
-        const EMRLINETO *r = record.As<EMRLINETO>();
-        return r ? FormatText(" (%ld,%ld)", (long)r->ptl.x, (long)r->ptl.y) : "";
-    }
-    case EMR_POLYGON16:
-    case EMR_POLYLINE16:
-    case EMR_POLYBEZIER16: {
-        const EMRPOLYLINE16 *r = record.As<EMRPOLYLINE16>();
-        return r ? FormatText(" %lu points:", (unsigned long)r->cpts) + DescribePoints16(r->apts, r->cpts) : "";
-    }
-    case EMR_POLYGON:
-    case EMR_POLYLINE:
-    case EMR_POLYBEZIER: {
-        const EMRPOLYLINE *r = record.As<EMRPOLYLINE>();
-        return r ? FormatText(" %lu points:", (unsigned long)r->cptl) + DescribePoints32(r->aptl, r->cptl) : "";
-    }
-    case EMR_POLYPOLYGON16:
-    case EMR_POLYPOLYGON: {
-        const EMRPOLYPOLYGON16 *r = record.As<EMRPOLYPOLYGON16>();
-        return r ? FormatText(" %lu polygons, %lu points", (unsigned long)r->nPolys, (unsigned long)r->cpts) : "";
-    }
-    case EMR_STRETCHDIBITS: {
-        const EMRSTRETCHDIBITS *r = record.As<EMRSTRETCHDIBITS>();
-        if (r == nullptr) {
-            return "";
+    for (const RecordKind &kind : kRecordKinds) {
+        if (kind.type == type) {
+            return &kind;
         }
-        std::string text = FormatText(" dest (%ld,%ld) %ldx%ld src (%ld,%ld) %ldx%ld rop 0x%06lx", (long)r->xDest,
-                                      (long)r->yDest, (long)r->cxDest, (long)r->cyDest, (long)r->xSrc, (long)r->ySrc,
-                                      (long)r->cxSrc, (long)r->cySrc, (unsigned long)r->dwRop);
-        if (r->cbBmiSrc >= sizeof(BITMAPINFOHEADER) && r->offBmiSrc + r->cbBmiSrc <= record.bytes.size()) {
-            const BITMAPINFOHEADER *h = reinterpret_cast<const BITMAPINFOHEADER *>(record.bytes.data() + r->offBmiSrc);
-            text += FormatText(" dib %ldx%ld %u-bit", (long)h->biWidth, (long)h->biHeight, h->biBitCount);
-        }
-        return text;
     }
-    case EMR_STRETCHBLT:
-    case EMR_BITBLT: {
-        const EMRSTRETCHBLT *r = record.As<EMRSTRETCHBLT>();
-        return r ? FormatText(" dest (%ld,%ld) %ldx%ld rop 0x%06lx", (long)r->xDest, (long)r->yDest, (long)r->cxDest,
-                              (long)r->cyDest, (unsigned long)r->dwRop)
-                 : "";
-    }
-    case EMR_EXTTEXTOUTA:
-    case EMR_EXTTEXTOUTW: {
-        const EMREXTTEXTOUTW *r = record.As<EMREXTTEXTOUTW>();
-        if (r == nullptr) {
-            return "";
-        }
-        std::string text = FormatText(" at (%ld,%ld) %lu chars options 0x%x", (long)r->emrtext.ptlReference.x,
-                                      (long)r->emrtext.ptlReference.y, (unsigned long)r->emrtext.nChars,
-                                      (unsigned)r->emrtext.fOptions);
-        // the characters themselves, ASCII as is and the rest as \uXXXX
-        const size_t unit = record.type == EMR_EXTTEXTOUTW ? 2 : 1;
-        const size_t first = r->emrtext.offString;
-        if (first + r->emrtext.nChars * unit <= record.bytes.size()) {
-            text += " \"";
-            for (DWORD i = 0; i < r->emrtext.nChars && i < 40; ++i) {
-                unsigned c = record.bytes[first + i * unit];
-                if (unit == 2) {
-                    c |= (unsigned)record.bytes[first + i * 2 + 1] << 8;
-                }
-                text += c >= 0x20 && c < 0x7F ? std::string(1, (char)c) : FormatText("\\u%04x", c);
-            }
-            text += r->emrtext.nChars > 40 ? "...\"" : "\"";
-        }
-        return text;
-    }
-    case EMR_CREATEMONOBRUSH:
-    case EMR_CREATEDIBPATTERNBRUSHPT: {
-        const EMRCREATEMONOBRUSH *r = record.As<EMRCREATEMONOBRUSH>();
-        if (r == nullptr || r->cbBmi < sizeof(BITMAPINFOHEADER) || r->offBmi + r->cbBmi > record.bytes.size()) {
-            return "";
-        }
-        const BITMAPINFOHEADER *h = reinterpret_cast<const BITMAPINFOHEADER *>(record.bytes.data() + r->offBmi);
-        return FormatText(" #%lu dib %ldx%ld %u-bit, %lu colour table bytes", (unsigned long)r->ihBrush,
-                          (long)h->biWidth, (long)h->biHeight, h->biBitCount,
-                          (unsigned long)(r->cbBmi - sizeof(BITMAPINFOHEADER)));
-    }
-    case EMR_EXTSELECTCLIPRGN: {
-        const EMREXTSELECTCLIPRGN *r = record.As<EMREXTSELECTCLIPRGN>();
-        return r ? FormatText(" mode %lu, %lu region bytes", (unsigned long)r->iMode, (unsigned long)r->cbRgnData) : "";
-    }
-    case EMR_EXTCREATEFONTINDIRECTW: {
-        const EMREXTCREATEFONTINDIRECTW *r = record.As<EMREXTCREATEFONTINDIRECTW>();
-        return r ? FormatText(" #%lu height %ld escapement %ld charset %u", (unsigned long)r->ihFont,
-                              (long)r->elfw.elfLogFont.lfHeight, (long)r->elfw.elfLogFont.lfEscapement,
-                              r->elfw.elfLogFont.lfCharSet)
-                 : "";
-    }
-    default:
-        return "";
-    }
+    return nullptr;
 }
 
 } // namespace
@@ -333,18 +794,15 @@ std::vector<EmfRecord> ReadEmfRecords(const char *path)
 
 std::string EmfRecordName(DWORD type)
 {
-    for (const RecordName &entry : kRecordNames) {
-        if (entry.type == type) {
-            return entry.name;
-        }
-    }
-    return FormatText("EMR_%lu", (unsigned long)type);
+    const RecordKind *kind = KindOf(type);
+    return kind ? kind->name : FormatText("EMR_%lu", (unsigned long)type);
 }
 
 std::string DescribeEmfRecord(const EmfRecord &record)
 {
+    const RecordKind *kind = KindOf(record.type);
     return FormatText("%-26s %6u", EmfRecordName(record.type).c_str(), (unsigned)record.bytes.size()) +
-           DescribeFields(record);
+           (kind && kind->describe ? kind->describe(record) : "");
 }
 
 std::string DescribeEmfRecords(const std::vector<EmfRecord> &records)
@@ -354,6 +812,21 @@ std::string DescribeEmfRecords(const std::vector<EmfRecord> &records)
         text += FormatText("%4u ", (unsigned)i) + DescribeEmfRecord(records[i]) + "\n";
     }
     return text;
+}
+
+int RequestCommentLine(const EmfRecord &record)
+{
+    const size_t head = sizeof(EMR) + sizeof(DWORD);
+    const size_t tag = sizeof QUILLREC_REQUEST_TAG - 1;
+    if (record.type != EMR_GDICOMMENT || record.bytes.size() < head + tag ||
+        memcmp(record.bytes.data() + head, QUILLREC_REQUEST_TAG, tag) != 0) {
+        return -1;
+    }
+    // the line number follows the last ':' of the text
+    std::string text(record.bytes.begin() + head + tag, record.bytes.end());
+    text = text.substr(0, text.find('\0'));
+    const size_t colon = text.rfind(':');
+    return colon == std::string::npos ? -1 : atoi(text.c_str() + colon + 1);
 }
 
 std::vector<DWORD> EmfDrawingTypes(const std::vector<EmfRecord> &records)
@@ -439,4 +912,73 @@ bool WriteBmp(const char *path, int width, int height, const std::vector<uint32_
         written = fwrite(row.data(), 1, rowSize, file) == rowSize;
     }
     return fclose(file) == 0 && written;
+}
+
+namespace {
+
+void PutBigEndian(std::vector<BYTE> *out, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out->push_back((BYTE)(value >> shift));
+    }
+}
+
+// One PNG chunk: length, type, data, CRC of type and data.
+void PutChunk(std::vector<BYTE> *out, const char *type, const std::vector<BYTE> &data)
+{
+    PutBigEndian(out, (uint32_t)data.size());
+    const size_t typeAt = out->size();
+    out->insert(out->end(), type, type + 4);
+    out->insert(out->end(), data.begin(), data.end());
+    PutBigEndian(out, (uint32_t)crc32(0, out->data() + typeAt, (uInt)(out->size() - typeAt)));
+}
+
+} // namespace
+
+bool WritePng(const char *path, int width, int height, const std::vector<uint32_t> &pixels, uint32_t pixelsPerMetre)
+{
+    if (width < 1 || height < 1 || pixels.size() != (size_t)width * height) {
+        return false;
+    }
+    // Rows of filter byte 0 and RGB triples, deflated in one piece.
+    const size_t rowSize = 1 + (size_t)width * 3;
+    std::vector<BYTE> raw(rowSize * height);
+    for (int y = 0; y < height; ++y) {
+        BYTE *row = raw.data() + rowSize * y;
+        row[0] = 0;
+        for (int x = 0; x < width; ++x) {
+            const uint32_t pixel = pixels[(size_t)y * width + x];
+            row[1 + x * 3] = (BYTE)(pixel >> 16);
+            row[2 + x * 3] = (BYTE)(pixel >> 8);
+            row[3 + x * 3] = (BYTE)pixel;
+        }
+    }
+    uLongf packedSize = compressBound((uLong)raw.size());
+    std::vector<BYTE> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, raw.data(), (uLong)raw.size(), 6) != Z_OK) {
+        return false;
+    }
+    packed.resize(packedSize);
+    std::vector<BYTE> header;
+    PutBigEndian(&header, (uint32_t)width);
+    PutBigEndian(&header, (uint32_t)height);
+    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits a channel, RGB, deflate, no interlace
+    std::vector<BYTE> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    PutChunk(&file, "IHDR", header);
+    if (pixelsPerMetre != 0) {
+        // the page's true size, for viewers and PDF makers
+        std::vector<BYTE> density;
+        PutBigEndian(&density, pixelsPerMetre);
+        PutBigEndian(&density, pixelsPerMetre);
+        density.push_back(1); // unit: the metre
+        PutChunk(&file, "pHYs", density);
+    }
+    PutChunk(&file, "IDAT", packed);
+    PutChunk(&file, "IEND", {});
+    FILE *out = fopen(path, "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    const bool written = fwrite(file.data(), 1, file.size(), out) == file.size();
+    return fclose(out) == 0 && written;
 }

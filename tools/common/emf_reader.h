@@ -28,10 +28,18 @@ std::vector<EmfRecord> ReadEmfRecords(const char *path);
 // "EMR_POLYGON16" for 86; "EMR_<n>" for types this table does not know.
 std::string EmfRecordName(DWORD type);
 
-// One line per record: its name and size, and for the common drawing
-// records the fields that matter.
+// One line per record: its name and size, and the fields of every record
+// type the DLL makes, decoded (stock objects by name, colours as #RRGGBB);
+// point lists, strings, advances and small pattern bits in full, on
+// indented continuation lines.
 std::string DescribeEmfRecord(const EmfRecord &record);
 std::string DescribeEmfRecords(const std::vector<EmfRecord> &records);
+
+// An inspection run marks where each request's records begin with a GDI
+// comment "QUILLREC request <job file>:<line>". The line such a comment
+// names, or -1 for any other record.
+#define QUILLREC_REQUEST_TAG "QUILLREC request "
+int RequestCommentLine(const EmfRecord &record);
 
 // The records' types alone, for sequence checks, leaving out the header and EOF.
 std::vector<DWORD> EmfDrawingTypes(const std::vector<EmfRecord> &records);
@@ -44,5 +52,9 @@ bool RenderEmf(const char *path, int width, int height, std::vector<uint32_t> *p
 
 // Writes 32-bit pixels (top row first) as a 24-bit BMP file.
 bool WriteBmp(const char *path, int width, int height, const std::vector<uint32_t> &pixels);
+
+// The same as a 24-bit PNG file; with pixelsPerMetre, the picture's size on paper.
+bool WritePng(const char *path, int width, int height, const std::vector<uint32_t> &pixels,
+              uint32_t pixelsPerMetre = 0);
 
 #endif

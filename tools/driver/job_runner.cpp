@@ -1,11 +1,14 @@
 #include "job_runner.h"
 
+#include <limits.h>
 #include <stdarg.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "emf_reader.h"
 #include "format_text.h"
+#include "request_warnings.h"
 
 namespace {
 
@@ -94,9 +97,8 @@ struct BracketHandles {
 
 class Runner {
   public:
-    Runner(const QuillrecExports &dll, const job::Job &job, const RunOptions &options,
-           std::vector<std::string> *written)
-        : dll_(dll), job_(job), options_(options), written_(written)
+    Runner(const QuillrecExports &dll, const job::Job &job, const RunOptions &options, JobSummary *summary)
+        : dll_(dll), job_(job), options_(options), summary_(summary)
     {
     }
 
@@ -107,7 +109,13 @@ class Runner {
   private:
     bool Fail(const job::Request &request, const std::string &message);
     bool Check(const job::Request &request, const char *exportName, int32_t result);
-    void Log(const std::string &line) { calls_ += line + "\n"; }
+    void Log(const std::string &text) { calls_.push_back({line_, text}); }
+    void MakeDriverRecords();
+    void WarnUnusedInput(const job::Request &request);
+    void MarkRequest(const job::Request &request);
+    std::string Listing(const std::vector<EmfRecord> &records) const;
+    bool SavePage(const job::Request &request, const std::string &base);
+    bool ListPage(const job::Request &request, const std::string &base, const std::vector<EmfRecord> &records);
 
     bool Page(const job::Request &request);
     bool Clip(const job::Request &request);
@@ -127,7 +135,7 @@ class Runner {
     const QuillrecExports &dll_;
     const job::Job &job_;
     const RunOptions &options_;
-    std::vector<std::string> *written_;
+    JobSummary *summary_;
     std::string error_;
 
     // The driver's records, kept for the whole job like a driver's realized
@@ -145,8 +153,10 @@ class Runner {
     std::string spoolPath_;
     RECT frame_ = {};
     BracketHandles bracket_;
-    std::string calls_;
-    std::vector<std::string> started_; // temporary spool files this run made
+    int line_ = 0;                                   // the job line being run
+    std::vector<std::pair<int, std::string>> calls_; // the page's calls, by job line
+    std::vector<std::string> started_;               // temporary spool files this run made
+    std::vector<std::string> pageFiles_;             // outputs of the page being finished
 };
 
 bool Runner::Fail(const job::Request &request, const std::string &message)
@@ -180,7 +190,8 @@ LOGBRUSH *Runner::BrushRecord(int index)
     return &brushes_[index];
 }
 
-bool Runner::Run()
+// The driver's records, made once from the job's settings.
+void Runner::MakeDriverRecords()
 {
     for (const job::PenSetting &pen : job_.pens) {
         LOGPEN record = {};
@@ -222,8 +233,23 @@ bool Runner::Run()
         snprintf(record.lfFaceName, sizeof record.lfFaceName, "%s", font.face.c_str());
         fonts_.push_back(record);
     }
+}
 
+void Runner::WarnUnusedInput(const job::Request &request)
+{
+    for (const std::string &warning : UnusedInput(request, request.font >= 0 ? &fonts_[request.font] : nullptr)) {
+        fprintf(stderr, "%s:%d: warning: %s\n", job_.path.c_str(), request.line, warning.c_str());
+        summary_->warnings++;
+    }
+}
+
+bool Runner::Run()
+{
+    MakeDriverRecords();
     for (const job::Request &request : job_.requests) {
+        if (!options_.inspect) {
+            WarnUnusedInput(request); // said once, in the normal run
+        }
         if (!open_ && request.kind != job::Kind::Page) {
             // a page whose surface was expected not to open: the driver
             // abandons it, and so does the simulator
@@ -232,6 +258,10 @@ bool Runner::Run()
                 spoolPath_.clear();
             }
             continue;
+        }
+        line_ = request.line;
+        if (options_.inspect && open_) {
+            MarkRequest(request);
         }
         bool ok = false;
         switch (request.kind) {
@@ -265,6 +295,14 @@ bool Runner::Run()
         }
     }
     return true;
+}
+
+// An inspection run's mark: the records that follow, up to the next mark,
+// are this request's.
+void Runner::MarkRequest(const job::Request &request)
+{
+    const std::string text = QUILLREC_REQUEST_TAG + job_.path + ":" + std::to_string(request.line);
+    GdiComment((HDC)(intptr_t)(int32_t)surface_, (UINT)text.size() + 1, reinterpret_cast<const BYTE *>(text.c_str()));
 }
 
 bool Runner::Page(const job::Request &request)
@@ -438,7 +476,8 @@ bool Runner::Dib(const job::Request &request)
     int32_t result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
                                 dib.dibBits.data(), reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
                                 BrushRecord(request.brush), DrawMode(request.drawMode));
-    Log(FormatText("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld",
+    Log(FormatText("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s (bottom-up), src %ld,%ld %ldx%ld from its "
+                   "bottom-left, rop 0x%08lx) -> %ld",
                    request.line, (long)xDest, (long)yDest, (long)cxDest, (long)cyDest,
                    job_.bitmaps[request.source].name.c_str(), (long)xSrc, (long)ySrc, (long)cxSrc, (long)cySrc,
                    (unsigned long)rop, (long)result));
@@ -529,24 +568,6 @@ bool CreateFolders(const std::string &path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string DescribeHeader(const std::vector<EmfRecord> &records)
-{
-    if (records.empty()) {
-        return "";
-    }
-    const ENHMETAHEADER *header = records[0].As<ENHMETAHEADER>();
-    if (header == nullptr || header->iType != EMR_HEADER) {
-        return "not an enhanced metafile header\n";
-    }
-    return FormatText("bounds (%ld,%ld)-(%ld,%ld) device units, frame (%ld,%ld)-(%ld,%ld) 0.01 mm, reference %ldx%ld "
-                      "pixels = %ldx%ld mm, %lu records, %lu bytes, %u handles\n",
-                      (long)header->rclBounds.left, (long)header->rclBounds.top, (long)header->rclBounds.right,
-                      (long)header->rclBounds.bottom, (long)header->rclFrame.left, (long)header->rclFrame.top,
-                      (long)header->rclFrame.right, (long)header->rclFrame.bottom, (long)header->szlDevice.cx,
-                      (long)header->szlDevice.cy, (long)header->szlMillimeters.cx, (long)header->szlMillimeters.cy,
-                      (unsigned long)header->nRecords, (unsigned long)header->nBytes, (unsigned)header->nHandles);
-}
-
 bool WriteText(const std::string &path, const std::string &text)
 {
     FILE *file = fopen(path.c_str(), "wb");
@@ -557,36 +578,39 @@ bool WriteText(const std::string &path, const std::string &text)
     return fclose(file) == 0 && written;
 }
 
-// The finished spool file goes to the output folder, is read back the way
-// a spooler reads it, listed, and played into a picture.
+// The finished page read back the way a spooler reads it; a normal run keeps
+// the spool file and its picture, an inspection run its listing.
 bool Runner::FinishPage(const job::Request &request)
 {
     if (!CreateFolders(options_.outFolder)) {
         return Fail(request, "cannot create the output folder '" + options_.outFolder + "'");
     }
     const std::string base = options_.outFolder + "/" + options_.jobName + "-page" + std::to_string(page_);
-    const std::string emf = base + ".emf";
-    written_->push_back(emf);
-    if (!CopyFileA(spoolPath_.c_str(), emf.c_str(), FALSE)) {
-        return Fail(request, FormatText("cannot copy the spool file %s to %s (error %lu)", spoolPath_.c_str(),
-                                        emf.c_str(), (unsigned long)GetLastError()));
+    std::vector<EmfRecord> records = ReadEmfRecords(spoolPath_.c_str());
+    if (records.size() < 2 || records.front().type != EMR_HEADER || records.back().type != EMR_EOF) {
+        return Fail(request, "GDI cannot read back the spool file " + spoolPath_ + " as an enhanced metafile");
+    }
+    if (!(options_.inspect ? ListPage(request, base, records) : SavePage(request, base))) {
+        return false;
     }
     if (DeleteFileA(spoolPath_.c_str())) {
         started_.pop_back();
     }
+    summary_->pages++;
+    summary_->records += records.size();
+    summary_->written.insert(summary_->written.end(), pageFiles_.begin(), pageFiles_.end());
+    pageFiles_.clear();
+    return true;
+}
 
-    std::vector<EmfRecord> records = ReadEmfRecords(emf.c_str());
-    if (records.size() < 2 || records.front().type != EMR_HEADER || records.back().type != EMR_EOF) {
-        return Fail(request, "GDI cannot read back the spool file " + emf + " as an enhanced metafile");
+bool Runner::SavePage(const job::Request &request, const std::string &base)
+{
+    const std::string emf = base + ".emf";
+    pageFiles_.push_back(emf);
+    if (!CopyFileA(spoolPath_.c_str(), emf.c_str(), FALSE)) {
+        return Fail(request, FormatText("cannot copy the spool file %s to %s (error %lu)", spoolPath_.c_str(),
+                                        emf.c_str(), (unsigned long)GetLastError()));
     }
-    const std::string listing = base + ".txt";
-    written_->push_back(listing);
-    std::string text = "# " + job_.path + " page " + std::to_string(page_) + "\n# driver calls\n" + calls_ +
-                       "# spool file\n" + DescribeHeader(records) + DescribeEmfRecords(records);
-    if (!WriteText(listing, text)) {
-        return Fail(request, "cannot write the listing " + listing);
-    }
-
     const LONG frameWidth = frame_.right - frame_.left;
     const LONG frameHeight = frame_.bottom - frame_.top;
     const int width = options_.pictureWidth;
@@ -602,15 +626,56 @@ bool Runner::FinishPage(const job::Request &request)
     if (!played) {
         fprintf(stderr, "%s:%d: warning: GDI reported a record it could not play in %s\n", job_.path.c_str(),
                 request.line, emf.c_str());
+        summary_->warnings++;
     }
-    const std::string picture = base + ".bmp";
-    written_->push_back(picture);
-    if (!WriteBmp(picture.c_str(), width, height, pixels)) {
+    const std::string picture = base + ".png";
+    pageFiles_.push_back(picture);
+    // the frame is in 0.01 mm
+    const uint32_t pixelsPerMetre = frameWidth > 0 ? (uint32_t)((int64_t)width * 100000 / frameWidth) : 0;
+    if (!WritePng(picture.c_str(), width, height, pixels, pixelsPerMetre)) {
         return Fail(request, "cannot write the picture " + picture);
     }
     return true;
 }
 
+bool Runner::ListPage(const job::Request &request, const std::string &base, const std::vector<EmfRecord> &records)
+{
+    const std::string listing = base + ".txt";
+    pageFiles_.push_back(listing);
+    if (!WriteText(listing, Listing(records))) {
+        return Fail(request, "cannot write the listing " + listing);
+    }
+    return true;
+}
+
+// Each request's calls, then the records it made, numbered as in the spool
+// file of a normal run (which has no request comments).
+std::string Runner::Listing(const std::vector<EmfRecord> &records) const
+{
+    std::string text = "# " + job_.path + " page " + std::to_string(page_) +
+                       ": each job line's calls, then the records they made, numbered as in the spool file\n"
+                       "# (recorded again with a comment before each request; the header counts those too)\n";
+    size_t call = 0;
+    auto callsUpTo = [&](int line) {
+        for (; call < calls_.size() && calls_[call].first <= line; ++call) {
+            text += calls_[call].second + "\n";
+        }
+    };
+    callsUpTo(calls_.empty() ? 0 : calls_.front().first);
+    unsigned index = 0;
+    for (const EmfRecord &record : records) {
+        const int line = RequestCommentLine(record);
+        if (line >= 0) {
+            callsUpTo(line);
+            continue;
+        }
+        text += FormatText("    %4u ", index++) + DescribeEmfRecord(record) + "\n";
+    }
+    callsUpTo(INT_MAX);
+    return text;
+}
+
+// A failed page leaves nothing behind; the pages finished before it stay.
 void Runner::CleanUp()
 {
     if (open_) {
@@ -620,22 +685,26 @@ void Runner::CleanUp()
     for (const std::string &path : started_) {
         DeleteFileA(path.c_str());
     }
-    for (const std::string &path : *written_) {
+    for (const std::string &path : pageFiles_) {
         DeleteFileA(path.c_str());
     }
-    written_->clear();
+    pageFiles_.clear();
+    summary_->failedPage = page_;
 }
 
 } // namespace
 
-bool RunJob(const QuillrecExports &dll, const job::Job &job, const RunOptions &options,
-            std::vector<std::string> *written, std::string *error)
+bool RunJob(const QuillrecExports &dll, const job::Job &job, const RunOptions &options, JobSummary *summary,
+            std::string *error)
 {
-    Runner runner(dll, job, options, written);
-    if (!runner.Run()) {
-        *error = runner.Error();
-        runner.CleanUp();
-        return false;
+    Runner runner(dll, job, options, summary);
+    if (runner.Run()) {
+        return true;
     }
-    return true;
+    runner.CleanUp();
+    *error = runner.Error() + FormatText(" (page %d failed", summary->failedPage) +
+             (summary->pages == 0   ? std::string(")")
+              : summary->pages == 1 ? std::string("; page 1 is kept)")
+                                    : FormatText("; pages 1 to %d are kept)", summary->pages));
+    return false;
 }

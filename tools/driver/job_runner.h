@@ -11,17 +11,28 @@
 
 struct RunOptions {
     std::string outFolder = "out"; // created when missing
-    std::string jobName;           // output files are <jobName>-page<N>.emf/.bmp/.txt
+    std::string jobName;           // output files are <jobName>-page<N>.emf/.png/.txt
     int pictureWidth = 800;        // the frame's width in pixels in the picture
     bool verbose = false;          // report each spool file as it is started
+    // An inspection run marks each request with a GDI comment in the spool
+    // file and leaves only the listing, the records under their requests; a
+    // normal run leaves the spool file, with no comments, and its picture.
+    bool inspect = false;
 };
 
-// Runs the job's requests in order. Every page's spool file is copied to the
-// output folder (and the temporary one removed), read back through GDI,
-// listed and played into a BMP. On failure returns false with a message
-// naming the job line, after deleting every spool file and output the run
-// had started, so that nothing is left that looks like a finished page.
-bool RunJob(const QuillrecExports &dll, const job::Job &job, const RunOptions &options,
-            std::vector<std::string> *written, std::string *error);
+struct JobSummary {
+    std::vector<std::string> written; // files left in the output folder
+    int pages = 0;                    // pages finished
+    size_t records = 0;               // records in the finished pages
+    int warnings = 0;
+    int failedPage = 0; // the page a failure stopped, 0 when none did
+};
+
+// Runs the job's requests in order, finishing each page as it closes. On
+// failure returns false with a message naming the job line and the page;
+// that page's spool file and outputs are deleted and the pages finished
+// before it are kept.
+bool RunJob(const QuillrecExports &dll, const job::Job &job, const RunOptions &options, JobSummary *summary,
+            std::string *error);
 
 #endif

@@ -4,6 +4,7 @@
 //
 //   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--verbose] JOB...
 //   quillrec_driver --reference
+//   quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]
 //
 // Exit status: 0 when every job ran, 1 when a job failed while running, 2 for
 // a job file that does not parse or a bad command line. A failed job leaves
@@ -12,9 +13,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "compare_command.h"
+#include "format_text.h"
 #include "job_parser.h"
 #include "job_runner.h"
 #include "quillrec_exports.h"
@@ -30,7 +34,9 @@ void Usage()
                     "  --width PIXELS  picture width of the page frame (default: 800)\n"
                     "  --check         parse the jobs only; call nothing\n"
                     "  --verbose       name each spool file as it is started\n"
-                    "  --reference     print the job format: every keyword, option and constant name\n");
+                    "  --reference     print the job format: every keyword, option and constant name\n"
+                    "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
+                    "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n");
 }
 
 // "samples/form.job" -> "form"
@@ -90,6 +96,31 @@ int ReadCommandLine(int argc, char **argv, CommandLine *line)
     return line->jobs.empty() ? (Usage(), 2) : -1;
 }
 
+// A normal run for the spool files and pictures, then an inspection run for
+// the listings; one summary line for the job.
+int RunAndList(const QuillrecExports &dll, const job::Job &job, RunOptions options)
+{
+    JobSummary summary, inspected;
+    std::string error, inspectError;
+    const bool ran = RunJob(dll, job, options, &summary, &error);
+    options.inspect = true;
+    const bool listed = RunJob(dll, job, options, &inspected, &inspectError);
+    if (!ran) {
+        fprintf(stderr, "%s\n", error.c_str());
+    } else if (!listed) {
+        fprintf(stderr, "%s (listing)\n", inspectError.c_str());
+    }
+    summary.written.insert(summary.written.end(), inspected.written.begin(), inspected.written.end());
+    for (const std::string &path : summary.written) {
+        printf("wrote %s\n", path.c_str());
+    }
+    const int failures = (ran ? 0 : 1) + (ran && !listed ? 1 : 0);
+    printf("job %s: %d page(s), %zu requests, %zu records, %d warning(s), %d failure(s)%s\n", options.jobName.c_str(),
+           summary.pages, job.requests.size(), summary.records, summary.warnings, failures,
+           ran ? "" : FormatText(" (page %d)", summary.failedPage).c_str());
+    return failures > 0 ? 1 : 0;
+}
+
 int RunJobs(const CommandLine &line, const std::vector<job::Job> &parsed)
 {
     QuillrecExports dll;
@@ -102,15 +133,7 @@ int RunJobs(const CommandLine &line, const std::vector<job::Job> &parsed)
     int status = 0;
     for (const job::Job &job : parsed) {
         options.jobName = JobName(job.path);
-        std::vector<std::string> written;
-        if (!RunJob(dll, job, options, &written, &error)) {
-            fprintf(stderr, "%s\n", error.c_str());
-            status = 1;
-            continue;
-        }
-        for (const std::string &path : written) {
-            printf("wrote %s\n", path.c_str());
-        }
+        status = std::max(status, RunAndList(dll, job, options));
     }
     UnloadQuillrec(&dll);
     return status;
@@ -120,6 +143,9 @@ int RunJobs(const CommandLine &line, const std::vector<job::Job> &parsed)
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && !strcmp(argv[1], "--compare")) {
+        return CompareCommand(argc - 2, argv + 2);
+    }
     CommandLine line;
     const int status = ReadCommandLine(argc, argv, &line);
     if (status >= 0) {
@@ -137,7 +163,7 @@ int main(int argc, char **argv)
     }
     if (line.checkOnly) {
         for (const job::Job &job : parsed) {
-            printf("%s: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
+            printf("%s: fine: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
         }
         return 0;
     }

@@ -1,0 +1,254 @@
+#include "emf_compare.h"
+
+#include <stddef.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "emf_reader.h"
+#include "format_text.h"
+
+namespace {
+
+struct Recording {
+    std::string path;
+    std::vector<EmfRecord> records; // request comments left out
+    RECTL frame = {};
+};
+
+bool IsFolder(const std::string &path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Reads a whole spool file; a file shorter or longer than its header says,
+// or without its EOF record, is not compared.
+bool LoadRecording(const std::string &path, Recording *out, std::string *report)
+{
+    FILE *file = IsFolder(path) ? nullptr : fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *report += path + ": no such spool file\n";
+        return false;
+    }
+    ENHMETAHEADER header = {};
+    const bool whole = fread(&header, sizeof header, 1, file) == 1;
+    fseek(file, 0, SEEK_END);
+    const long size = ftell(file);
+    fclose(file);
+    if (!whole || header.iType != EMR_HEADER || header.dSignature != ENHMETA_SIGNATURE) {
+        *report += path + ": not an enhanced metafile\n";
+        return false;
+    }
+    std::vector<EmfRecord> records = ReadEmfRecords(path.c_str());
+    if ((long)header.nBytes != size || records.empty() || records.back().type != EMR_EOF) {
+        *report += FormatText("%s: cut short or padded: its header gives %lu bytes, the file has %ld\n", path.c_str(),
+                              (unsigned long)header.nBytes, size);
+        return false;
+    }
+    out->path = path;
+    out->frame = header.rclFrame;
+    for (const EmfRecord &record : records) {
+        if (RequestCommentLine(record) < 0) {
+            out->records.push_back(record);
+        }
+    }
+    return true;
+}
+
+// A record's bytes less what GDI does not write the same way twice.
+std::vector<BYTE> Comparable(const EmfRecord &record)
+{
+    std::vector<BYTE> bytes = record.bytes;
+    if (record.type == EMR_HEADER && bytes.size() >= sizeof(ENHMETAHEADER)) {
+        // the size and count follow from the records, which are compared one by one
+        ENHMETAHEADER *header = reinterpret_cast<ENHMETAHEADER *>(bytes.data());
+        header->nBytes = 0;
+        header->nRecords = 0;
+    }
+    const size_t face = sizeof(EMR) + sizeof(DWORD) + offsetof(LOGFONTW, lfFaceName);
+    if (record.type == EMR_EXTCREATEFONTINDIRECTW && bytes.size() >= face) {
+        // Wine leaves everything after the face name's terminator undefined
+        size_t end = face;
+        while (end + 1 < bytes.size() && end < face + LF_FACESIZE * 2 && (bytes[end] || bytes[end + 1])) {
+            end += 2;
+        }
+        bytes.resize(end);
+    }
+    return bytes;
+}
+
+std::vector<std::string> Lines(const EmfRecord *record)
+{
+    std::vector<std::string> lines;
+    const std::string text = record ? DescribeEmfRecord(*record) : "(no record)";
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Both records decoded; of long ones (points, strings, bits) only the first
+// line and the continuation lines that differ.
+std::string ShowDifference(const EmfRecord *left, const EmfRecord *right)
+{
+    const std::vector<std::string> a = Lines(left), b = Lines(right);
+    std::string shown[2];
+    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const std::string &lineA = i < a.size() ? a[i] : "";
+        const std::string &lineB = i < b.size() ? b[i] : "";
+        if (i == 0 || lineA != lineB) {
+            shown[0] += (i == 0 ? "    A: " : "\n    A: ") + lineA;
+            shown[1] += (i == 0 ? "    B: " : "\n    B: ") + lineB;
+        }
+    }
+    return shown[0] + "\n" + shown[1] + "\n";
+}
+
+int CompareRecords(const Recording &a, const Recording &b, const CompareOptions &options, std::string *report)
+{
+    const size_t count = std::max(a.records.size(), b.records.size());
+    int differing = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const EmfRecord *left = i < a.records.size() ? &a.records[i] : nullptr;
+        const EmfRecord *right = i < b.records.size() ? &b.records[i] : nullptr;
+        if (left && right && left->type == right->type && Comparable(*left) == Comparable(*right)) {
+            continue;
+        }
+        if (++differing <= options.recordsShown) {
+            *report += FormatText("  record %u differs:\n", (unsigned)i) + ShowDifference(left, right);
+        }
+    }
+    *report += FormatText("  records: %u and %u, %d differ%s\n", (unsigned)a.records.size(), (unsigned)b.records.size(),
+                          differing, differing > options.recordsShown ? " (the first shown above)" : "");
+    return differing;
+}
+
+// Pixels of A faded to a light grey, the differing ones in red.
+std::vector<uint32_t> MarkDifferences(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b)
+{
+    std::vector<uint32_t> marks(a.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        const uint32_t p = a[i];
+        const uint32_t level = (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF)) / 3;
+        const uint32_t faded = 0xC0 + level / 4;
+        marks[i] = a[i] != b[i] ? 0xFF0000u : (faded << 16) | (faded << 8) | faded;
+    }
+    return marks;
+}
+
+// Both pages played at A's picture size; the count of pixels that differ.
+bool ComparePictures(const Recording &a, const Recording &b, const CompareOptions &options, const std::string &name,
+                     std::string *report)
+{
+    const long frameWidth = a.frame.right - a.frame.left;
+    const long frameHeight = a.frame.bottom - a.frame.top;
+    const int width = options.pictureWidth;
+    const int height =
+        frameWidth > 0 ? (int)std::min<int64_t>((int64_t)width * frameHeight / frameWidth, 16 * width) : width;
+    std::vector<uint32_t> left, right;
+    RenderEmf(a.path.c_str(), width, std::max(height, 1), &left);
+    RenderEmf(b.path.c_str(), width, std::max(height, 1), &right);
+    if (left.size() != right.size() || left.empty()) {
+        *report += "  picture: GDI cannot play one of the two\n";
+        return false;
+    }
+    size_t differing = 0;
+    for (size_t i = 0; i < left.size(); ++i) {
+        differing += left[i] != right[i];
+    }
+    *report += FormatText("  picture %dx%d: %u pixels differ", width, height, (unsigned)differing);
+    if (differing == 0) {
+        *report += "\n";
+        return true;
+    }
+    CreateDirectoryA(options.markFolder.c_str(), nullptr);
+    const std::string marks = options.markFolder + "/" + name + "-diff.png";
+    const bool written = WritePng(marks.c_str(), width, height, MarkDifferences(left, right));
+    *report += written ? ", marked in red in " + marks + "\n" : ", and " + marks + " cannot be written\n";
+    return false;
+}
+
+std::string BaseName(const std::string &path)
+{
+    const size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+CompareResult CompareFiles(const std::string &a, const std::string &b, const CompareOptions &options,
+                           std::string *report)
+{
+    *report += "compare " + a + " " + b + "\n";
+    Recording left, right;
+    const bool loaded = LoadRecording(a, &left, report);
+    if (!LoadRecording(b, &right, report) || !loaded) {
+        return kCompareBadInput;
+    }
+    const int records = CompareRecords(left, right, options, report);
+    const bool samePicture = ComparePictures(left, right, options, BaseName(a), report);
+    return records == 0 && samePicture ? kCompareSame : kCompareDifferent;
+}
+
+std::vector<std::string> SpoolFilesIn(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "/*.emf").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Pages by name; a page only one side has is a difference.
+CompareResult CompareFolders(const std::string &a, const std::string &b, const CompareOptions &options,
+                             std::string *report)
+{
+    const std::vector<std::string> left = SpoolFilesIn(a), right = SpoolFilesIn(b);
+    if (left.empty() && right.empty()) {
+        *report += "no spool files (*.emf) in " + a + " or " + b + "\n";
+        return kCompareBadInput;
+    }
+    CompareResult result = kCompareSame;
+    for (const std::string &name : left) {
+        if (!std::binary_search(right.begin(), right.end(), name)) {
+            *report += name + ": only in " + a + "\n";
+            result = std::max(result, kCompareDifferent);
+            continue;
+        }
+        result = std::max(result, CompareFiles(a + "/" + name, b + "/" + name, options, report));
+    }
+    for (const std::string &name : right) {
+        if (!std::binary_search(left.begin(), left.end(), name)) {
+            *report += name + ": only in " + b + "\n";
+            result = std::max(result, kCompareDifferent);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+CompareResult CompareRecordings(const std::string &a, const std::string &b, const CompareOptions &options,
+                                std::string *report)
+{
+    const bool folders = IsFolder(a);
+    if (folders != IsFolder(b)) {
+        *report += "compare two spool files or two folders, not one of each: " + a + ", " + b + "\n";
+        return kCompareBadInput;
+    }
+    const CompareResult result = folders ? CompareFolders(a, b, options, report) : CompareFiles(a, b, options, report);
+    *report += result == kCompareSame ? "same\n" : result == kCompareDifferent ? "different\n" : "cannot compare\n";
+    return result;
+}

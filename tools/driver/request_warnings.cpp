@@ -1,0 +1,108 @@
+#include "request_warnings.h"
+
+#include "format_text.h"
+#include "quillrec.h"
+
+namespace {
+
+// What the style's row in the output-style table says is read of the points.
+void UnusedPoints(const job::Request &request, std::vector<std::string> *warnings)
+{
+    const OutputStyle *style = FindOutputStyle(request.style);
+    const size_t given = request.points.size();
+    if (style == nullptr) {
+        warnings->push_back(FormatText("style 0x%04x is not one the DLL draws; it records nothing", request.style));
+        return;
+    }
+    size_t read = given;
+    switch (style->reads) {
+    case OUT_READS_NOTHING:
+        read = 0;
+        break;
+    case OUT_READS_FIXED:
+        read = style->points;
+        break;
+    case OUT_READS_COUNT:
+        read = request.count;
+        break;
+    case OUT_READS_POLYGONS:
+        read = 0;
+        for (size_t i = 0; i < request.count && i < request.polygonCounts.size(); ++i) {
+            read += (size_t)request.polygonCounts[i];
+        }
+        if (request.polygonCounts.size() > request.count) {
+            warnings->push_back(FormatText(
+                "%s reads count=%u polygons; the last %u of %u are not drawn", style->name, (unsigned)request.count,
+                (unsigned)(request.polygonCounts.size() - request.count), (unsigned)request.polygonCounts.size()));
+            return;
+        }
+        break;
+    }
+    if (given > read) {
+        warnings->push_back(FormatText("%s reads %u point(s); the last %u of the %u given are not used", style->name,
+                                       (unsigned)read, (unsigned)(given - read), (unsigned)given));
+    }
+}
+
+// The code page in which the placement tells double-byte characters, or 0
+// when it draws every byte alone.
+UINT PlacementCodePage(BYTE charSet)
+{
+    CHARSETINFO info = {};
+    if (TranslateCharsetInfo((DWORD *)(ULONG_PTR)charSet, &info, TCI_SRCCHARSET)) {
+        return info.ciACP;
+    }
+    return charSet == SYMBOL_CHARSET || charSet == OEM_CHARSET ? 0 : GetACP();
+}
+
+// How many advance entries per-character placement reads: one per
+// single-byte character; the two at its position for a double-byte one,
+// stepping over the second only when one of them is 0. Never more entries
+// than the string has bytes.
+size_t AdvancesRead(const std::string &bytes, const std::vector<int32_t> &advances, BYTE charSet)
+{
+    const UINT codePage = PlacementCodePage(charSet);
+    auto entry = [&](size_t i) { return i < advances.size() ? advances[i] : 0; };
+    size_t position = 0, read = 0;
+    for (size_t byte = 0; byte < bytes.size();) {
+        if (codePage != 0 && IsDBCSLeadByteEx(codePage, (BYTE)bytes[byte])) {
+            read = position + 2;
+            position += entry(position) != 0 && entry(position + 1) != 0 ? 1 : 2;
+            byte += 2;
+        } else {
+            read = position + 1;
+            position += 1;
+            byte += 1;
+        }
+    }
+    return read < bytes.size() ? read : bytes.size();
+}
+
+void UnusedAdvances(const job::Request &request, const LOGFONTA *font, std::vector<std::string> *warnings)
+{
+    if (!request.hasAdvances) {
+        return;
+    }
+    const bool glyphs = !request.glyphs.empty() || (request.options & ETO_GLYPH_INDEX) != 0;
+    // GDI reads one advance per glyph; the placement steps through the string
+    const size_t read =
+        glyphs ? request.glyphs.size() : AdvancesRead(request.bytes, request.advances, font ? font->lfCharSet : 0);
+    const size_t given = request.advances.size();
+    if (given > read) {
+        warnings->push_back(FormatText("the text reads %u advance(s); the last %u of the %u given are not used",
+                                       (unsigned)read, (unsigned)(given - read), (unsigned)given));
+    }
+}
+
+} // namespace
+
+std::vector<std::string> UnusedInput(const job::Request &request, const LOGFONTA *font)
+{
+    std::vector<std::string> warnings;
+    if (request.kind == job::Kind::Output) {
+        UnusedPoints(request, &warnings);
+    } else if (request.kind == job::Kind::Text) {
+        UnusedAdvances(request, font, &warnings);
+    }
+    return warnings;
+}
