@@ -24,3 +24,12 @@ target_link_libraries(QUILLREC_capture PRIVATE kernel32 gcc)
 add_custom_command(TARGET QUILLREC_capture POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:QUILLREC> ${QUILLREC_CAPTURE_DIR}/QUILLRAW.DLL)
 add_dependencies(QUILLREC_capture QUILLREC)
+
+# Every sample captured and replayed, spool files compared record by record;
+# an unwritable capture folder and a missing real DLL. One driver process per
+# step, since each Wine process start is the slow part.
+add_test(NAME capture_round_trip
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/capture/round_trip.sh ${QUILLREC_WINE_ARCH} $<TARGET_FILE:quillrec_driver>
+                 ${QUILLREC_CAPTURE_DIR} $<TARGET_FILE:QUILLREC> ${CMAKE_SOURCE_DIR}/samples
+                 ${CMAKE_BINARY_DIR}/capture_round_trip)
+set_tests_properties(capture_round_trip PROPERTIES TIMEOUT 1500)

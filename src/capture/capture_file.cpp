@@ -93,10 +93,11 @@ int CaptureOn(void)
 
 void BeginRequest(void)
 {
+    // the buffer is empty between requests; the first one also carries the
+    // file's heading
     if (state == CAPTURE_NOT_STARTED) {
         OpenCaptureFile();
     }
-    used = 0;
 }
 
 void EndRequest(void)

@@ -273,6 +273,9 @@ class Parser {
     bool DefineFont(const std::vector<Token> &tokens);
     bool DefineBitmap(const std::vector<Token> &tokens);
     bool BitmapRow(const std::vector<Token> &tokens);
+    bool DefineRawBitmap(const std::vector<Token> &tokens, size_t at);
+    bool RawBitmapRow(const std::vector<Token> &tokens);
+    bool HexBytes(const std::string &text, std::vector<uint8_t> *bytes);
     bool FinishBitmap();
     bool Select(const std::vector<Token> &tokens);
 
@@ -749,12 +752,16 @@ bool Parser::DefinePen(const std::vector<Token> &tokens)
             if (!Int32(value, "a pen width", &pen.width)) {
                 return false;
             }
+        } else if (key == "widthy") {
+            if (!Int32(value, "lopnWidth.y", &pen.widthY)) {
+                return false;
+            }
         } else if (key == "color" || key == "colour") {
             if (!Color(value, &pen.color)) {
                 return false;
             }
         } else {
-            return Unknown(key, "style=, width= or color=");
+            return Unknown(key, "style=, width=, widthy= or color=");
         }
     }
     job_->pens.push_back(pen);
@@ -798,8 +805,11 @@ bool Parser::DefineBrush(const std::vector<Token> &tokens)
     if (brush.style == 3 && brush.bitmap < 0) {
         return Fail("a BS_PATTERN brush needs pattern=BITMAP");
     }
-    if (brush.style != 3 && brush.bitmap >= 0) {
-        return Fail("pattern= is for style=pattern brushes only");
+    // BS_DIBPATTERNPT (6) names its packed DIB the same way
+    const bool packedDib = brush.style == 6 && brush.bitmap >= 0 &&
+                           job_->bitmaps[brush.bitmap].raw == BitmapSetting::Raw::Dib;
+    if (brush.style != 3 && brush.bitmap >= 0 && !packedDib) {
+        return Fail("pattern= is for style=pattern brushes, or style=6 with a dib bitmap, only");
     }
     job_->brushes.push_back(brush);
     return true;
@@ -950,6 +960,10 @@ bool Parser::DefineBitmap(const std::vector<Token> &tokens)
     bool fromRows = false;
     if (i < tokens.size() && tokens[i].text.find('=') == std::string::npos) {
         const std::string kind = Lower(tokens[i].text);
+        if (kind == "bits" || kind == "dib") {
+            bitmap_ = bitmap;
+            return DefineRawBitmap(tokens, i);
+        }
         if (kind != "mono" && kind != "color" && kind != "colour") {
             return Fail("expected 'mono WxH', 'color WxH' or file=PATH after the bitmap name, not '" + tokens[i].text +
                         "'");
@@ -1038,6 +1052,9 @@ bool Parser::BitmapRow(const std::vector<Token> &tokens)
     if (tokens.size() == 1 && Lower(tokens[0].text) == "end") {
         return FinishBitmap();
     }
+    if (bitmap_.raw != BitmapSetting::Raw::None) {
+        return RawBitmapRow(tokens);
+    }
     if (bitmapRows_ >= bitmap_.height) {
         return Fail("bitmap '" + bitmap_.name + "' has " + std::to_string(bitmap_.height) +
                     " rows; expected 'end' here");
@@ -1082,8 +1099,91 @@ bool Parser::BitmapRow(const std::vector<Token> &tokens)
     return true;
 }
 
+// bitmap NAME bits WxH [bpp=] [planes=] [widthbytes=] [type=] [bits=none]
+// bitmap NAME dib info=N bits=M|none
+// A bitmap as the driver held it, as captures write it: every BITMAP field,
+// or a DIB's header and colour table then its bits; the bytes follow in hex
+// rows, then 'end'.
+bool Parser::DefineRawBitmap(const std::vector<Token> &tokens, size_t at)
+{
+    const bool device = Lower(tokens[at].text) == "bits";
+    bitmap_.raw = device ? BitmapSetting::Raw::Device : BitmapSetting::Raw::Dib;
+    ++at;
+    if (device) {
+        std::vector<std::string> size = Split(Lower(at < tokens.size() ? tokens[at].text : ""), 'x');
+        if (size.size() != 2 || !Int32(size[0], "a bitmap width", &bitmap_.width) ||
+            !Int32(size[1], "a bitmap height", &bitmap_.height)) {
+            return error_.empty() ? Fail("expected the bitmap's size as WxH after 'bits'") : false;
+        }
+        bitmap_.widthBytes = ((bitmap_.width < 0 ? -bitmap_.width : bitmap_.width) + 15) / 16 * 2;
+        ++at;
+    }
+    for (; at < tokens.size(); ++at) {
+        std::string key, value;
+        if (!KeyValue(tokens[at], &key, &value)) {
+            return false;
+        }
+        int64_t number = 0;
+        if (key == "bits" && Lower(value) == "none") {
+            bitmap_.noBits = true;
+        } else if (device && (key == "bpp" || key == "planes")) {
+            if (!Number(value, key.c_str(), 0, 0xFFFF, &number)) {
+                return false;
+            }
+            (key == "bpp" ? bitmap_.bitsPixel : bitmap_.planes) = (uint16_t)number;
+        } else if (device && (key == "widthbytes" || key == "type")) {
+            if (!Int32(value, key.c_str(), key == "type" ? &bitmap_.type : &bitmap_.widthBytes)) {
+                return false;
+            }
+        } else if (!device && (key == "info" || key == "bits")) {
+            if (!Number(value, key.c_str(), 0, 64 << 20, &number)) {
+                return false;
+            }
+            (key == "info" ? bitmap_.infoSize : bitmap_.bitsSize) = (uint32_t)number;
+        } else {
+            return Unknown(key, device ? "bpp=, planes=, widthbytes=, type= or bits=none" : "info= or bits=");
+        }
+    }
+    if (!device && bitmap_.infoSize < 4) {
+        return Fail("a dib bitmap needs info=N, the bytes of its header and colour table (at least 4)");
+    }
+    inBitmap_ = true;
+    bitmapLine_ = line_;
+    return true;
+}
+
+bool Parser::HexBytes(const std::string &text, std::vector<uint8_t> *bytes)
+{
+    if (text.size() % 2 != 0 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return Fail("expected bytes as pairs of hex digits, not '" + text + "'");
+    }
+    for (size_t i = 0; i < text.size(); i += 2) {
+        bytes->push_back((uint8_t)strtoul(text.substr(i, 2).c_str(), nullptr, 16));
+    }
+    return true;
+}
+
+bool Parser::RawBitmapRow(const std::vector<Token> &tokens)
+{
+    for (const Token &token : tokens) {
+        if (!HexBytes(token.text, &bitmap_.bytes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Parser::FinishBitmap()
 {
+    if (bitmap_.raw == BitmapSetting::Raw::Dib && bitmap_.bytes.size() != (size_t)bitmap_.infoSize + bitmap_.bitsSize) {
+        return Fail("bitmap '" + bitmap_.name + "' needs " + std::to_string(bitmap_.infoSize + bitmap_.bitsSize) +
+                    " bytes (info= and bits=), found " + std::to_string(bitmap_.bytes.size()));
+    }
+    if (bitmap_.raw != BitmapSetting::Raw::None) {
+        job_->bitmaps.push_back(bitmap_);
+        inBitmap_ = false;
+        return true;
+    }
     if (bitmapRows_ != bitmap_.height) {
         return Fail("bitmap '" + bitmap_.name + "' needs " + std::to_string(bitmap_.height) + " rows, found " +
                     std::to_string(bitmapRows_));
@@ -1161,6 +1261,12 @@ bool Parser::Page(const std::vector<Token> &tokens)
                 return Fail("a page size is positive, not '" + value + "'");
             }
             request.hasSize = true;
+        } else if (key == "frame" && Lower(value) == "none") {
+            request.nullFrame = true;
+        } else if (key == "devmode") {
+            if (!HexBytes(value, &request.devMode)) {
+                return false;
+            }
         } else if (key == "frame") {
             if (!RectValue(value, "a frame in 0.01 mm", &request.frame)) {
                 return false;
@@ -1175,8 +1281,13 @@ bool Parser::Page(const std::vector<Token> &tokens)
                 return false;
             }
             request.device = device.substr(device.find('=') + 1);
+        } else if (key == "expect") {
+            if (!Int32(value, "an expected result", &request.expect)) {
+                return false;
+            }
+            request.hasExpect = true;
         } else {
-            return Unknown(key, "size=W,H, frame=l,t,r,b or device=NAME");
+            return Unknown(key, "size=W,H, frame=l,t,r,b|none, device=NAME, devmode=HEX or expect=");
         }
     }
     if (request.hasSize && request.hasFrame) {
@@ -1497,8 +1608,10 @@ bool Parser::Output(const std::vector<Token> &tokens)
         return Fail("the count is 16 bits; " + std::to_string(natural) + " points do not fit");
     }
     if (countGiven) {
+        // scanlines read nothing for a count of 0 or 1
+        const bool unread = style == 0x0004 && count <= 1;
         if ((style == 0x0012 || style == 0x0014 || style == 0x0016 || style == 0x0004 || polyPolygon) &&
-            (size_t)count > natural) {
+            (size_t)count > natural && !unread) {
             return Fail("count=" + std::to_string(count) + " is more than the " + std::to_string(natural) +
                         (polyPolygon ? " polygons" : " points") + " given");
         }
@@ -1716,8 +1829,21 @@ bool Parser::Delete(const std::vector<Token> &tokens)
         return false;
     }
     Request request = Begin(Kind::Delete);
-    if (tokens.size() != 2) {
+    if (tokens.size() < 2) {
         return Fail("expected 'delete pen|brush|pattern|scan'");
+    }
+    for (size_t i = 2; i < tokens.size(); ++i) {
+        std::string key, value;
+        if (!KeyValue(tokens[i], &key, &value)) {
+            return false;
+        }
+        if (key != "expect") {
+            return Unknown(key, "expect=");
+        }
+        if (!Int32(value, "an expected result", &request.expect)) {
+            return false;
+        }
+        request.hasExpect = true;
     }
     const std::string what = Lower(tokens[1].text);
     bool *held = nullptr;
