@@ -1,0 +1,568 @@
+// The job format as data: every keyword with its positional arguments and
+// its key=value options, each with the kind of value it takes, and the named
+// constants those values may use. The driver's parser reads job lines by
+// walking these rows, its error messages and `--reference` print them, and
+// the capture DLL writes job lines from the same rows, so what one writes
+// the other reads.
+//
+// Plain constant data only: this header is also compiled into a
+// freestanding DLL (no C or C++ runtime, no static constructors), so it
+// includes nothing but <stdint.h> and <stddef.h> and initialises nothing at
+// run time.
+//
+// Output style names are not here: their one table is OUTPUT_STYLES in
+// include/quillrec.h, beside the codes; a value of kind VALUE_STYLE is
+// looked up there with the same name rules (prefix "OUT_").
+#ifndef QUILLREC_JOB_GRAMMAR_H
+#define QUILLREC_JOB_GRAMMAR_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace grammar {
+
+// What a positional argument or an option value is written as.
+enum ValueKind : uint8_t {
+    VALUE_NUMBER,   // decimal or 0x hex, 32-bit signed
+    VALUE_BYTE,     // a number from 0 to 255
+    VALUE_U16,      // a number from 0 to 65535
+    VALUE_CONSTANT, // names of `constants` (or numbers) joined by '|'
+    VALUE_STYLE,    // an output style name from OUTPUT_STYLES, or a number
+    VALUE_CHOICE,   // exactly one name of `constants`, no number
+    VALUE_COLOR,    // #RRGGBB, a name of COLORS, rgb(r,g,b) or a COLORREF number
+    VALUE_COLORS,   // two colours C0,C1
+    VALUE_PAIR,     // a,b: two 32-bit numbers
+    VALUE_RECT,     // left,top,right,bottom (src=: x,y,width,height)
+    VALUE_NUMBERS,  // a,b,c,...: 32-bit numbers
+    VALUE_POINTS,   // x,y points (16-bit) and generators, polygons split by '|'
+    VALUE_SIZE,     // WxH, 1 to 4096 each way
+    VALUE_NAME,     // a new setting's name: a letter or '_', then letters, digits, '_', '-', '.'
+    VALUE_SETTING,  // the name of a setting defined earlier (of kind `setting`), or none
+    VALUE_STRING,   // "text" with \xNN \\ \" \n \t escapes
+    VALUE_FILE,     // a file name, next to the job unless it starts with '/'
+};
+
+// The settings a job defines by name and requests refer to.
+enum SettingKind : uint8_t { SETTING_NONE, SETTING_PEN, SETTING_BRUSH, SETTING_DRAWMODE, SETTING_FONT, SETTING_BITMAP };
+
+// A named constant. `mask` is the field of the value the name stands for,
+// so a writer can split a combined value into names: the whole value for a
+// plain enumeration, the bit itself for a flag, the field's bits for a
+// field within flags (PS_DASH is 0x1 within 0xF).
+struct Constant {
+    const char *name;
+    uint32_t value;
+    uint32_t mask;
+};
+
+// Names of a set are matched without case and with or without the set's
+// prefix or suffix: OUT_RECTANGLE, out_rectangle and rectangle are one name.
+// The first name with a given value is the one to write; later ones are
+// aliases. The full name always reads back.
+struct ConstantSet {
+    const char *what; // for messages: "a pen style"
+    const char *prefix;
+    const char *suffix;
+    const Constant *constants;
+    uint16_t size;
+};
+
+#define GRAMMAR_ALL 0xFFFFFFFFu
+#define GRAMMAR_COUNT(table) ((uint16_t)(sizeof(table) / sizeof((table)[0])))
+
+static const Constant PEN_STYLES[] = {
+    {"PS_SOLID", 0, 0xF},
+    {"PS_DASH", 1, 0xF},
+    {"PS_DOT", 2, 0xF},
+    {"PS_DASHDOT", 3, 0xF},
+    {"PS_DASHDOTDOT", 4, 0xF},
+    {"PS_NULL", 5, 0xF},
+    {"PS_INSIDEFRAME", 6, 0xF},
+    {"PS_USERSTYLE", 7, 0xF},
+    {"PS_ALTERNATE", 8, 0xF},
+    {"PS_ENDCAP_ROUND", 0, 0xF00},
+    {"PS_ENDCAP_SQUARE", 0x100, 0xF00},
+    {"PS_ENDCAP_FLAT", 0x200, 0xF00},
+    {"PS_JOIN_ROUND", 0, 0xF000},
+    {"PS_JOIN_BEVEL", 0x1000, 0xF000},
+    {"PS_JOIN_MITER", 0x2000, 0xF000},
+    {"PS_COSMETIC", 0, 0xF0000},
+    {"PS_GEOMETRIC", 0x10000, 0xF0000},
+};
+
+static const Constant BRUSH_STYLES[] = {
+    {"BS_SOLID", 0, GRAMMAR_ALL},   {"BS_HOLLOW", 1, GRAMMAR_ALL},  {"BS_NULL", 1, GRAMMAR_ALL},
+    {"BS_HATCHED", 2, GRAMMAR_ALL}, {"BS_PATTERN", 3, GRAMMAR_ALL},
+};
+
+static const Constant HATCHES[] = {
+    {"HS_HORIZONTAL", 0, GRAMMAR_ALL}, {"HS_VERTICAL", 1, GRAMMAR_ALL}, {"HS_FDIAGONAL", 2, GRAMMAR_ALL},
+    {"HS_BDIAGONAL", 3, GRAMMAR_ALL},  {"HS_CROSS", 4, GRAMMAR_ALL},    {"HS_DIAGCROSS", 5, GRAMMAR_ALL},
+};
+
+static const Constant ROP2S[] = {
+    {"R2_BLACK", 1, GRAMMAR_ALL},      {"R2_NOTMERGEPEN", 2, GRAMMAR_ALL},  {"R2_MASKNOTPEN", 3, GRAMMAR_ALL},
+    {"R2_NOTCOPYPEN", 4, GRAMMAR_ALL}, {"R2_MASKPENNOT", 5, GRAMMAR_ALL},   {"R2_NOT", 6, GRAMMAR_ALL},
+    {"R2_XORPEN", 7, GRAMMAR_ALL},     {"R2_NOTMASKPEN", 8, GRAMMAR_ALL},   {"R2_MASKPEN", 9, GRAMMAR_ALL},
+    {"R2_NOTXORPEN", 10, GRAMMAR_ALL}, {"R2_NOP", 11, GRAMMAR_ALL},         {"R2_MERGENOTPEN", 12, GRAMMAR_ALL},
+    {"R2_COPYPEN", 13, GRAMMAR_ALL},   {"R2_MERGEPENNOT", 14, GRAMMAR_ALL}, {"R2_MERGEPEN", 15, GRAMMAR_ALL},
+    {"R2_WHITE", 16, GRAMMAR_ALL},
+};
+
+static const Constant ROP3S[] = {
+    {"SRCCOPY", 0x00CC0020, GRAMMAR_ALL},     {"SRCPAINT", 0x00EE0086, GRAMMAR_ALL},
+    {"SRCAND", 0x008800C6, GRAMMAR_ALL},      {"SRCINVERT", 0x00660046, GRAMMAR_ALL},
+    {"SRCERASE", 0x00440328, GRAMMAR_ALL},    {"NOTSRCCOPY", 0x00330008, GRAMMAR_ALL},
+    {"NOTSRCERASE", 0x001100A6, GRAMMAR_ALL}, {"MERGECOPY", 0x00C000CA, GRAMMAR_ALL},
+    {"MERGEPAINT", 0x00BB0226, GRAMMAR_ALL},  {"PATCOPY", 0x00F00021, GRAMMAR_ALL},
+    {"PATPAINT", 0x00FB0A09, GRAMMAR_ALL},    {"PATINVERT", 0x005A0049, GRAMMAR_ALL},
+    {"DSTINVERT", 0x00550009, GRAMMAR_ALL},   {"BLACKNESS", 0x00000042, GRAMMAR_ALL},
+    {"WHITENESS", 0x00FF0062, GRAMMAR_ALL},
+};
+
+static const Constant BK_MODES[] = {{"TRANSPARENT", 1, GRAMMAR_ALL}, {"OPAQUE", 2, GRAMMAR_ALL}};
+
+static const Constant TEXT_OUT_OPTIONS[] = {
+    {"ETO_OPAQUE", 0x02, 0x02},
+    {"ETO_CLIPPED", 0x04, 0x04},
+    {"ETO_GLYPH_INDEX", 0x10, 0x10},
+    {"ETO_RTLREADING", 0x80, 0x80},
+    {"ETO_NUMERICSLOCAL", 0x400, 0x400},
+    {"ETO_NUMERICSLATIN", 0x800, 0x800},
+    {"ETO_IGNORELANGUAGE", 0x1000, 0x1000},
+    {"ETO_PDY", 0x2000, 0x2000},
+};
+
+static const Constant CHARSETS[] = {
+    {"ANSI_CHARSET", 0, GRAMMAR_ALL},         {"DEFAULT_CHARSET", 1, GRAMMAR_ALL},
+    {"SYMBOL_CHARSET", 2, GRAMMAR_ALL},       {"MAC_CHARSET", 77, GRAMMAR_ALL},
+    {"SHIFTJIS_CHARSET", 128, GRAMMAR_ALL},   {"HANGEUL_CHARSET", 129, GRAMMAR_ALL},
+    {"HANGUL_CHARSET", 129, GRAMMAR_ALL},     {"JOHAB_CHARSET", 130, GRAMMAR_ALL},
+    {"GB2312_CHARSET", 134, GRAMMAR_ALL},     {"CHINESEBIG5_CHARSET", 136, GRAMMAR_ALL},
+    {"GREEK_CHARSET", 161, GRAMMAR_ALL},      {"TURKISH_CHARSET", 162, GRAMMAR_ALL},
+    {"VIETNAMESE_CHARSET", 163, GRAMMAR_ALL}, {"HEBREW_CHARSET", 177, GRAMMAR_ALL},
+    {"ARABIC_CHARSET", 178, GRAMMAR_ALL},     {"BALTIC_CHARSET", 186, GRAMMAR_ALL},
+    {"RUSSIAN_CHARSET", 204, GRAMMAR_ALL},    {"THAI_CHARSET", 222, GRAMMAR_ALL},
+    {"EASTEUROPE_CHARSET", 238, GRAMMAR_ALL}, {"OEM_CHARSET", 255, GRAMMAR_ALL},
+};
+
+static const Constant WEIGHTS[] = {
+    {"FW_DONTCARE", 0, GRAMMAR_ALL},    {"FW_THIN", 100, GRAMMAR_ALL},     {"FW_EXTRALIGHT", 200, GRAMMAR_ALL},
+    {"FW_LIGHT", 300, GRAMMAR_ALL},     {"FW_NORMAL", 400, GRAMMAR_ALL},   {"FW_REGULAR", 400, GRAMMAR_ALL},
+    {"FW_MEDIUM", 500, GRAMMAR_ALL},    {"FW_SEMIBOLD", 600, GRAMMAR_ALL}, {"FW_BOLD", 700, GRAMMAR_ALL},
+    {"FW_EXTRABOLD", 800, GRAMMAR_ALL}, {"FW_HEAVY", 900, GRAMMAR_ALL},    {"FW_BLACK", 900, GRAMMAR_ALL},
+};
+
+static const Constant QUALITIES[] = {
+    {"DEFAULT_QUALITY", 0, GRAMMAR_ALL},     {"DRAFT_QUALITY", 1, GRAMMAR_ALL},
+    {"PROOF_QUALITY", 2, GRAMMAR_ALL},       {"NONANTIALIASED_QUALITY", 3, GRAMMAR_ALL},
+    {"ANTIALIASED_QUALITY", 4, GRAMMAR_ALL}, {"CLEARTYPE_QUALITY", 5, GRAMMAR_ALL},
+};
+
+// Colour names, as 0xRRGGBB (a COLORREF holds them as 0x00BBGGRR).
+static const Constant COLORS[] = {
+    {"black", 0x000000, GRAMMAR_ALL},     {"white", 0xFFFFFF, GRAMMAR_ALL},    {"red", 0xFF0000, GRAMMAR_ALL},
+    {"green", 0x008000, GRAMMAR_ALL},     {"lime", 0x00FF00, GRAMMAR_ALL},     {"blue", 0x0000FF, GRAMMAR_ALL},
+    {"yellow", 0xFFFF00, GRAMMAR_ALL},    {"cyan", 0x00FFFF, GRAMMAR_ALL},     {"aqua", 0x00FFFF, GRAMMAR_ALL},
+    {"magenta", 0xFF00FF, GRAMMAR_ALL},   {"fuchsia", 0xFF00FF, GRAMMAR_ALL},  {"gray", 0x808080, GRAMMAR_ALL},
+    {"grey", 0x808080, GRAMMAR_ALL},      {"silver", 0xC0C0C0, GRAMMAR_ALL},   {"lightgray", 0xD3D3D3, GRAMMAR_ALL},
+    {"lightgrey", 0xD3D3D3, GRAMMAR_ALL}, {"darkgray", 0x404040, GRAMMAR_ALL}, {"darkgrey", 0x404040, GRAMMAR_ALL},
+    {"maroon", 0x800000, GRAMMAR_ALL},    {"navy", 0x000080, GRAMMAR_ALL},     {"olive", 0x808000, GRAMMAR_ALL},
+    {"purple", 0x800080, GRAMMAR_ALL},    {"teal", 0x008080, GRAMMAR_ALL},     {"orange", 0xFFA500, GRAMMAR_ALL},
+    {"brown", 0xA52A2A, GRAMMAR_ALL},     {"pink", 0xFFC0CB, GRAMMAR_ALL},     {"gold", 0xFFD700, GRAMMAR_ALL},
+    {"skyblue", 0x87CEEB, GRAMMAR_ALL},   {"beige", 0xF5F5DC, GRAMMAR_ALL},    {"ivory", 0xFFFFF0, GRAMMAR_ALL},
+    {"darkgreen", 0x006400, GRAMMAR_ALL}, {"darkblue", 0x00008B, GRAMMAR_ALL}, {"darkred", 0x8B0000, GRAMMAR_ALL},
+    {"steelblue", 0x4682B4, GRAMMAR_ALL}, {"tomato", 0xFF6347, GRAMMAR_ALL},   {"wheat", 0xF5DEB3, GRAMMAR_ALL},
+    {"khaki", 0xF0E68C, GRAMMAR_ALL},
+};
+
+// Words that choose one of a few things.
+enum Release : uint8_t { RELEASE_PEN, RELEASE_BRUSH, RELEASE_PATTERN, RELEASE_SCAN };
+static const Constant RELEASES[] = {
+    {"pen", RELEASE_PEN, GRAMMAR_ALL},
+    {"brush", RELEASE_BRUSH, GRAMMAR_ALL},
+    {"pattern", RELEASE_PATTERN, GRAMMAR_ALL},
+    {"scan", RELEASE_SCAN, GRAMMAR_ALL},
+};
+static const Constant RELEASE_TIMES[] = {{"auto", 1, GRAMMAR_ALL}, {"manual", 0, GRAMMAR_ALL}};
+static const Constant SETTING_KINDS[] = {
+    {"pen", SETTING_PEN, GRAMMAR_ALL},           {"brush", SETTING_BRUSH, GRAMMAR_ALL},
+    {"drawmode", SETTING_DRAWMODE, GRAMMAR_ALL}, {"mode", SETTING_DRAWMODE, GRAMMAR_ALL},
+    {"font", SETTING_FONT, GRAMMAR_ALL},
+};
+static const Constant BITMAP_SHAPES[] = {
+    {"mono", 1, GRAMMAR_ALL}, {"color", 0, GRAMMAR_ALL}, {"colour", 0, GRAMMAR_ALL}};
+
+static const ConstantSet SET_PEN_STYLES = {"a pen style", "PS_", "", PEN_STYLES, GRAMMAR_COUNT(PEN_STYLES)};
+static const ConstantSet SET_BRUSH_STYLES = {"a brush style", "BS_", "", BRUSH_STYLES, GRAMMAR_COUNT(BRUSH_STYLES)};
+static const ConstantSet SET_HATCHES = {"a hatch style", "HS_", "", HATCHES, GRAMMAR_COUNT(HATCHES)};
+static const ConstantSet SET_ROP2S = {"a binary raster operation", "R2_", "", ROP2S, GRAMMAR_COUNT(ROP2S)};
+static const ConstantSet SET_ROP3S = {"a ternary raster operation", "", "", ROP3S, GRAMMAR_COUNT(ROP3S)};
+static const ConstantSet SET_BK_MODES = {"a background mode", "", "", BK_MODES, GRAMMAR_COUNT(BK_MODES)};
+static const ConstantSet SET_TEXT_OUT_OPTIONS = {"text options", "ETO_", "", TEXT_OUT_OPTIONS,
+                                                 GRAMMAR_COUNT(TEXT_OUT_OPTIONS)};
+static const ConstantSet SET_CHARSETS = {"a character set", "", "_CHARSET", CHARSETS, GRAMMAR_COUNT(CHARSETS)};
+static const ConstantSet SET_WEIGHTS = {"a font weight", "FW_", "", WEIGHTS, GRAMMAR_COUNT(WEIGHTS)};
+static const ConstantSet SET_QUALITIES = {"a font quality", "", "_QUALITY", QUALITIES, GRAMMAR_COUNT(QUALITIES)};
+static const ConstantSet SET_COLORS = {"a colour name", "", "", COLORS, GRAMMAR_COUNT(COLORS)};
+static const ConstantSet SET_RELEASES = {"what to release", "", "", RELEASES, GRAMMAR_COUNT(RELEASES)};
+static const ConstantSet SET_RELEASE_TIMES = {"when to release", "", "", RELEASE_TIMES, GRAMMAR_COUNT(RELEASE_TIMES)};
+static const ConstantSet SET_SETTING_KINDS = {"a setting kind", "", "", SETTING_KINDS, GRAMMAR_COUNT(SETTING_KINDS)};
+static const ConstantSet SET_BITMAP_SHAPES = {"a bitmap kind", "", "", BITMAP_SHAPES, GRAMMAR_COUNT(BITMAP_SHAPES)};
+
+// Where a value goes: one name per field of the records a job fills, so
+// the parser stores it and a writer finds the row for a field it holds.
+enum Field : uint8_t {
+    FIELD_NONE,
+    // shared by requests
+    FIELD_PEN,
+    FIELD_BRUSH,
+    FIELD_DRAWMODE,
+    FIELD_FONT,
+    FIELD_CLIP,
+    FIELD_EXPECT,
+    // settings
+    FIELD_NAME,
+    FIELD_PEN_STYLE,
+    FIELD_PEN_WIDTH,
+    FIELD_PEN_COLOR,
+    FIELD_BRUSH_STYLE,
+    FIELD_BRUSH_COLOR,
+    FIELD_BRUSH_HATCH,
+    FIELD_BRUSH_PATTERN,
+    FIELD_ROP2,
+    FIELD_BK_MODE,
+    FIELD_BK_COLOR,
+    FIELD_TEXT_COLOR,
+    FIELD_USE_BK_MODE,
+    FIELD_FONT_HEIGHT,
+    FIELD_FONT_WIDTH,
+    FIELD_FONT_ESCAPEMENT,
+    FIELD_FONT_ORIENTATION,
+    FIELD_FONT_ANGLE, // escapement and orientation together
+    FIELD_FONT_WEIGHT,
+    FIELD_FONT_ITALIC,
+    FIELD_FONT_UNDERLINE,
+    FIELD_FONT_STRIKEOUT,
+    FIELD_FONT_CHARSET,
+    FIELD_FONT_OUT_PRECISION,
+    FIELD_FONT_CLIP_PRECISION,
+    FIELD_FONT_QUALITY,
+    FIELD_FONT_PITCH_AND_FAMILY,
+    FIELD_FONT_FACE,
+    FIELD_BITMAP_SHAPE,
+    FIELD_BITMAP_SIZE,
+    FIELD_BITMAP_FILE,
+    FIELD_BITMAP_DEPTH,
+    FIELD_BITMAP_COLORS,
+    FIELD_SELECT_KIND,
+    FIELD_SELECT_NAME,
+    // requests
+    FIELD_PAGE_SIZE,
+    FIELD_PAGE_FRAME,
+    FIELD_PAGE_DEVICE,
+    FIELD_STYLE,
+    FIELD_POINTS,
+    FIELD_POINT_FILE,
+    FIELD_GEOMETRIC,
+    FIELD_SCAN_FLAG,
+    FIELD_COUNT,
+    FIELD_RELEASE_TIME,
+    FIELD_DEST,
+    FIELD_DEST_SIZE,
+    FIELD_SOURCE,
+    FIELD_SOURCE_RECT,
+    FIELD_ROP3,
+    FIELD_TEXT_POINT,
+    FIELD_TEXT_STRING,
+    FIELD_TEXT_OPTIONS,
+    FIELD_TEXT_RECT,
+    FIELD_ADVANCES,
+    FIELD_ADVANCE,
+    FIELD_GLYPHS,
+    FIELD_RELEASE,
+};
+
+// Positional arguments: which may be left out, and which may be `none`.
+enum ArgumentFlag : uint8_t { ARGUMENT_OPTIONAL = 1, ARGUMENT_NONE = 2 };
+
+struct Argument {
+    const char *name; // for messages and the reference: "x,y"
+    ValueKind kind;
+    Field field;
+    uint8_t flags;
+    const ConstantSet *constants; // VALUE_CONSTANT and VALUE_CHOICE
+    SettingKind setting;          // VALUE_SETTING
+};
+
+struct Option {
+    const char *name;    // the name to write
+    const char *aliases; // other names read, separated by ' ', or nullptr
+    ValueKind kind;
+    Field field;
+    const ConstantSet *constants;
+    SettingKind setting;
+    const char *help; // one line for the reference
+};
+
+enum KeywordKind : uint8_t { KEYWORD_SETTING, KEYWORD_REQUEST };
+
+enum KeywordId : uint8_t {
+    KEYWORD_PEN,
+    KEYWORD_BRUSH,
+    KEYWORD_DRAWMODE,
+    KEYWORD_FONT,
+    KEYWORD_BITMAP,
+    KEYWORD_SELECT,
+    KEYWORD_PAGE,
+    KEYWORD_CLIP,
+    KEYWORD_OUTPUT,
+    KEYWORD_RASTER,
+    KEYWORD_DIB,
+    KEYWORD_TEXT,
+    KEYWORD_DELETE,
+    KEYWORD_CLOSE,
+};
+
+struct Keyword {
+    const char *name;
+    const char *alias; // or nullptr
+    KeywordId id;
+    KeywordKind kind;
+    const Argument *arguments;
+    uint8_t argumentCount;
+    const Option *options;
+    uint8_t optionCount;
+    const char *help; // one line for the reference: what it does, which export
+};
+
+// Options that several requests share: one row each, used by every keyword
+// that takes them.
+#define GRAMMAR_OPTION_PEN                                                                                             \
+    {                                                                                                                  \
+        "pen", nullptr, VALUE_SETTING, FIELD_PEN, nullptr, SETTING_PEN, "pen for this line"                            \
+    }
+#define GRAMMAR_OPTION_BRUSH                                                                                           \
+    {                                                                                                                  \
+        "brush", nullptr, VALUE_SETTING, FIELD_BRUSH, nullptr, SETTING_BRUSH, "brush for this line"                    \
+    }
+#define GRAMMAR_OPTION_MODE                                                                                            \
+    {                                                                                                                  \
+        "mode", "drawmode", VALUE_SETTING, FIELD_DRAWMODE, nullptr, SETTING_DRAWMODE, "draw mode for this line"        \
+    }
+#define GRAMMAR_OPTION_EXPECT                                                                                          \
+    {                                                                                                                  \
+        "expect", nullptr, VALUE_NUMBER, FIELD_EXPECT, nullptr, SETTING_NONE, "result the export must give (else 0)"   \
+    }
+
+static const Argument NAME_ARGUMENT[] = {{"NAME", VALUE_NAME, FIELD_NAME, 0, nullptr, SETTING_NONE}};
+
+static const Option PEN_OPTIONS[] = {
+    {"style", nullptr, VALUE_CONSTANT, FIELD_PEN_STYLE, &SET_PEN_STYLES, SETTING_NONE, "lopnStyle"},
+    {"width", nullptr, VALUE_NUMBER, FIELD_PEN_WIDTH, nullptr, SETTING_NONE, "lopnWidth.x"},
+    {"color", "colour", VALUE_COLOR, FIELD_PEN_COLOR, nullptr, SETTING_NONE, "lopnColor"},
+};
+
+static const Option BRUSH_OPTIONS[] = {
+    {"style", nullptr, VALUE_CONSTANT, FIELD_BRUSH_STYLE, &SET_BRUSH_STYLES, SETTING_NONE, "lbStyle"},
+    {"color", "colour", VALUE_COLOR, FIELD_BRUSH_COLOR, nullptr, SETTING_NONE, "lbColor"},
+    {"hatch", nullptr, VALUE_CONSTANT, FIELD_BRUSH_HATCH, &SET_HATCHES, SETTING_NONE, "lbHatch of a hatched brush"},
+    {"pattern", "bitmap", VALUE_SETTING, FIELD_BRUSH_PATTERN, nullptr, SETTING_BITMAP,
+     "the bitmap of a BS_PATTERN brush"},
+};
+
+static const Option DRAWMODE_OPTIONS[] = {
+    {"rop2", nullptr, VALUE_CONSTANT, FIELD_ROP2, &SET_ROP2S, SETTING_NONE, "binary raster operation"},
+    {"bkmode", nullptr, VALUE_CONSTANT, FIELD_BK_MODE, &SET_BK_MODES, SETTING_NONE, "background mode"},
+    {"bk", "bkcolor bkcolour", VALUE_COLOR, FIELD_BK_COLOR, nullptr, SETTING_NONE, "background colour"},
+    {"text", "textcolor textcolour", VALUE_COLOR, FIELD_TEXT_COLOR, nullptr, SETTING_NONE, "text colour"},
+    {"usebkmode", nullptr, VALUE_NUMBER, FIELD_USE_BK_MODE, nullptr, SETTING_NONE, "Raster32: use bkmode"},
+};
+
+static const Option FONT_OPTIONS[] = {
+    {"height", nullptr, VALUE_NUMBER, FIELD_FONT_HEIGHT, nullptr, SETTING_NONE, "lfHeight (default -16)"},
+    {"width", nullptr, VALUE_NUMBER, FIELD_FONT_WIDTH, nullptr, SETTING_NONE, "lfWidth"},
+    {"escapement", nullptr, VALUE_NUMBER, FIELD_FONT_ESCAPEMENT, nullptr, SETTING_NONE, "tenths of a degree"},
+    {"orientation", nullptr, VALUE_NUMBER, FIELD_FONT_ORIENTATION, nullptr, SETTING_NONE, "tenths of a degree"},
+    {"angle", nullptr, VALUE_NUMBER, FIELD_FONT_ANGLE, nullptr, SETTING_NONE, "escapement and orientation"},
+    {"weight", nullptr, VALUE_CONSTANT, FIELD_FONT_WEIGHT, &SET_WEIGHTS, SETTING_NONE, "lfWeight"},
+    {"italic", nullptr, VALUE_BYTE, FIELD_FONT_ITALIC, nullptr, SETTING_NONE, "lfItalic"},
+    {"underline", nullptr, VALUE_BYTE, FIELD_FONT_UNDERLINE, nullptr, SETTING_NONE, "lfUnderline"},
+    {"strikeout", nullptr, VALUE_BYTE, FIELD_FONT_STRIKEOUT, nullptr, SETTING_NONE, "lfStrikeOut"},
+    {"charset", nullptr, VALUE_CONSTANT, FIELD_FONT_CHARSET, &SET_CHARSETS, SETTING_NONE, "lfCharSet"},
+    {"quality", nullptr, VALUE_CONSTANT, FIELD_FONT_QUALITY, &SET_QUALITIES, SETTING_NONE, "lfQuality"},
+    {"outprecision", nullptr, VALUE_BYTE, FIELD_FONT_OUT_PRECISION, nullptr, SETTING_NONE, "lfOutPrecision"},
+    {"clipprecision", nullptr, VALUE_BYTE, FIELD_FONT_CLIP_PRECISION, nullptr, SETTING_NONE, "lfClipPrecision"},
+    {"pitchandfamily", nullptr, VALUE_BYTE, FIELD_FONT_PITCH_AND_FAMILY, nullptr, SETTING_NONE, "lfPitchAndFamily"},
+    {"face", nullptr, VALUE_STRING, FIELD_FONT_FACE, nullptr, SETTING_NONE, "lfFaceName, at most 31 bytes"},
+};
+
+static const Argument BITMAP_ARGUMENTS[] = {
+    {"NAME", VALUE_NAME, FIELD_NAME, 0, nullptr, SETTING_NONE},
+    {"mono|color", VALUE_CHOICE, FIELD_BITMAP_SHAPE, ARGUMENT_OPTIONAL, &SET_BITMAP_SHAPES, SETTING_NONE},
+    {"WxH", VALUE_SIZE, FIELD_BITMAP_SIZE, ARGUMENT_OPTIONAL, nullptr, SETTING_NONE},
+};
+
+static const Option BITMAP_OPTIONS[] = {
+    {"file", nullptr, VALUE_FILE, FIELD_BITMAP_FILE, nullptr, SETTING_NONE,
+     ".bmp (1/4/8/24/32-bit), .pbm (P1) or .ppm (P3), instead of rows"},
+    {"depth", nullptr, VALUE_NUMBER, FIELD_BITMAP_DEPTH, nullptr, SETTING_NONE, "24 or 32: a colour bitmap's bits"},
+    {"colors", "colours", VALUE_COLORS, FIELD_BITMAP_COLORS, nullptr, SETTING_NONE,
+     "colour table of a mono bitmap sent as a DIB"},
+};
+
+static const Argument SELECT_ARGUMENTS[] = {
+    {"pen|brush|drawmode|font", VALUE_CHOICE, FIELD_SELECT_KIND, 0, &SET_SETTING_KINDS, SETTING_NONE},
+    {"NAME", VALUE_SETTING, FIELD_SELECT_NAME, ARGUMENT_NONE, nullptr, SETTING_NONE},
+};
+
+static const Option PAGE_OPTIONS[] = {
+    {"size", nullptr, VALUE_PAIR, FIELD_PAGE_SIZE, nullptr, SETTING_NONE, "W,H in logical units"},
+    {"frame", nullptr, VALUE_RECT, FIELD_PAGE_FRAME, nullptr, SETTING_NONE, "picture frame in 0.01 mm"},
+    {"device", nullptr, VALUE_STRING, FIELD_PAGE_DEVICE, nullptr, SETTING_NONE, "printer device name"},
+};
+
+static const Argument CLIP_ARGUMENTS[] = {{"l,t,r,b", VALUE_RECT, FIELD_CLIP, ARGUMENT_NONE, nullptr, SETTING_NONE}};
+static const Option EXPECT_OPTIONS[] = {GRAMMAR_OPTION_EXPECT};
+
+static const Argument OUTPUT_ARGUMENTS[] = {
+    {"STYLE", VALUE_STYLE, FIELD_STYLE, 0, nullptr, SETTING_NONE},
+    {"POINTS", VALUE_POINTS, FIELD_POINTS, ARGUMENT_OPTIONAL, nullptr, SETTING_NONE},
+};
+
+static const Option OUTPUT_OPTIONS[] = {
+    {"points", nullptr, VALUE_FILE, FIELD_POINT_FILE, nullptr, SETTING_NONE, "x y pairs from a file"},
+    GRAMMAR_OPTION_PEN,
+    GRAMMAR_OPTION_BRUSH,
+    GRAMMAR_OPTION_MODE,
+    {"clip", nullptr, VALUE_RECT, FIELD_CLIP, nullptr, SETTING_NONE, "clip rectangle l,t,r,b or none"},
+    {"geom", "geometric", VALUE_CONSTANT, FIELD_GEOMETRIC, &SET_PEN_STYLES, SETTING_NONE, "geometricPenStyle"},
+    {"scan", "scanflag", VALUE_U16, FIELD_SCAN_FLAG, nullptr, SETTING_NONE, "scanFlag"},
+    {"count", nullptr, VALUE_U16, FIELD_COUNT, nullptr, SETTING_NONE, "count (else what the points give)"},
+    {"release", nullptr, VALUE_CHOICE, FIELD_RELEASE_TIME, &SET_RELEASE_TIMES, SETTING_NONE,
+     "endscan: release the bracket's objects at once, or by delete lines"},
+    GRAMMAR_OPTION_EXPECT,
+};
+
+static const Argument RASTER_ARGUMENTS[] = {
+    {"X,Y", VALUE_PAIR, FIELD_DEST, 0, nullptr, SETTING_NONE},
+    {"W,H", VALUE_PAIR, FIELD_DEST_SIZE, 0, nullptr, SETTING_NONE},
+    {"BITMAP", VALUE_SETTING, FIELD_SOURCE, ARGUMENT_NONE, nullptr, SETTING_BITMAP},
+};
+
+static const Argument DIB_ARGUMENTS[] = {
+    {"X,Y", VALUE_PAIR, FIELD_DEST, 0, nullptr, SETTING_NONE},
+    {"W,H", VALUE_PAIR, FIELD_DEST_SIZE, 0, nullptr, SETTING_NONE},
+    {"BITMAP", VALUE_SETTING, FIELD_SOURCE, 0, nullptr, SETTING_BITMAP},
+};
+
+static const Option TRANSFER_OPTIONS[] = {
+    {"src", nullptr, VALUE_RECT, FIELD_SOURCE_RECT, nullptr, SETTING_NONE, "source x,y,width,height"},
+    {"rop", nullptr, VALUE_CONSTANT, FIELD_ROP3, &SET_ROP3S, SETTING_NONE, "SRCCOPY with a bitmap, else PATCOPY"},
+    GRAMMAR_OPTION_BRUSH,
+    GRAMMAR_OPTION_MODE,
+    GRAMMAR_OPTION_EXPECT,
+};
+
+static const Argument TEXT_ARGUMENTS[] = {
+    {"X,Y", VALUE_PAIR, FIELD_TEXT_POINT, 0, nullptr, SETTING_NONE},
+    {"\"string\"", VALUE_STRING, FIELD_TEXT_STRING, ARGUMENT_OPTIONAL, nullptr, SETTING_NONE},
+};
+
+static const Option TEXT_OPTIONS[] = {
+    {"font", nullptr, VALUE_SETTING, FIELD_FONT, nullptr, SETTING_FONT, "font for this line"},
+    GRAMMAR_OPTION_MODE,
+    {"options", nullptr, VALUE_CONSTANT, FIELD_TEXT_OPTIONS, &SET_TEXT_OUT_OPTIONS, SETTING_NONE, "ETO_ flags"},
+    {"rect", nullptr, VALUE_RECT, FIELD_TEXT_RECT, nullptr, SETTING_NONE, "opaque or clip rectangle"},
+    {"advances", nullptr, VALUE_NUMBERS, FIELD_ADVANCES, nullptr, SETTING_NONE, "one advance per byte or glyph"},
+    {"advance", nullptr, VALUE_NUMBER, FIELD_ADVANCE, nullptr, SETTING_NONE, "the same advance for each"},
+    {"glyphs", nullptr, VALUE_NUMBERS, FIELD_GLYPHS, nullptr, SETTING_NONE,
+     "glyph indices instead of a string (ETO_GLYPH_INDEX)"},
+    GRAMMAR_OPTION_EXPECT,
+};
+
+static const Argument DELETE_ARGUMENTS[] = {
+    {"pen|brush|pattern|scan", VALUE_CHOICE, FIELD_RELEASE, 0, &SET_RELEASES, SETTING_NONE},
+};
+
+#define GRAMMAR_ROWS(table) table, GRAMMAR_COUNT(table)
+static const Keyword KEYWORDS[] = {
+    {"pen", nullptr, KEYWORD_PEN, KEYWORD_SETTING, GRAMMAR_ROWS(NAME_ARGUMENT), GRAMMAR_ROWS(PEN_OPTIONS), "a LOGPEN"},
+    {"brush", nullptr, KEYWORD_BRUSH, KEYWORD_SETTING, GRAMMAR_ROWS(NAME_ARGUMENT), GRAMMAR_ROWS(BRUSH_OPTIONS),
+     "a LOGBRUSH"},
+    {"drawmode", "mode", KEYWORD_DRAWMODE, KEYWORD_SETTING, GRAMMAR_ROWS(NAME_ARGUMENT), GRAMMAR_ROWS(DRAWMODE_OPTIONS),
+     "a draw-mode record"},
+    {"font", nullptr, KEYWORD_FONT, KEYWORD_SETTING, GRAMMAR_ROWS(NAME_ARGUMENT), GRAMMAR_ROWS(FONT_OPTIONS),
+     "a LOGFONTA"},
+    {"bitmap", nullptr, KEYWORD_BITMAP, KEYWORD_SETTING, GRAMMAR_ROWS(BITMAP_ARGUMENTS), GRAMMAR_ROWS(BITMAP_OPTIONS),
+     "a bitmap: mono or color WxH with rows then `end`, or file="},
+    {"select", "use", KEYWORD_SELECT, KEYWORD_SETTING, GRAMMAR_ROWS(SELECT_ARGUMENTS), nullptr, 0,
+     "makes a setting (or none) the one later requests use"},
+    {"page", nullptr, KEYWORD_PAGE, KEYWORD_REQUEST, nullptr, 0, GRAMMAR_ROWS(PAGE_OPTIONS),
+     "GetEmfFilePath32 + GetEmfFileDC32; closes an open page first (default A4)"},
+    {"clip", nullptr, KEYWORD_CLIP, KEYWORD_REQUEST, GRAMMAR_ROWS(CLIP_ARGUMENTS), GRAMMAR_ROWS(EXPECT_OPTIONS),
+     "SetClipRect32"},
+    {"output", nullptr, KEYWORD_OUTPUT, KEYWORD_REQUEST, GRAMMAR_ROWS(OUTPUT_ARGUMENTS), GRAMMAR_ROWS(OUTPUT_OPTIONS),
+     "Output32"},
+    {"raster", nullptr, KEYWORD_RASTER, KEYWORD_REQUEST, GRAMMAR_ROWS(RASTER_ARGUMENTS), GRAMMAR_ROWS(TRANSFER_OPTIONS),
+     "Raster32"},
+    {"dib", nullptr, KEYWORD_DIB, KEYWORD_REQUEST, GRAMMAR_ROWS(DIB_ARGUMENTS), GRAMMAR_ROWS(TRANSFER_OPTIONS),
+     "Dib32 (the bitmap as a 24-bit or 1-bit DIB)"},
+    {"text", nullptr, KEYWORD_TEXT, KEYWORD_REQUEST, GRAMMAR_ROWS(TEXT_ARGUMENTS), GRAMMAR_ROWS(TEXT_OPTIONS),
+     "TextOut32"},
+    {"delete", nullptr, KEYWORD_DELETE, KEYWORD_REQUEST, GRAMMAR_ROWS(DELETE_ARGUMENTS), nullptr, 0,
+     "DeleteObject32 on what `output beginscan` handed out"},
+    {"close", nullptr, KEYWORD_CLOSE, KEYWORD_REQUEST, nullptr, 0, nullptr, 0, "CloseEmfFile32 (also at the end)"},
+};
+#undef GRAMMAR_ROWS
+
+// Point generators, for shapes a hand would not type ("star:cx,cy,...").
+struct Generator {
+    const char *name;
+    const char *arguments;
+    uint8_t argumentCount;
+    const char *help;
+};
+
+static const Generator GENERATORS[] = {
+    {"star", "cx,cy,outer,inner,spikes", 5, "2*spikes points"},
+    {"arc", "cx,cy,rx,ry,fromDegrees,toDegrees,n", 7, "n points; y grows downward, angles counter-clockwise"},
+    {"wave", "x0,y0,x1,amplitude,period,n", 6, "n points of a sine wave"},
+};
+
+// The row of a keyword by its id, and of an option by the field it fills
+// (nullptr when the keyword has no such option).
+inline const Keyword *KeywordById(KeywordId id)
+{
+    for (size_t i = 0; i < sizeof KEYWORDS / sizeof KEYWORDS[0]; ++i) {
+        if (KEYWORDS[i].id == id) {
+            return &KEYWORDS[i];
+        }
+    }
+    return nullptr;
+}
+
+inline const Option *OptionByField(const Keyword &keyword, Field field)
+{
+    for (uint8_t i = 0; i < keyword.optionCount; ++i) {
+        if (keyword.options[i].field == field) {
+            return &keyword.options[i];
+        }
+    }
+    return nullptr;
+}
+
+// The first name of a set with exactly that value, or nullptr.
+inline const char *ConstantName(const ConstantSet &set, uint32_t value)
+{
+    for (uint16_t i = 0; i < set.size; ++i) {
+        if (set.constants[i].value == value) {
+            return set.constants[i].name;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace grammar
+
+#endif
