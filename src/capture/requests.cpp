@@ -4,73 +4,71 @@
 // and after it the result and what it wrote back.
 #include "capture/capture.h"
 
-// ---------------------------------------------------------------- settings
+#include "job_grammar.h"
 
-// The last record written of one kind, so an unchanged record keeps its name.
-typedef struct Remembered {
-    uint32_t number; // 0 before the first
-    uint32_t size;
-    unsigned char bytes[64];
-} Remembered;
+// ---------------------------------------------------------------- grammar
 
-static Remembered lastPen, lastBrush, lastMode, lastFont;
-static uint32_t bitmapCount;
-static uint64_t lastBitmapHash;
-static uint32_t lastBitmapNumber;
-
-static int SameAsLast(const Remembered *last, const void *record, uint32_t size)
+// Every keyword and option name, and how each value is written, comes from
+// the job format's grammar rows, which the simulator's parser reads by.
+static const grammar::Option *Row(grammar::KeywordId keyword, grammar::Field field)
 {
-    const unsigned char *bytes = (const unsigned char *)record;
-    if (last->number == 0 || last->size != size) {
-        return 0;
-    }
-    for (uint32_t i = 0; i < size; ++i) {
-        if (last->bytes[i] != bytes[i]) {
-            return 0;
+    return grammar::OptionByField(*grammar::KeywordById(keyword), field);
+}
+
+static void PutKeyword(grammar::KeywordId keyword)
+{
+    Put(grammar::KeywordById(keyword)->name);
+}
+
+// A constant's name where one name says the whole value, else the number.
+static void PutValue(const grammar::Option *row, uint32_t value)
+{
+    switch (row->kind) {
+    case grammar::VALUE_CONSTANT: {
+        const char *name = grammar::ConstantName(*row->constants, value);
+        if (name != NULL) {
+            Put(name);
+        } else {
+            PutHex(value);
         }
+        break;
     }
-    return 1;
-}
-
-// Returns 0 when the record is the last one written (its name stands),
-// else starts the new setting's line with its name.
-static uint32_t NewSetting(Remembered *last, const void *record, uint32_t size, const char *keyword,
-                           const char *prefix)
-{
-    if (SameAsLast(last, record, size)) {
-        return 0;
+    case grammar::VALUE_COLOR:
+        PutHex(value);
+        break;
+    case grammar::VALUE_BYTE:
+    case grammar::VALUE_U16:
+        PutUnsigned(value);
+        break;
+    default:
+        PutDecimal((int32_t)value);
+        break;
     }
-    CopyBytes(last->bytes, record, size);
-    last->size = size;
-    ++last->number;
-    Put(keyword);
-    PutChar(' ');
-    PutNumbered(prefix, last->number);
-    return last->number;
 }
 
-static void PutOption(const char *name, int32_t value)
+static void PutOptionName(grammar::KeywordId keyword, grammar::Field field)
 {
     PutChar(' ');
-    Put(name);
+    Put(Row(keyword, field)->name);
     PutChar('=');
-    PutDecimal(value);
 }
 
-static void PutHexOption(const char *name, uint32_t value)
+static void PutField(grammar::KeywordId keyword, grammar::Field field, uint32_t value)
 {
-    PutChar(' ');
-    Put(name);
-    PutChar('=');
-    PutHex(value);
+    PutOptionName(keyword, field);
+    PutValue(Row(keyword, field), value);
 }
 
-// " key=NAME" for a setting, or " key=none" for a null record.
-static void PutSettingOption(const char *key, const char *prefix, uint32_t number)
+static void PutRectField(grammar::KeywordId keyword, grammar::Field field, const RECT *rect)
 {
-    PutChar(' ');
-    Put(key);
-    PutChar('=');
+    PutOptionName(keyword, field);
+    PutRect(rect);
+}
+
+// A setting's name (prefix and number), or none for a null record.
+static void PutSettingField(grammar::KeywordId keyword, grammar::Field field, const char *prefix, uint32_t number)
+{
+    PutOptionName(keyword, field);
     if (number == 0) {
         Put("none");
         return;
@@ -78,21 +76,143 @@ static void PutSettingOption(const char *key, const char *prefix, uint32_t numbe
     PutNumbered(prefix, number);
 }
 
+// ---------------------------------------------------------------- settings
+
+// The driver's records behind one setting line; pattern names the bitmap
+// written for a pattern brush.
+typedef struct SettingRecords {
+    const LOGPEN *pen;
+    const LOGBRUSH *brush;
+    uint32_t pattern;
+    const DrawModeRecord *mode;
+    const LOGFONTA *font;
+} SettingRecords;
+
+// The value of one option field, or 0 for a field the writer leaves to its
+// default or writes itself (angle stands for two fields; face is a string).
+static int SettingValue(const SettingRecords *records, grammar::Field field, uint32_t *value)
+{
+    const LOGFONTA *font = records->font;
+    switch (field) {
+    case grammar::FIELD_PEN_STYLE: *value = records->pen->lopnStyle; return 1;
+    case grammar::FIELD_PEN_WIDTH: *value = (uint32_t)records->pen->lopnWidth.x; return 1;
+    case grammar::FIELD_PEN_WIDTH_Y: *value = (uint32_t)records->pen->lopnWidth.y; return *value != 0;
+    case grammar::FIELD_PEN_COLOR: *value = records->pen->lopnColor; return 1;
+    case grammar::FIELD_BRUSH_STYLE: *value = records->brush->lbStyle; return 1;
+    case grammar::FIELD_BRUSH_COLOR: *value = records->brush->lbColor; return 1;
+    case grammar::FIELD_BRUSH_HATCH:
+        // a hatch of 0 is the default, and only hatched brushes name one
+        *value = (uint32_t)records->brush->lbHatch;
+        return records->pattern == 0 && *value != 0;
+    case grammar::FIELD_ROP2: *value = records->mode->rop2; return 1;
+    case grammar::FIELD_BK_MODE: *value = records->mode->bkMode; return 1;
+    case grammar::FIELD_BK_COLOR: *value = records->mode->bkColor; return 1;
+    case grammar::FIELD_TEXT_COLOR: *value = records->mode->textColor; return 1;
+    case grammar::FIELD_USE_BK_MODE: *value = records->mode->useBkMode; return 1;
+    case grammar::FIELD_FONT_HEIGHT: *value = (uint32_t)font->lfHeight; return 1;
+    case grammar::FIELD_FONT_WIDTH: *value = (uint32_t)font->lfWidth; return 1;
+    case grammar::FIELD_FONT_ESCAPEMENT: *value = (uint32_t)font->lfEscapement; return 1;
+    case grammar::FIELD_FONT_ORIENTATION: *value = (uint32_t)font->lfOrientation; return 1;
+    case grammar::FIELD_FONT_WEIGHT: *value = (uint32_t)font->lfWeight; return 1;
+    case grammar::FIELD_FONT_ITALIC: *value = font->lfItalic; return 1;
+    case grammar::FIELD_FONT_UNDERLINE: *value = font->lfUnderline; return 1;
+    case grammar::FIELD_FONT_STRIKEOUT: *value = font->lfStrikeOut; return 1;
+    case grammar::FIELD_FONT_CHARSET: *value = font->lfCharSet; return 1;
+    case grammar::FIELD_FONT_OUT_PRECISION: *value = font->lfOutPrecision; return 1;
+    case grammar::FIELD_FONT_CLIP_PRECISION: *value = font->lfClipPrecision; return 1;
+    case grammar::FIELD_FONT_QUALITY: *value = font->lfQuality; return 1;
+    case grammar::FIELD_FONT_PITCH_AND_FAMILY: *value = font->lfPitchAndFamily; return 1;
+    default: return 0;
+    }
+}
+
+// The fields that are not numbers: a pattern's bitmap and a face name.
+static void PutSpecialField(grammar::KeywordId keyword, const grammar::Option *row, const SettingRecords *records)
+{
+    if (row->field == grammar::FIELD_BRUSH_PATTERN && records->pattern != 0) {
+        PutOptionName(keyword, row->field);
+        PutNumbered("bm", records->pattern);
+    } else if (row->field == grammar::FIELD_FONT_FACE) {
+        uint32_t length = 0;
+        while (length < LF_FACESIZE && records->font->lfFaceName[length] != '\0') {
+            ++length;
+        }
+        PutOptionName(keyword, row->field);
+        PutQuoted(records->font->lfFaceName, length);
+    }
+}
+
+// One setting line: the keyword, the name, then every option row of the
+// keyword that holds a field of the record.
+static void PutSetting(grammar::KeywordId keyword, const char *prefix, uint32_t number, const SettingRecords *records)
+{
+    const grammar::Keyword *row = grammar::KeywordById(keyword);
+    PutKeyword(keyword);
+    PutChar(' ');
+    PutNumbered(prefix, number);
+    for (uint8_t i = 0; i < row->optionCount; ++i) {
+        uint32_t value = 0;
+        if (SettingValue(records, row->options[i].field, &value)) {
+            PutOptionName(keyword, row->options[i].field);
+            PutValue(&row->options[i], value);
+        } else {
+            PutSpecialField(keyword, &row->options[i], records);
+        }
+    }
+    PutChar('\n');
+}
+
+// The last few records written of one kind, so a record the driver hands in
+// again keeps its name: drivers alternate between a handful of pens and fonts.
+enum { kRemembered = 8 };
+typedef struct Remembered {
+    uint32_t count; // records named so far
+    uint32_t numbers[kRemembered];
+    unsigned char bytes[kRemembered][64];
+} Remembered;
+
+static Remembered pens, brushes, modes, fonts;
+
+static int SameBytes(const void *a, const void *b, uint32_t size)
+{
+    const unsigned char *x = (const unsigned char *)a, *y = (const unsigned char *)b;
+    for (uint32_t i = 0; i < size; ++i) {
+        if (x[i] != y[i]) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// The record's name: an earlier one's when the bytes match, else a new
+// number, whose setting line the caller writes (*isNew).
+static uint32_t Name(Remembered *kind, const void *record, uint32_t size, int *isNew)
+{
+    for (uint32_t i = 0; i < kRemembered && i < kind->count; ++i) {
+        if (SameBytes(kind->bytes[i], record, size)) {
+            *isNew = 0;
+            return kind->numbers[i];
+        }
+    }
+    uint32_t slot = kind->count % kRemembered;
+    CopyBytes(kind->bytes[slot], record, size);
+    kind->numbers[slot] = ++kind->count;
+    *isNew = 1;
+    return kind->count;
+}
+
 static uint32_t WritePen(const LOGPEN *pen)
 {
     if (pen == NULL) {
         return 0;
     }
-    if (NewSetting(&lastPen, pen, sizeof *pen, "pen", "p") != 0) {
-        PutOption("style", (int32_t)pen->lopnStyle);
-        PutOption("width", pen->lopnWidth.x);
-        if (pen->lopnWidth.y != 0) {
-            PutOption("widthy", pen->lopnWidth.y);
-        }
-        PutHexOption("color", pen->lopnColor);
-        PutChar('\n');
+    int isNew = 0;
+    uint32_t number = Name(&pens, pen, sizeof *pen, &isNew);
+    if (isNew) {
+        SettingRecords records = {pen, NULL, 0, NULL, NULL};
+        PutSetting(grammar::KEYWORD_PEN, "p", number, &records);
     }
-    return lastPen.number;
+    return number;
 }
 
 static uint32_t WriteDrawMode(const DrawModeRecord *mode)
@@ -100,15 +220,13 @@ static uint32_t WriteDrawMode(const DrawModeRecord *mode)
     if (mode == NULL) {
         return 0;
     }
-    if (NewSetting(&lastMode, mode, sizeof *mode, "drawmode", "m") != 0) {
-        PutOption("rop2", (int32_t)mode->rop2);
-        PutOption("bkmode", (int32_t)mode->bkMode);
-        PutHexOption("bk", mode->bkColor);
-        PutHexOption("text", mode->textColor);
-        PutOption("usebkmode", (int32_t)mode->useBkMode);
-        PutChar('\n');
+    int isNew = 0;
+    uint32_t number = Name(&modes, mode, sizeof *mode, &isNew);
+    if (isNew) {
+        SettingRecords records = {NULL, NULL, 0, mode, NULL};
+        PutSetting(grammar::KEYWORD_DRAWMODE, "m", number, &records);
     }
-    return lastMode.number;
+    return number;
 }
 
 static uint32_t WriteFont(const LOGFONTA *font)
@@ -116,29 +234,13 @@ static uint32_t WriteFont(const LOGFONTA *font)
     if (font == NULL) {
         return 0;
     }
-    if (NewSetting(&lastFont, font, sizeof *font, "font", "f") != 0) {
-        PutOption("height", font->lfHeight);
-        PutOption("width", font->lfWidth);
-        PutOption("escapement", font->lfEscapement);
-        PutOption("orientation", font->lfOrientation);
-        PutOption("weight", font->lfWeight);
-        PutOption("italic", font->lfItalic);
-        PutOption("underline", font->lfUnderline);
-        PutOption("strikeout", font->lfStrikeOut);
-        PutOption("charset", font->lfCharSet);
-        PutOption("outprecision", font->lfOutPrecision);
-        PutOption("clipprecision", font->lfClipPrecision);
-        PutOption("quality", font->lfQuality);
-        PutOption("pitchandfamily", font->lfPitchAndFamily);
-        uint32_t length = 0;
-        while (length < LF_FACESIZE && font->lfFaceName[length] != '\0') {
-            ++length;
-        }
-        Put(" face=");
-        PutQuoted(font->lfFaceName, length);
-        PutChar('\n');
+    int isNew = 0;
+    uint32_t number = Name(&fonts, font, sizeof *font, &isNew);
+    if (isNew) {
+        SettingRecords records = {NULL, NULL, 0, NULL, font};
+        PutSetting(grammar::KEYWORD_FONT, "f", number, &records);
     }
-    return lastFont.number;
+    return number;
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -190,14 +292,22 @@ static void PutHexRows(const void *bytes, uint32_t count, uint32_t row)
     }
 }
 
-static uint32_t RememberBitmap(uint64_t hash)
+static Remembered bitmaps;
+
+// bitmap NAME SHAPE [WxH]: the start of a bitmap's line.
+static void PutBitmapStart(uint32_t number, grammar::BitmapShape shape)
 {
-    if (lastBitmapNumber != 0 && hash == lastBitmapHash) {
-        return 0;
-    }
-    lastBitmapHash = hash;
-    lastBitmapNumber = ++bitmapCount;
-    return lastBitmapNumber;
+    PutKeyword(grammar::KEYWORD_BITMAP);
+    PutChar(' ');
+    PutNumbered("bm", number);
+    PutChar(' ');
+    Put(grammar::ConstantName(grammar::SET_BITMAP_SHAPES, shape));
+}
+
+static void PutNoBits(void)
+{
+    PutOptionName(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_BITS_SIZE);
+    Put("none");
 }
 
 // bitmap NAME bits WxH bpp= planes= widthbytes= type= , the bits as GDI
@@ -208,22 +318,22 @@ static uint32_t WriteDeviceBitmap(const BITMAP *bitmap)
     BITMAP described = *bitmap;
     described.bmBits = NULL;
     uint64_t hash = Hash(Hash(kHashStart, &described, sizeof described), bitmap->bmBits, size);
-    uint32_t number = RememberBitmap(hash);
-    if (number == 0) {
-        return lastBitmapNumber;
+    int isNew = 0;
+    uint32_t number = Name(&bitmaps, &hash, sizeof hash, &isNew);
+    if (!isNew) {
+        return number;
     }
-    Put("bitmap ");
-    PutNumbered("bm", number);
-    Put(" bits ");
+    PutBitmapStart(number, grammar::SHAPE_BITS);
+    PutChar(' ');
     PutDecimal(bitmap->bmWidth);
     PutChar('x');
     PutDecimal(bitmap->bmHeight);
-    PutOption("bpp", bitmap->bmBitsPixel);
-    PutOption("planes", bitmap->bmPlanes);
-    PutOption("widthbytes", bitmap->bmWidthBytes);
-    PutOption("type", bitmap->bmType);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_BITS_PIXEL, bitmap->bmBitsPixel);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_PLANES, bitmap->bmPlanes);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_WIDTH_BYTES, (uint32_t)bitmap->bmWidthBytes);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_TYPE, (uint32_t)bitmap->bmType);
     if (size == 0) {
-        Put(" nobits");
+        PutNoBits();
     }
     PutChar('\n');
     uint32_t row = bitmap->bmHeight != 0 ? size / (uint32_t)(bitmap->bmHeight < 0 ? -bitmap->bmHeight : bitmap->bmHeight) : 0;
@@ -290,20 +400,20 @@ static uint32_t WriteDib(const BITMAPINFO *info, const void *bits)
     uint32_t bitsSize = DibBitsSize(info, bits);
     uint64_t hash = Hash(Hash(kHashStart, info, infoSize), bits, bitsSize);
     hash = Hash(hash, &bitsSize, sizeof bitsSize);
-    uint32_t number = RememberBitmap(hash ^ (bits == NULL));
-    if (number == 0) {
-        return lastBitmapNumber;
+    hash ^= bits == NULL;
+    int isNew = 0;
+    uint32_t number = Name(&bitmaps, &hash, sizeof hash, &isNew);
+    if (!isNew) {
+        return number;
     }
-    Put("bitmap ");
-    PutNumbered("bm", number);
-    Put(" dib");
-    PutOption("info", (int32_t)infoSize);
+    PutBitmapStart(number, grammar::SHAPE_DIB);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_INFO_SIZE, infoSize);
     if (bits == NULL) {
-        Put(" bits=none\n");
+        PutNoBits();
     } else {
-        PutOption("bits", (int32_t)bitsSize);
-        PutChar('\n');
+        PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_BITS_SIZE, bitsSize);
     }
+    PutChar('\n');
     PutHexRows(info, infoSize, 0);
     PutHexRows(bits, bitsSize, 0);
     Put("end\n");
@@ -335,62 +445,49 @@ static uint32_t WriteBrush(const LOGBRUSH *brush)
     if (pattern != 0) {
         described.lbHatch = pattern;
     }
-    if (NewSetting(&lastBrush, &described, sizeof described, "brush", "b") != 0) {
-        PutOption("style", (int32_t)brush->lbStyle);
-        PutHexOption("color", brush->lbColor);
-        if (pattern != 0) {
-            Put(" pattern=");
-            PutNumbered("bm", pattern);
-        } else {
-            PutHexOption("hatch", (uint32_t)brush->lbHatch);
-        }
-        PutChar('\n');
+    int isNew = 0;
+    uint32_t number = Name(&brushes, &described, sizeof described, &isNew);
+    if (isNew) {
+        SettingRecords records = {NULL, brush, pattern, NULL, NULL};
+        PutSetting(grammar::KEYWORD_BRUSH, "b", number, &records);
     }
-    return lastBrush.number;
+    return number;
 }
 
 // ---------------------------------------------------------------- requests
 
-// What an output style reads through its points argument.
-enum PointsRead { READS_NONE, READS_COUNT, READS_TWO, READS_FOUR, READS_RUNS, READS_POLYGONS };
-
-// The attribute set a style realizes, which decides the records it reads.
+// The attribute set a style realizes, which decides the records the DLL
+// reads: the logical and geometric sets read pen and brush, the scan set the
+// brush (the pen only without one), the empty set nothing.
 enum RecordsRead { READS_LOGICAL, READS_GEOMETRIC, READS_SCAN, READS_EMPTY };
 
-typedef struct OutputStyle {
-    uint16_t code;
-    const char *name; // as the job format writes it
-    PointsRead points;
-    RecordsRead records;
-    int clips; // the emitter applies the request's clip rectangle
-} OutputStyle;
-
-static const OutputStyle kOutputStyles[] = {
-    {OUT_BEZIER, "bezier", READS_FOUR, READS_GEOMETRIC, 1},
-    {OUT_SCANLINES, "scanlines", READS_RUNS, READS_EMPTY, 0},
-    {OUT_RECTANGLE, "rectangle", READS_TWO, READS_LOGICAL, 1},
-    {OUT_ELLIPSE, "ellipse", READS_TWO, READS_LOGICAL, 1},
-    {OUT_POLYLINE, "polyline", READS_COUNT, READS_GEOMETRIC, 1},
-    {OUT_WINDPOLYGON, "windpolygon", READS_COUNT, READS_GEOMETRIC, 1},
-    {OUT_ALTPOLYGON, "altpolygon", READS_COUNT, READS_GEOMETRIC, 1},
-    {OUT_CIRCLE, "circle", READS_TWO, READS_LOGICAL, 1},
-    {OUT_BEGINSCAN, "beginscan", READS_NONE, READS_SCAN, 0},
-    {OUT_ENDSCAN, "endscan", READS_NONE, READS_EMPTY, 0},
-    {OUT_WINDPOLYPOLYGON, "windpolypolygon", READS_POLYGONS, READS_GEOMETRIC, 1},
-    {OUT_ALTPOLYPOLYGON, "altpolypolygon", READS_POLYGONS, READS_GEOMETRIC, 1},
-};
-
-// A code the DLL does not name draws nothing and realizes the logical set.
-static const OutputStyle kUnnamedStyle = {0, NULL, READS_NONE, READS_LOGICAL, 0};
-
-static const OutputStyle *FindStyle(uint16_t code)
+static RecordsRead RecordsFor(uint16_t style, uint16_t scanFlag)
 {
-    for (uint32_t i = 0; i < sizeof kOutputStyles / sizeof kOutputStyles[0]; ++i) {
-        if (kOutputStyles[i].code == code) {
-            return &kOutputStyles[i];
-        }
+    // exactly 1 marks a request inside a scan bracket: the scan set whatever the style
+    if (scanFlag == 1 || style == OUT_BEGINSCAN) {
+        return READS_SCAN;
     }
-    return &kUnnamedStyle;
+    switch (style) {
+    case OUT_BEZIER:
+    case OUT_POLYLINE:
+    case OUT_WINDPOLYGON:
+    case OUT_ALTPOLYGON:
+    case OUT_WINDPOLYPOLYGON:
+    case OUT_ALTPOLYPOLYGON:
+        return READS_GEOMETRIC;
+    case OUT_SCANLINES:
+    case OUT_ENDSCAN:
+        return READS_EMPTY;
+    default:
+        return READS_LOGICAL;
+    }
+}
+
+// The emitters that apply the request's clip rectangle: every named shape
+// but the scanline runs and the bracket's ends.
+static int ClipsFor(const OutputStyle *style)
+{
+    return style != NULL && style->reads != OUT_READS_NOTHING && style->code != OUT_SCANLINES;
 }
 
 static void PutPoints(const Point16 *points, uint32_t count)
@@ -435,70 +532,58 @@ static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons)
 static void PutOutputPoints(const OutputStyle *style, uint16_t count, const void *points)
 {
     uint32_t natural = 0;
-    switch (style->points) {
-    case READS_NONE:
-        break;
-    case READS_TWO:
-        PutPoints((const Point16 *)points, 2);
-        natural = 2;
-        break;
-    case READS_FOUR:
-        PutPoints((const Point16 *)points, 4);
-        natural = 4;
-        break;
-    case READS_RUNS:
-        // one point or none is not read at all
-        natural = count > 1 ? count : 0;
+    if (style == NULL || style->reads == OUT_READS_NOTHING) {
+        natural = 0;
+    } else if (style->reads == OUT_READS_FIXED) {
+        natural = style->points;
         PutPoints((const Point16 *)points, natural);
-        break;
-    case READS_COUNT:
-        PutPoints((const Point16 *)points, count);
-        natural = count;
-        break;
-    case READS_POLYGONS:
+    } else if (style->reads == OUT_READS_POLYGONS) {
         PutPolygons((const PolyPolygonRecord *)points, count);
         natural = count;
-        break;
+    } else {
+        // scanline runs: one point or none is not read at all
+        natural = style->code == OUT_SCANLINES && count <= 1 ? 0 : count;
+        PutPoints((const Point16 *)points, natural);
     }
     if (count != natural) {
-        PutOption("count", count);
+        PutField(grammar::KEYWORD_OUTPUT, grammar::FIELD_COUNT, count);
     }
 }
 
 void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const void *points, const LOGPEN *pen,
                    uint32_t geometricPenStyle, const LOGBRUSH *brush, const DrawModeRecord *drawMode, const RECT *clip)
 {
-    const OutputStyle *style = FindStyle(styleCode);
-    // Exactly 1 marks a request inside a scan bracket: the scan set whatever the style.
-    RecordsRead records = scanFlag == 1 ? READS_SCAN : style->records;
-    int readsBrush = records != READS_EMPTY;
+    const grammar::KeywordId keyword = grammar::KEYWORD_OUTPUT;
+    const OutputStyle *style = FindOutputStyle(styleCode);
+    RecordsRead records = RecordsFor(styleCode, scanFlag);
     int readsPen = records == READS_LOGICAL || records == READS_GEOMETRIC || (records == READS_SCAN && brush == NULL);
     uint32_t penName = readsPen ? WritePen(pen) : 0;
-    uint32_t brushName = readsBrush ? WriteBrush(brush) : 0;
+    uint32_t brushName = records != READS_EMPTY ? WriteBrush(brush) : 0;
     uint32_t modeName = records != READS_EMPTY ? WriteDrawMode(drawMode) : 0;
-    Put("output ");
-    if (style->name != NULL) {
+    PutKeyword(keyword);
+    PutChar(' ');
+    if (style != NULL) {
         Put(style->name);
     } else {
         PutHex(styleCode);
     }
     PutOutputPoints(style, count, points);
-    PutSettingOption("pen", "p", penName);
-    PutSettingOption("brush", "b", brushName);
-    PutSettingOption("mode", "m", modeName);
+    PutSettingField(keyword, grammar::FIELD_PEN, "p", penName);
+    PutSettingField(keyword, grammar::FIELD_BRUSH, "b", brushName);
+    PutSettingField(keyword, grammar::FIELD_DRAWMODE, "m", modeName);
     if (geometricPenStyle != 0) {
-        PutHexOption("geom", geometricPenStyle);
+        PutField(keyword, grammar::FIELD_GEOMETRIC, geometricPenStyle);
     }
     if (scanFlag != 0) {
-        PutOption("scan", scanFlag);
+        PutField(keyword, grammar::FIELD_SCAN_FLAG, scanFlag);
     }
-    if (style->clips && clip != NULL) {
-        Put(" clip=");
-        PutRect(clip);
+    if (ClipsFor(style) && clip != NULL) {
+        PutRectField(keyword, grammar::FIELD_CLIP, clip);
     }
     if (styleCode == OUT_ENDSCAN) {
         // the driver's own DeleteObject32 calls follow as delete lines
-        Put(" release=manual");
+        PutOptionName(keyword, grammar::FIELD_RELEASE_TIME);
+        Put(grammar::ConstantName(grammar::SET_RELEASE_TIMES, 0));
     }
 }
 
@@ -525,53 +610,63 @@ void CaptureHandedOut(const ObjectSlots *slots)
 // The pairs a driver gives back, as the job's delete lines name them.
 void CaptureDelete(Handle32 object, Handle32 selectBack)
 {
+    grammar::Release release = grammar::RELEASE_SCAN; // stands for no pair found
     if (object == handedOut.pen && selectBack == handedOut.oldPen && (object | selectBack) != 0) {
-        Put("delete pen");
+        release = grammar::RELEASE_PEN;
         handedOut.pen = handedOut.oldPen = 0;
     } else if (object == handedOut.brush && selectBack == handedOut.oldBrush && (object | selectBack) != 0) {
-        Put("delete brush");
+        release = grammar::RELEASE_BRUSH;
         handedOut.brush = handedOut.oldBrush = 0;
     } else if (object == handedOut.patternBitmap && selectBack == 0 && object != 0) {
-        Put("delete pattern");
+        release = grammar::RELEASE_PATTERN;
         handedOut.patternBitmap = 0;
-    } else {
+    }
+    if (release == grammar::RELEASE_SCAN) {
+        // the format names only what a bracket handed out; the call stays on record
         Put("; DeleteObject32 object ");
         PutHex(object);
         Put(" selectBack ");
         PutHex(selectBack);
-        Put(": not a pair a scan bracket handed out");
+        Put(", not a pair a scan bracket handed out:");
+        return;
     }
+    PutKeyword(grammar::KEYWORD_DELETE);
+    PutChar(' ');
+    Put(grammar::ConstantName(grammar::SET_RELEASES, release));
 }
 
-// A page: the frame and device name the driver passed; the spool file name
-// is the replay's own.
+static uint32_t StringLength(const char *text, uint32_t most)
+{
+    uint32_t length = 0;
+    while (length < most && text[length] != '\0') {
+        ++length;
+    }
+    return length;
+}
+
+// A page: the frame, device name and DEVMODE the driver passed; the spool
+// file name is the replay's own.
 void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame)
 {
-    Put("; GetEmfFileDC32 on ");
+    const grammar::KeywordId keyword = grammar::KEYWORD_PAGE;
     if (fileName != NULL) {
-        uint32_t length = 0;
-        while (length < MAX_PATH && fileName[length] != '\0') {
-            ++length;
-        }
-        PutQuoted(fileName, length);
+        Put("; GetEmfFileDC32 on ");
+        PutQuoted(fileName, StringLength(fileName, MAX_PATH));
+        PutChar('\n');
     }
-    Put("\npage");
+    PutKeyword(keyword);
     if (frame != NULL) {
-        Put(" frame=");
-        PutRect(frame);
+        PutRectField(keyword, grammar::FIELD_PAGE_FRAME, frame);
     } else {
-        Put(" frame=none");
+        PutOptionName(keyword, grammar::FIELD_PAGE_FRAME);
+        Put("none");
     }
     if (deviceName != NULL) {
-        uint32_t length = 0;
-        while (length < 1024 && deviceName[length] != '\0') {
-            ++length;
-        }
-        Put(" device=");
-        PutQuoted(deviceName, length);
+        PutOptionName(keyword, grammar::FIELD_PAGE_DEVICE);
+        PutQuoted(deviceName, StringLength(deviceName, 1024));
     }
     if (devMode != NULL) {
-        Put(" devmode=");
+        PutOptionName(keyword, grammar::FIELD_PAGE_DEVMODE);
         PutHexBytes(devMode, (uint32_t)devMode->dmSize + devMode->dmDriverExtra);
     }
 }
@@ -584,29 +679,28 @@ void CaptureSurfaceOpened(int32_t result, Handle32 surface)
     PutChar('\n');
 }
 
+// The page line makes its own spool file name, so this is a comment.
 void CaptureGetEmfFilePath32(const char *buffer, int32_t result)
 {
     Put("; GetEmfFilePath32 -> ");
     PutDecimal(result);
     if (result == 0) {
-        uint32_t length = 0;
-        while (length < MAX_PATH && buffer[length] != '\0') {
-            ++length;
-        }
         PutChar(' ');
-        PutQuoted(buffer, length);
+        PutQuoted(buffer, StringLength(buffer, MAX_PATH));
     }
     PutChar('\n');
 }
 
 void CaptureClose(void)
 {
-    Put("close\n");
+    PutKeyword(grammar::KEYWORD_CLOSE);
+    PutChar('\n');
 }
 
 void CaptureClip(const RECT *clip)
 {
-    Put("clip ");
+    PutKeyword(grammar::KEYWORD_CLIP);
+    PutChar(' ');
     if (clip == NULL) {
         Put("none");
         return;
@@ -615,10 +709,10 @@ void CaptureClip(const RECT *clip)
 }
 
 // rectangles: xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc.
-static void PutTransfer(const char *keyword, uint32_t source, const int32_t *rectangles, uint32_t rop,
+static void PutTransfer(grammar::KeywordId keyword, uint32_t source, const int32_t *rectangles, uint32_t rop,
                         uint32_t brushName, uint32_t modeName)
 {
-    Put(keyword);
+    PutKeyword(keyword);
     PutChar(' ');
     PutPoint(rectangles[0], rectangles[1]);
     PutChar(' ');
@@ -628,14 +722,14 @@ static void PutTransfer(const char *keyword, uint32_t source, const int32_t *rec
         Put("none");
     } else {
         PutNumbered("bm", source);
-        Put(" src=");
+        PutOptionName(keyword, grammar::FIELD_SOURCE_RECT);
         PutPoint(rectangles[4], rectangles[5]);
         PutChar(',');
         PutPoint(rectangles[6], rectangles[7]);
     }
-    PutHexOption("rop", rop);
-    PutSettingOption("brush", "b", brushName);
-    PutSettingOption("mode", "m", modeName);
+    PutField(keyword, grammar::FIELD_ROP3, rop);
+    PutSettingField(keyword, grammar::FIELD_BRUSH, "b", brushName);
+    PutSettingField(keyword, grammar::FIELD_DRAWMODE, "m", modeName);
 }
 
 void CaptureRaster(const int32_t *rectangles, const BITMAP *source, uint32_t rop, const LOGBRUSH *brush,
@@ -644,7 +738,7 @@ void CaptureRaster(const int32_t *rectangles, const BITMAP *source, uint32_t rop
     uint32_t sourceName = source != NULL ? WriteDeviceBitmap(source) : 0;
     uint32_t brushName = WriteBrush(brush);
     uint32_t modeName = WriteDrawMode(drawMode);
-    PutTransfer("raster", sourceName, rectangles, rop, brushName, modeName);
+    PutTransfer(grammar::KEYWORD_RASTER, sourceName, rectangles, rop, brushName, modeName);
 }
 
 void CaptureDib(const int32_t *rectangles, const void *bits, const BITMAPINFO *info, uint32_t rop,
@@ -653,58 +747,56 @@ void CaptureDib(const int32_t *rectangles, const void *bits, const BITMAPINFO *i
     uint32_t sourceName = WriteDib(info, bits);
     uint32_t brushName = WriteBrush(brush);
     uint32_t modeName = WriteDrawMode(drawMode);
-    PutTransfer("dib", sourceName, rectangles, rop, brushName, modeName);
+    PutTransfer(grammar::KEYWORD_DIB, sourceName, rectangles, rop, brushName, modeName);
 }
 
-static void PutList(const char *name, const int32_t *values, uint32_t count)
+static void PutNumberList(const int32_t *values, const uint16_t *glyphs, uint32_t count)
 {
-    PutChar(' ');
-    Put(name);
-    PutChar('=');
     for (uint32_t i = 0; i < count; ++i) {
         if (i > 0) {
             PutChar(',');
         }
-        PutDecimal(values[i]);
+        if (glyphs != NULL) {
+            PutUnsigned(glyphs[i]);
+        } else {
+            PutDecimal(values[i]);
+        }
     }
 }
 
 void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
                  const char *string, uint32_t count, const int32_t *advances, const DrawModeRecord *drawMode)
 {
+    const grammar::KeywordId keyword = grammar::KEYWORD_TEXT;
     uint32_t fontName = WriteFont(font);
     uint32_t modeName = WriteDrawMode(drawMode);
-    Put("text ");
+    PutKeyword(keyword);
+    PutChar(' ');
     PutPoint(x, y);
     if ((options & ETO_GLYPH_INDEX) != 0) {
-        const uint16_t *glyphs = (const uint16_t *)string;
-        Put(" glyphs=");
-        for (uint32_t i = 0; i < count; ++i) {
-            if (i > 0) {
-                PutChar(',');
-            }
-            PutUnsigned(glyphs[i]);
-        }
+        PutOptionName(keyword, grammar::FIELD_GLYPHS);
+        PutNumberList(NULL, (const uint16_t *)string, count);
     } else {
         PutChar(' ');
         PutQuoted(string, count);
     }
-    PutSettingOption("font", "f", fontName);
-    PutSettingOption("mode", "m", modeName);
+    PutSettingField(keyword, grammar::FIELD_FONT, "f", fontName);
+    PutSettingField(keyword, grammar::FIELD_DRAWMODE, "m", modeName);
     if (options != 0) {
-        PutHexOption("options", options);
+        PutField(keyword, grammar::FIELD_TEXT_OPTIONS, options);
     }
     if (rectangle != NULL) {
-        Put(" rect=");
-        PutRect(rectangle);
+        PutRectField(keyword, grammar::FIELD_TEXT_RECT, rectangle);
     }
     if (advances != NULL) {
-        PutList("advances", advances, count);
+        PutOptionName(keyword, grammar::FIELD_ADVANCES);
+        PutNumberList(advances, NULL, count);
     }
 }
 
+// Every request row has the same expect= option; the output keyword's stands for all.
 void CaptureResult(int32_t result)
 {
-    PutOption("expect", result);
+    PutField(grammar::KEYWORD_OUTPUT, grammar::FIELD_EXPECT, (uint32_t)result);
     PutChar('\n');
 }

@@ -40,6 +40,7 @@ enum ValueKind : uint8_t {
     VALUE_SETTING,  // the name of a setting defined earlier (of kind `setting`), or none
     VALUE_STRING,   // "text" with \xNN \\ \" \n \t escapes
     VALUE_FILE,     // a file name, next to the job unless it starts with '/'
+    VALUE_HEX,      // bytes as pairs of hex digits
 };
 
 // The settings a job defines by name and requests refer to.
@@ -190,8 +191,13 @@ static const Constant SETTING_KINDS[] = {
     {"drawmode", SETTING_DRAWMODE, GRAMMAR_ALL}, {"mode", SETTING_DRAWMODE, GRAMMAR_ALL},
     {"font", SETTING_FONT, GRAMMAR_ALL},
 };
-static const Constant BITMAP_SHAPES[] = {
-    {"mono", 1, GRAMMAR_ALL}, {"color", 0, GRAMMAR_ALL}, {"colour", 0, GRAMMAR_ALL}};
+// bits and dib: a bitmap exactly as a driver held it, as captures write it.
+enum BitmapShape : uint8_t { SHAPE_COLOR, SHAPE_MONO, SHAPE_BITS, SHAPE_DIB };
+static const Constant BITMAP_SHAPES[] = {{"mono", SHAPE_MONO, GRAMMAR_ALL},
+                                         {"color", SHAPE_COLOR, GRAMMAR_ALL},
+                                         {"colour", SHAPE_COLOR, GRAMMAR_ALL},
+                                         {"bits", SHAPE_BITS, GRAMMAR_ALL},
+                                         {"dib", SHAPE_DIB, GRAMMAR_ALL}};
 
 static const ConstantSet SET_PEN_STYLES = {"a pen style", "PS_", "", PEN_STYLES, GRAMMAR_COUNT(PEN_STYLES)};
 static const ConstantSet SET_BRUSH_STYLES = {"a brush style", "BS_", "", BRUSH_STYLES, GRAMMAR_COUNT(BRUSH_STYLES)};
@@ -281,6 +287,15 @@ enum Field : uint8_t {
     FIELD_ADVANCE,
     FIELD_GLYPHS,
     FIELD_RELEASE,
+    // what captures write beyond what a hand does
+    FIELD_PEN_WIDTH_Y,
+    FIELD_BITMAP_BITS_PIXEL,
+    FIELD_BITMAP_PLANES,
+    FIELD_BITMAP_WIDTH_BYTES,
+    FIELD_BITMAP_TYPE,
+    FIELD_BITMAP_INFO_SIZE,
+    FIELD_BITMAP_BITS_SIZE,
+    FIELD_PAGE_DEVMODE,
 };
 
 // Positional arguments: which may be left out, and which may be `none`.
@@ -360,6 +375,7 @@ static const Argument NAME_ARGUMENT[] = {{"NAME", VALUE_NAME, FIELD_NAME, 0, nul
 static const Option PEN_OPTIONS[] = {
     {"style", nullptr, VALUE_CONSTANT, FIELD_PEN_STYLE, &SET_PEN_STYLES, SETTING_NONE, "lopnStyle"},
     {"width", nullptr, VALUE_NUMBER, FIELD_PEN_WIDTH, nullptr, SETTING_NONE, "lopnWidth.x"},
+    {"widthy", nullptr, VALUE_NUMBER, FIELD_PEN_WIDTH_Y, nullptr, SETTING_NONE, "lopnWidth.y (not read by the DLL)"},
     {"color", "colour", VALUE_COLOR, FIELD_PEN_COLOR, nullptr, SETTING_NONE, "lopnColor"},
 };
 
@@ -368,7 +384,7 @@ static const Option BRUSH_OPTIONS[] = {
     {"color", "colour", VALUE_COLOR, FIELD_BRUSH_COLOR, nullptr, SETTING_NONE, "lbColor"},
     {"hatch", nullptr, VALUE_CONSTANT, FIELD_BRUSH_HATCH, &SET_HATCHES, SETTING_NONE, "lbHatch of a hatched brush"},
     {"pattern", "bitmap", VALUE_SETTING, FIELD_BRUSH_PATTERN, nullptr, SETTING_BITMAP,
-     "the bitmap of a BS_PATTERN brush"},
+     "the bitmap of a BS_PATTERN brush, or the dib bitmap of a style=6 (BS_DIBPATTERNPT) brush"},
 };
 
 static const Option DRAWMODE_OPTIONS[] = {
@@ -399,7 +415,7 @@ static const Option FONT_OPTIONS[] = {
 
 static const Argument BITMAP_ARGUMENTS[] = {
     {"NAME", VALUE_NAME, FIELD_NAME, 0, nullptr, SETTING_NONE},
-    {"mono|color", VALUE_CHOICE, FIELD_BITMAP_SHAPE, ARGUMENT_OPTIONAL, &SET_BITMAP_SHAPES, SETTING_NONE},
+    {"mono|color|bits|dib", VALUE_CHOICE, FIELD_BITMAP_SHAPE, ARGUMENT_OPTIONAL, &SET_BITMAP_SHAPES, SETTING_NONE},
     {"WxH", VALUE_SIZE, FIELD_BITMAP_SIZE, ARGUMENT_OPTIONAL, nullptr, SETTING_NONE},
 };
 
@@ -409,6 +425,14 @@ static const Option BITMAP_OPTIONS[] = {
     {"depth", nullptr, VALUE_NUMBER, FIELD_BITMAP_DEPTH, nullptr, SETTING_NONE, "24 or 32: a colour bitmap's bits"},
     {"colors", "colours", VALUE_COLORS, FIELD_BITMAP_COLORS, nullptr, SETTING_NONE,
      "colour table of a mono bitmap sent as a DIB"},
+    {"bpp", nullptr, VALUE_U16, FIELD_BITMAP_BITS_PIXEL, nullptr, SETTING_NONE, "bits: bmBitsPixel"},
+    {"planes", nullptr, VALUE_U16, FIELD_BITMAP_PLANES, nullptr, SETTING_NONE, "bits: bmPlanes"},
+    {"widthbytes", nullptr, VALUE_NUMBER, FIELD_BITMAP_WIDTH_BYTES, nullptr, SETTING_NONE, "bits: bmWidthBytes"},
+    {"type", nullptr, VALUE_NUMBER, FIELD_BITMAP_TYPE, nullptr, SETTING_NONE, "bits: bmType"},
+    {"info", nullptr, VALUE_NUMBER, FIELD_BITMAP_INFO_SIZE, nullptr, SETTING_NONE,
+     "dib: bytes of header and colour table before the bits"},
+    {"bits", nullptr, VALUE_NUMBER, FIELD_BITMAP_BITS_SIZE, nullptr, SETTING_NONE,
+     "dib: bytes of bits; bits=none (bits or dib) passes no bits"},
 };
 
 static const Argument SELECT_ARGUMENTS[] = {
@@ -418,8 +442,11 @@ static const Argument SELECT_ARGUMENTS[] = {
 
 static const Option PAGE_OPTIONS[] = {
     {"size", nullptr, VALUE_PAIR, FIELD_PAGE_SIZE, nullptr, SETTING_NONE, "W,H in logical units"},
-    {"frame", nullptr, VALUE_RECT, FIELD_PAGE_FRAME, nullptr, SETTING_NONE, "picture frame in 0.01 mm"},
+    {"frame", nullptr, VALUE_RECT, FIELD_PAGE_FRAME, nullptr, SETTING_NONE, "picture frame in 0.01 mm, or none"},
     {"device", nullptr, VALUE_STRING, FIELD_PAGE_DEVICE, nullptr, SETTING_NONE, "printer device name"},
+    {"devmode", nullptr, VALUE_HEX, FIELD_PAGE_DEVMODE, nullptr, SETTING_NONE,
+     "the DEVMODEA handed to GetEmfFileDC32 (else none), dmSize + dmDriverExtra bytes"},
+    GRAMMAR_OPTION_EXPECT,
 };
 
 static const Argument CLIP_ARGUMENTS[] = {{"l,t,r,b", VALUE_RECT, FIELD_CLIP, ARGUMENT_NONE, nullptr, SETTING_NONE}};
@@ -495,7 +522,7 @@ static const Keyword KEYWORDS[] = {
     {"font", nullptr, KEYWORD_FONT, KEYWORD_SETTING, GRAMMAR_ROWS(NAME_ARGUMENT), GRAMMAR_ROWS(FONT_OPTIONS),
      "a LOGFONTA"},
     {"bitmap", nullptr, KEYWORD_BITMAP, KEYWORD_SETTING, GRAMMAR_ROWS(BITMAP_ARGUMENTS), GRAMMAR_ROWS(BITMAP_OPTIONS),
-     "a bitmap: mono or color WxH with rows then `end`, or file="},
+     "a bitmap: mono or color WxH with rows then `end`, or file=; bits WxH or dib: its bytes in hex rows"},
     {"select", "use", KEYWORD_SELECT, KEYWORD_SETTING, GRAMMAR_ROWS(SELECT_ARGUMENTS), nullptr, 0,
      "makes a setting (or none) the one later requests use"},
     {"page", nullptr, KEYWORD_PAGE, KEYWORD_REQUEST, nullptr, 0, GRAMMAR_ROWS(PAGE_OPTIONS),
@@ -510,7 +537,7 @@ static const Keyword KEYWORDS[] = {
      "Dib32 (the bitmap as a 24-bit or 1-bit DIB)"},
     {"text", nullptr, KEYWORD_TEXT, KEYWORD_REQUEST, GRAMMAR_ROWS(TEXT_ARGUMENTS), GRAMMAR_ROWS(TEXT_OPTIONS),
      "TextOut32"},
-    {"delete", nullptr, KEYWORD_DELETE, KEYWORD_REQUEST, GRAMMAR_ROWS(DELETE_ARGUMENTS), nullptr, 0,
+    {"delete", nullptr, KEYWORD_DELETE, KEYWORD_REQUEST, GRAMMAR_ROWS(DELETE_ARGUMENTS), GRAMMAR_ROWS(EXPECT_OPTIONS),
      "DeleteObject32 on what `output beginscan` handed out"},
     {"close", nullptr, KEYWORD_CLOSE, KEYWORD_REQUEST, nullptr, 0, nullptr, 0, "CloseEmfFile32 (also at the end)"},
 };
