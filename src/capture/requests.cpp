@@ -512,19 +512,28 @@ static int64_t VertexTotal(const int32_t *counts, uint16_t polygons)
     return total <= 0x0FFFFFFF ? total : -1;
 }
 
+static void PutNumberList(const int32_t *values, const uint16_t *glyphs, uint32_t count);
+
+// Polygons split by '|' where every polygon has points; else the points run
+// on and counts= gives the counts as the driver passed them.
 static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons)
 {
     int64_t total = VertexTotal(record->counts, polygons);
-    if (total < 0) {
-        return; // no point is read
+    int plain = total >= 0 && polygons > 0;
+    for (uint16_t i = 0; i < polygons && plain; ++i) {
+        plain = record->counts[i] > 0;
     }
     const Point16 *next = record->points;
-    for (uint16_t i = 0; i < polygons; ++i) {
-        if (i > 0) {
+    for (uint16_t i = 0; i < polygons && total >= 0; ++i) {
+        if (i > 0 && plain) {
             Put(" |");
         }
         PutPoints(next, (uint32_t)record->counts[i]);
         next += record->counts[i];
+    }
+    if (!plain) {
+        PutOptionName(grammar::KEYWORD_OUTPUT, grammar::FIELD_POLYGON_COUNTS);
+        PutNumberList(record->counts, NULL, polygons);
     }
 }
 
@@ -588,12 +597,14 @@ void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const 
 }
 
 // The objects the last scan bracket handed out, to name them when the driver
-// gives them back.
+// gives them back, and which of its three releases were made.
 static ObjectSlots handedOut;
+static int released[3] = {1, 1, 1}; // nothing is held before the first bracket
 
 void CaptureHandedOut(const ObjectSlots *slots)
 {
     handedOut = *slots;
+    released[0] = released[1] = released[2] = 0;
     Put("; handed out: pen ");
     PutHex(slots->pen);
     Put(" oldPen ");
@@ -610,16 +621,18 @@ void CaptureHandedOut(const ObjectSlots *slots)
 // The pairs a driver gives back, as the job's delete lines name them.
 void CaptureDelete(Handle32 object, Handle32 selectBack)
 {
+    // The pairs in the order a driver gives them back; an empty pair (a
+    // bracket without a brush) is released with its zeros, as handed out.
+    const Handle32 pairs[3][2] = {{handedOut.pen, handedOut.oldPen},
+                                  {handedOut.brush, handedOut.oldBrush},
+                                  {handedOut.patternBitmap, 0}};
+    const grammar::Release names[3] = {grammar::RELEASE_PEN, grammar::RELEASE_BRUSH, grammar::RELEASE_PATTERN};
     grammar::Release release = grammar::RELEASE_SCAN; // stands for no pair found
-    if (object == handedOut.pen && selectBack == handedOut.oldPen && (object | selectBack) != 0) {
-        release = grammar::RELEASE_PEN;
-        handedOut.pen = handedOut.oldPen = 0;
-    } else if (object == handedOut.brush && selectBack == handedOut.oldBrush && (object | selectBack) != 0) {
-        release = grammar::RELEASE_BRUSH;
-        handedOut.brush = handedOut.oldBrush = 0;
-    } else if (object == handedOut.patternBitmap && selectBack == 0 && object != 0) {
-        release = grammar::RELEASE_PATTERN;
-        handedOut.patternBitmap = 0;
+    for (int i = 0; i < 3 && release == grammar::RELEASE_SCAN; ++i) {
+        if (!released[i] && pairs[i][0] == object && pairs[i][1] == selectBack) {
+            released[i] = 1;
+            release = names[i];
+        }
     }
     if (release == grammar::RELEASE_SCAN) {
         // the format names only what a bracket handed out; the call stays on record

@@ -296,6 +296,7 @@ enum Field : uint8_t {
     FIELD_BITMAP_INFO_SIZE,
     FIELD_BITMAP_BITS_SIZE,
     FIELD_PAGE_DEVMODE,
+    FIELD_POLYGON_COUNTS,
 };
 
 // Positional arguments: which may be left out, and which may be `none`.
@@ -466,6 +467,8 @@ static const Option OUTPUT_OPTIONS[] = {
     {"geom", "geometric", VALUE_CONSTANT, FIELD_GEOMETRIC, &SET_PEN_STYLES, SETTING_NONE, "geometricPenStyle"},
     {"scan", "scanflag", VALUE_U16, FIELD_SCAN_FLAG, nullptr, SETTING_NONE, "scanFlag"},
     {"count", nullptr, VALUE_U16, FIELD_COUNT, nullptr, SETTING_NONE, "count (else what the points give)"},
+    {"counts", nullptr, VALUE_NUMBERS, FIELD_POLYGON_COUNTS, nullptr, SETTING_NONE,
+     "poly-polygons: the vertex counts, points then run on without '|' (empty polygons, refused counts)"},
     {"release", nullptr, VALUE_CHOICE, FIELD_RELEASE_TIME, &SET_RELEASE_TIMES, SETTING_NONE,
      "endscan: release the bracket's objects at once, or by delete lines"},
     GRAMMAR_OPTION_EXPECT,

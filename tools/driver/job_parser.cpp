@@ -617,6 +617,9 @@ bool Parser::RectValue(const std::string &text, const char *what, Rect *rect)
 bool Parser::Numbers(const std::string &text, const char *what, std::vector<int32_t> *values)
 {
     values->clear();
+    if (text.empty()) {
+        return true; // an empty list: a text of no characters has no advances
+    }
     for (const std::string &piece : Split(text, ',')) {
         int32_t value;
         if (!Int32(piece, what, &value)) {
@@ -1492,6 +1495,8 @@ bool Parser::Output(const std::vector<Token> &tokens)
     const bool polyPolygon = style == 0x4014 || style == 0x4016;
     bool countGiven = false;
     int64_t count = 0;
+    bool countsGiven = false;
+    std::vector<int32_t> explicitCounts;
     std::vector<Point> polygon;
     for (size_t i = 2; i < tokens.size(); ++i) {
         const Token &token = tokens[i];
@@ -1551,6 +1556,12 @@ bool Parser::Output(const std::vector<Token> &tokens)
                 return false;
             }
             countGiven = true;
+        } else if (key == "counts" && polyPolygon) {
+            // counts= alone: a poly-polygon of no polygons
+            if (!Numbers(value, "a vertex count", &explicitCounts)) {
+                return false;
+            }
+            countsGiven = true;
         } else if (key == "release") {
             std::string how = Lower(value);
             if (how != "auto" && how != "manual") {
@@ -1563,10 +1574,26 @@ bool Parser::Output(const std::vector<Token> &tokens)
             }
             request.hasExpect = true;
         } else {
-            return Unknown(key, "points=, pen=, brush=, mode=, clip=, geom=, scan=, count=, release= or expect=");
+            return Unknown(key,
+                           "points=, pen=, brush=, mode=, clip=, geom=, scan=, count=, counts=, release= or expect=");
         }
     }
-    if (polyPolygon) {
+    if (countsGiven) {
+        // counts as the driver passed them, empty or negative ones included
+        if (!request.polygonCounts.empty()) {
+            return Fail("give a poly-polygon's polygons with '|' or with counts=, not both");
+        }
+        int64_t total = 0;
+        for (int32_t one : explicitCounts) {
+            total += one > 0 ? one : 0;
+        }
+        if ((size_t)total > polygon.size()) {
+            return Fail("counts= adds up to " + std::to_string(total) + " points; " +
+                        std::to_string(polygon.size()) + " given");
+        }
+        request.polygonCounts = explicitCounts;
+        request.points = polygon;
+    } else if (polyPolygon) {
         if (!polygon.empty()) {
             request.polygonCounts.push_back((int32_t)polygon.size());
             request.points.insert(request.points.end(), polygon.begin(), polygon.end());
