@@ -31,11 +31,38 @@ set_tests_properties(gdi_tests PROPERTIES TIMEOUT 1500)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   find_program(QUILLREC_OBJDUMP i686-w64-mingw32-objdump REQUIRED)
-  add_test(NAME image_check
-           COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/image/check_image.py $<TARGET_FILE:QUILLREC>
-                   --objdump ${QUILLREC_OBJDUMP})
+  # The image checker reads PE files with pefile, from Debian's python3-pefile,
+  # which only Debian's own interpreter sees: a python3 earlier on PATH (pyenv,
+  # a virtualenv) may lack it. -DQUILLREC_PYTHON=... chooses another.
+  if(NOT QUILLREC_PYTHON)
+    find_program(QUILLREC_PATH_PYTHON python3)
+    foreach(python IN ITEMS /usr/bin/python3 ${QUILLREC_PATH_PYTHON})
+      execute_process(COMMAND ${python} -c "import pefile"
+                      RESULT_VARIABLE no_pefile OUTPUT_QUIET ERROR_QUIET)
+      if(no_pefile EQUAL 0)
+        set(QUILLREC_PYTHON ${python})
+        break()
+      endif()
+    endforeach()
+  endif()
+  if(NOT QUILLREC_PYTHON)
+    message(WARNING "No python3 here can import pefile (scripts/setup installs python3-pefile); "
+                    "the image checks will fail until one can.")
+    set(QUILLREC_PYTHON /usr/bin/python3)
+  endif()
+
+  # quillrec_image_check(TEST TARGET PROFILE): checks the DLL that TARGET
+  # builds against the rules, with the allowed imports of PROFILE (a row of
+  # PROFILES in check_image.py).
+  function(quillrec_image_check test target profile)
+    add_test(NAME ${test}
+             COMMAND ${QUILLREC_PYTHON} ${CMAKE_SOURCE_DIR}/tests/image/check_image.py
+                     $<TARGET_FILE:${target}> --profile ${profile} --objdump ${QUILLREC_OBJDUMP})
+  endfunction()
+
+  quillrec_image_check(image_check QUILLREC shipped)
   add_test(NAME image_check_rejects_misbuilt
-           COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/image/test_check_image.py -v)
+           COMMAND ${QUILLREC_PYTHON} ${CMAKE_SOURCE_DIR}/tests/image/test_check_image.py -v)
   set_tests_properties(image_check_rejects_misbuilt PROPERTIES
     ENVIRONMENT "QUILLREC_DLL=$<TARGET_FILE:QUILLREC>;QUILLREC_OBJDUMP=${QUILLREC_OBJDUMP}")
 endif()

@@ -1,23 +1,28 @@
 #!/usr/bin/env python3
-"""Check the shipped 32-bit QUILLREC.dll against what a Windows 95-family loader and its
-16-to-32-bit thunk rely on.
+"""Check a built 32-bit QUILLREC.dll against what a Windows 95-family loader and its 16-to-32-bit
+thunk rely on.
 
-Usage: check_image.py path/to/QUILLREC.dll [--objdump i686-w64-mingw32-objdump]
+Usage: check_image.py path/to/QUILLREC.dll [--profile shipped|...] [--objdump OBJDUMP]
 
-Exit status 0 and one "image ok: ..." line when every rule holds; 1 and one "FAIL [rule N] ..."
-line per broken rule otherwise; 2 when the checker itself cannot run (no objdump, unreadable file).
+Both images of the product (the shipped DLL and the capture DLL) follow the same rules; a profile
+names the imports each may have. Exit status 0 and one "image ok: ..." line when every rule holds;
+1 and one "FAIL [rule N] ..." line per broken rule otherwise; 2 when the checker itself cannot run
+(no pefile, no objdump, unreadable file).
 
-The PE headers, export and import directories are parsed here with the struct module; objdump is
-used only to disassemble the executable sections.
+pefile reads the PE headers, export and import directories; objdump disassembles the code.
 """
 
 import argparse
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
+
+try:
+    import pefile
+except ImportError:       # reported by main(); Debian's python3-pefile serves /usr/bin/python3
+    pefile = None
 
 MODULE_NAME = "QUILLREC.dll"
 ORDINAL_BASE = 2
@@ -36,25 +41,28 @@ EXPORTS = {
     10: ("SetClipRect32", 8),
 }
 
-# Allowed imports with their stdcall byte counts; the counts let a tail jump straight into an
-# imported function be checked like any other return path.
-ALLOWED_IMPORTS = {
-    "gdi32.dll": {
-        "CreateDCA": 16, "DeleteDC": 4, "CreateEnhMetaFileA": 16, "CloseEnhMetaFile": 4,
-        "DeleteEnhMetaFile": 4, "SelectObject": 8, "DeleteObject": 4, "GetStockObject": 4,
-        "CreatePenIndirect": 4, "ExtCreatePen": 20, "CreateBrushIndirect": 4,
-        "CreateDIBPatternBrushPt": 8, "CreateBitmapIndirect": 4, "CreateCompatibleDC": 4,
-        "GetDIBits": 28, "SetBkMode": 8, "SetBkColor": 8, "SetTextColor": 8, "SetROP2": 8,
-        "SetPolyFillMode": 8, "SetTextAlign": 8, "SelectClipRgn": 8, "IntersectClipRect": 20,
-        "Rectangle": 20, "Ellipse": 20, "Polygon": 12, "PolyPolygon": 16, "Polyline": 12,
-        "PolyBezier": 12, "MoveToEx": 16, "LineTo": 12, "BeginPath": 4, "EndPath": 4,
-        "WidenPath": 4, "FillPath": 4, "StretchBlt": 44, "StretchDIBits": 52,
-        "CreateFontIndirectA": 4, "ExtTextOutA": 32, "ExtTextOutW": 32,
-        "TranslateCharsetInfo": 12,
-    },
-    "kernel32.dll": {
-        "GetWindowsDirectoryA": 8, "GetTempFileNameA": 16, "GlobalAlloc": 8, "GlobalLock": 4,
-        "GlobalUnlock": 4, "GlobalFree": 4, "GetACP": 0, "IsDBCSLeadByteEx": 8,
+# Allowed imports of each image, by profile, with their stdcall byte counts; the counts let a tail
+# jump straight into an imported function be checked like any other return path. A DLL missing
+# from a profile may not be imported at all.
+PROFILES = {
+    "shipped": {
+        "GDI32.dll": {
+            "CreateDCA": 16, "DeleteDC": 4, "CreateEnhMetaFileA": 16, "CloseEnhMetaFile": 4,
+            "DeleteEnhMetaFile": 4, "SelectObject": 8, "DeleteObject": 4, "GetStockObject": 4,
+            "CreatePenIndirect": 4, "ExtCreatePen": 20, "CreateBrushIndirect": 4,
+            "CreateDIBPatternBrushPt": 8, "CreateBitmapIndirect": 4, "CreateCompatibleDC": 4,
+            "GetDIBits": 28, "SetBkMode": 8, "SetBkColor": 8, "SetTextColor": 8, "SetROP2": 8,
+            "SetPolyFillMode": 8, "SetTextAlign": 8, "SelectClipRgn": 8, "IntersectClipRect": 20,
+            "Rectangle": 20, "Ellipse": 20, "Polygon": 12, "PolyPolygon": 16, "Polyline": 12,
+            "PolyBezier": 12, "MoveToEx": 16, "LineTo": 12, "BeginPath": 4, "EndPath": 4,
+            "WidenPath": 4, "FillPath": 4, "StretchBlt": 44, "StretchDIBits": 52,
+            "CreateFontIndirectA": 4, "ExtTextOutA": 32, "ExtTextOutW": 32,
+            "TranslateCharsetInfo": 12,
+        },
+        "KERNEL32.dll": {
+            "GetWindowsDirectoryA": 8, "GetTempFileNameA": 16, "GlobalAlloc": 8, "GlobalLock": 4,
+            "GlobalUnlock": 4, "GlobalFree": 4, "GetACP": 0, "IsDBCSLeadByteEx": 8,
+        },
     },
 }
 
@@ -89,135 +97,47 @@ PREFIX_WORDS = {
 }
 
 
-class NotPE(Exception):
-    pass
+
+# --- reading the image --------------------------------------------------------------------------
+
+def load(data):
+    """(image, problems): the image with the directories the rules read, and what pefile could not
+    read in those directories (it passes over such parts, which would hide them from the rules).
+    Raises pefile.PEFormatError when the headers cannot be read."""
+    pe = pefile.PE(data=data, fast_load=True)
+    known = len(pe.get_warnings())
+    pe.parse_data_directories(directories=[DIR_EXPORT, DIR_IMPORT])
+    return pe, pe.get_warnings()[known:]
 
 
-class Image:
-    """The parts of a PE image the rules look at."""
+def text(raw):
+    return raw.decode("latin-1") if raw is not None else None
 
-    def __init__(self, data):
-        self.data = data
-        if len(data) < 0x40 or data[:2] != b"MZ":
-            raise NotPE("no MZ header")
-        self.pe_offset = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[self.pe_offset:self.pe_offset + 4] != b"PE\0\0":
-            raise NotPE("no PE signature at 0x%x" % self.pe_offset)
-        coff = self.pe_offset + 4
-        (self.machine, self.section_count, _, _, _, self.optional_size,
-         self.characteristics) = struct.unpack_from("<HHIIIHH", data, coff)
-        self.optional_offset = coff + 20
-        self.magic = struct.unpack_from("<H", data, self.optional_offset)[0]
-        self.sections = []
-        table = self.optional_offset + self.optional_size
-        for i in range(self.section_count):
-            (raw_name, vsize, va, raw_size, raw_ptr, _, _, _, _,
-             flags) = struct.unpack_from("<8sIIIIIIHHI", data, table + 40 * i)
-            self.sections.append({
-                "name": raw_name.rstrip(b"\0").decode("latin-1"),
-                "vsize": vsize, "va": va, "raw_size": raw_size, "raw_ptr": raw_ptr,
-                "flags": flags, "header_offset": table + 40 * i,
-            })
-        if self.magic != PE32_MAGIC:
-            return
-        o = self.optional_offset
-        self.entry_rva = struct.unpack_from("<I", data, o + 16)[0]
-        self.image_base = struct.unpack_from("<I", data, o + 28)[0]
-        self.subsystem_version = struct.unpack_from("<HH", data, o + 48)
-        self.size_of_headers = struct.unpack_from("<I", data, o + 60)[0]
-        count = struct.unpack_from("<I", data, o + 92)[0]
-        self.directories = []
-        for i in range(min(count, 16)):
-            self.directories.append(struct.unpack_from("<II", data, o + 96 + 8 * i))
-        while len(self.directories) < 16:
-            self.directories.append((0, 0))
 
-    def directory_offset(self, index):
-        """File offset of data directory entry `index` (for tests that patch it)."""
-        return self.optional_offset + 96 + 8 * index
+def executable_ranges(pe):
+    """[(start RVA, end RVA)] of the sections holding code."""
+    return [(s.VirtualAddress, s.VirtualAddress + max(s.Misc_VirtualSize, s.SizeOfRawData))
+            for s in pe.sections
+            if s.Characteristics & (IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE)]
 
-    def executable_sections(self):
-        return [s for s in self.sections
-                if s["flags"] & (IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE)]
 
-    def section_of(self, rva):
-        for s in self.sections:
-            if s["va"] <= rva < s["va"] + max(s["vsize"], s["raw_size"]):
-                return s
-        return None
+def imports_of(pe):
+    """[(dll, [ImportData], unread)] where unread counts table entries pefile passed over (a name
+    it found invalid, ordinal 0): those are imports too, and must not slip past the rules."""
+    result = []
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        table = pe.get_import_table(entry.struct.OriginalFirstThunk or entry.struct.FirstThunk)
+        result.append((text(entry.dll), entry.imports, len(table or []) - len(entry.imports)))
+    return result
 
-    def offset(self, rva):
-        if rva < self.size_of_headers:
-            return rva
-        s = self.section_of(rva)
-        if s is None or rva - s["va"] >= s["raw_size"]:
-            raise NotPE("RVA 0x%x is not backed by file data" % rva)
-        return s["raw_ptr"] + rva - s["va"]
 
-    def u16(self, rva):
-        return struct.unpack_from("<H", self.data, self.offset(rva))[0]
-
-    def u32(self, rva):
-        return struct.unpack_from("<I", self.data, self.offset(rva))[0]
-
-    def cstring(self, rva, limit=512):
-        start = self.offset(rva)
-        end = self.data.find(b"\0", start, start + limit)
-        if end < 0:
-            raise NotPE("unterminated string at RVA 0x%x" % rva)
-        return self.data[start:end].decode("latin-1")
-
-    def exports(self):
-        """Returns dict with module name, base, {ordinal: rva}, [(name, ordinal, name_rva)],
-        and the directory's file offset; None when there is no export directory."""
-        rva, size = self.directories[DIR_EXPORT]
-        if rva == 0:
-            return None
-        (_, _, _, _, name_rva, base, n_functions, n_names, functions_rva, names_rva,
-         ordinals_rva) = struct.unpack_from("<IIHHIIIIIII", self.data, self.offset(rva))
-        by_ordinal = {}
-        for i in range(n_functions):
-            target = self.u32(functions_rva + 4 * i)
-            if target:
-                by_ordinal[base + i] = target
-        names = []
-        for i in range(n_names):
-            name_rva_i = self.u32(names_rva + 4 * i)
-            index = self.u16(ordinals_rva + 2 * i)
-            names.append((self.cstring(name_rva_i), base + index, name_rva_i))
-        return {
-            "module": self.cstring(name_rva) if name_rva else "",
-            "base": base, "by_ordinal": by_ordinal, "names": names,
-            "dir_rva": rva, "dir_size": size, "dir_offset": self.offset(rva),
-        }
-
-    def imports(self):
-        """Returns [(dll, [name or ('ordinal', n)], iat_rva, dll_name_rva)]."""
-        rva, _ = self.directories[DIR_IMPORT]
-        result = []
-        if rva == 0:
-            return result
-        pos = rva
-        while True:
-            lookup, _, _, name_rva, iat = struct.unpack_from("<IIIII", self.data, self.offset(pos))
-            if lookup == 0 and name_rva == 0 and iat == 0:
-                break
-            dll = self.cstring(name_rva)
-            table = lookup or iat
-            entries = []
-            i = 0
-            while True:
-                value = self.u32(table + 4 * i)
-                if value == 0:
-                    break
-                if value & 0x80000000:
-                    entries.append(("ordinal", value & 0xFFFF))
-                else:
-                    entries.append(self.cstring(value + 2))
-                i += 1
-            result.append((dll, entries, iat, name_rva))
-            pos += 20
-        return result
+def allowed_for(profile, dll):
+    """The profile's allowed functions of `dll` ({name: byte count}), or None; DLL names compare
+    case-insensitively as the loader compares them."""
+    for name, functions in profile.items():
+        if name.lower() == dll.lower():
+            return functions
+    return None
 
 
 # --- disassembly --------------------------------------------------------------------------------
@@ -282,12 +202,13 @@ class Walker:
     it reaches removes this function's arguments and must carry this function's byte count.
     """
 
-    def __init__(self, image, insns, order, iat, code_ranges, entries):
-        self.image = image
+    def __init__(self, pe, insns, order, iat, code_ranges, entries):
+        self.pe = pe
+        self.base = pe.OPTIONAL_HEADER.ImageBase
         self.insns = insns
         self.order = order
         self.index = {a: i for i, a in enumerate(order)}
-        self.iat = iat                      # VMA of IAT slot -> (dll, name)
+        self.iat = iat                      # VMA of IAT slot -> (dll, name, byte count or None)
         self.code_ranges = code_ranges      # [(start VMA, end VMA)]
         self.entries = entries              # export entry VMAs
 
@@ -295,10 +216,9 @@ class Walker:
         return any(lo <= vma < hi for lo, hi in self.code_ranges)
 
     def read_u32(self, vma):
-        try:
-            return self.image.u32(vma - self.image.image_base)
-        except (NotPE, struct.error):
+        if vma < self.base:
             return None
+        return self.pe.get_dword_at_rva(vma - self.base)      # None past the file's data
 
     def table_bound(self, i, index_reg):
         # gcc guards a jump table with `cmp $max,X; ja default` shortly before the jump, where X is
@@ -407,8 +327,7 @@ class Walker:
         if m:
             slot = int(m.group(1), 16)
             if slot in self.iat:
-                dll, name = self.iat[slot]
-                count = ALLOWED_IMPORTS.get(dll.lower(), {}).get(name)
+                dll, name, count = self.iat[slot]
                 if count is None:
                     problems.append("tail jump at 0x%x into %s!%s, an import whose byte count "
                                     "is not known" % (insn.addr, dll, name))
@@ -427,32 +346,35 @@ class Walker:
         problems.append("cannot follow indirect jump '%s' at 0x%x" % (insn.text, insn.addr))
 
 
-def import_slots(image):
-    """VMA of each import address table slot -> (dll, name), for calls and jumps through it."""
+
+def import_slots(pe, profile):
+    """VMA of each import address table slot -> (dll, name, byte count or None), for calls and
+    jumps through it."""
     slots = {}
-    for dll, entries, iat_rva, _ in image.imports():
-        for k, entry in enumerate(entries):
-            if not isinstance(entry, tuple):
-                slots[image.image_base + iat_rva + 4 * k] = (dll, entry)
+    for dll, entries, _ in imports_of(pe):
+        allowed = allowed_for(profile, dll) or {}
+        for entry in entries:
+            if not entry.import_by_ordinal:
+                name = text(entry.name)
+                slots[entry.address] = (dll, name, allowed.get(name))
     return slots
 
 
-def make_walker(image, insns, order, entries):
-    code_ranges = [(image.image_base + s["va"],
-                    image.image_base + s["va"] + max(s["vsize"], s["raw_size"]))
-                   for s in image.executable_sections()]
-    return Walker(image, insns, order, import_slots(image), code_ranges, entries)
+def make_walker(pe, profile, insns, order, entries):
+    base = pe.OPTIONAL_HEADER.ImageBase
+    code_ranges = [(base + lo, base + hi) for lo, hi in executable_ranges(pe)]
+    return Walker(pe, insns, order, import_slots(pe, profile), code_ranges, entries)
 
 
 # --- rules --------------------------------------------------------------------------------------
 
-def check(path, objdump):
+def check(path, objdump, profile):
     """Returns (failures, summary). Each failure is one line naming its rule."""
     with open(path, "rb") as f:
         data = f.read()
     try:
-        image = Image(data)
-    except (NotPE, struct.error) as e:
+        pe, problems = load(data)
+    except pefile.PEFormatError as e:
         return ["FAIL [rule 1] %s is not a PE image: %s" % (path, e)], None
 
     failures = []
@@ -461,140 +383,161 @@ def check(path, objdump):
         failures.append("FAIL [rule %d] %s" % (rule, message))
 
     # Rule 1: a 32-bit x86 DLL.
-    if image.magic != PE32_MAGIC:
-        kind = "PE32+" if image.magic == PE32PLUS_MAGIC else "magic 0x%x" % image.magic
+    magic = pe.OPTIONAL_HEADER.Magic
+    machine = pe.FILE_HEADER.Machine
+    characteristics = pe.FILE_HEADER.Characteristics
+    if magic != PE32_MAGIC:
+        kind = "PE32+" if magic == PE32PLUS_MAGIC else "magic 0x%x" % magic
         fail(1, "optional header is %s, expected PE32 (magic 0x10b)" % kind)
-    if image.machine != IMAGE_FILE_MACHINE_I386:
-        fail(1, "machine is 0x%x, expected 0x14c (i386)" % image.machine)
-    if not image.characteristics & IMAGE_FILE_DLL:
-        fail(1, "IMAGE_FILE_DLL (0x2000) is not set in characteristics 0x%x"
-             % image.characteristics)
-    if not image.characteristics & IMAGE_FILE_EXECUTABLE_IMAGE:
+    if machine != IMAGE_FILE_MACHINE_I386:
+        fail(1, "machine is 0x%x, expected 0x14c (i386)" % machine)
+    if not characteristics & IMAGE_FILE_DLL:
+        fail(1, "IMAGE_FILE_DLL (0x2000) is not set in characteristics 0x%x" % characteristics)
+    if not characteristics & IMAGE_FILE_EXECUTABLE_IMAGE:
         fail(1, "IMAGE_FILE_EXECUTABLE_IMAGE (0x2) is not set in characteristics 0x%x"
-             % image.characteristics)
-    if image.magic != PE32_MAGIC or image.machine != IMAGE_FILE_MACHINE_I386:
+             % characteristics)
+    if magic != PE32_MAGIC or machine != IMAGE_FILE_MACHINE_I386:
         fail(1, "remaining rules not checked: this is not a PE32 i386 image")
         return failures, None
+    for problem in problems:
+        fail(1, "image is malformed: %s" % problem)
 
-    try:
-        return check_pe32(path, image, objdump, failures, fail)
-    except (NotPE, struct.error) as e:
-        fail(1, "image is malformed: %s" % e)
+    entry_of = check_exports(pe, fail)
+    import_count, import_dlls = check_imports(pe, profile, fail)
+    check_headers(pe, fail)
+    verified, instructions = check_code(path, pe, objdump, profile, entry_of, fail)
+    if failures:
         return failures, None
+    return failures, (
+        "image ok: PE32 i386 DLL, %d exports at ordinals 2-10 (base %d), ret N verified for %d "
+        "exports, %d imports from %s, subsystem 4.0, %d instructions within the i486 set, no TLS, "
+        "entry RVA 0x%x" % (len(entry_of), ORDINAL_BASE, verified, import_count,
+                            " and ".join(import_dlls) or "nothing", instructions,
+                            pe.OPTIONAL_HEADER.AddressOfEntryPoint))
 
 
-def check_pe32(path, image, objdump, failures, fail):
-    # Rule 2: export table.
-    exports = image.exports()
-    entry_of = {}
-    if exports is None:
+def check_exports(pe, fail):
+    """Rule 2: the nine exports by plain name at their ordinals, base 2, no ordinal 1, nothing
+    else, nothing forwarded. Returns {name: entry RVA} of those found in place."""
+    directory = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
+    if directory is None:
         fail(2, "no export directory")
-    else:
-        if exports["module"].lower() != MODULE_NAME.lower():
-            fail(2, "export directory names the module '%s', expected '%s'"
-                 % (exports["module"], MODULE_NAME))
-        if exports["base"] != ORDINAL_BASE:
-            fail(2, "ordinal base is %d, expected %d" % (exports["base"], ORDINAL_BASE))
-        if 1 in exports["by_ordinal"]:
-            fail(2, "ordinal 1 is assigned (RVA 0x%x), expected unassigned"
-                 % exports["by_ordinal"][1])
-        expected_by_name = {name: ordinal for ordinal, (name, _) in EXPORTS.items()}
-        named_ordinals = set()
-        found = {}          # expected name -> ordinal it was found at, decorated or not
-        for name, ordinal, _ in exports["names"]:
-            named_ordinals.add(ordinal)
-            plain = re.sub(r"@\d+$", "", name)
-            if plain.startswith("_"):
-                plain = plain[1:]
-            if name in expected_by_name:
-                found[name] = ordinal
-                if ordinal != expected_by_name[name]:
-                    fail(2, "export %s has ordinal %d, expected %d"
-                         % (name, ordinal, expected_by_name[name]))
-                elif ordinal in exports["by_ordinal"]:
-                    entry_of[name] = exports["by_ordinal"][ordinal]
-                else:
-                    fail(2, "export %s names ordinal %d, which has no address" % (name, ordinal))
-            elif plain in expected_by_name:
-                found[plain] = ordinal
-                fail(2, "export %s is decorated as '%s' (ordinal %d), expected the plain name "
-                     "'%s' at ordinal %d" % (plain, name, ordinal, plain, expected_by_name[plain]))
-            else:
-                fail(2, "unexpected export '%s' at ordinal %d" % (name, ordinal))
-        for ordinal, (name, _) in sorted(EXPORTS.items()):
-            if name not in found:
-                fail(2, "export %s (ordinal %d) is missing" % (name, ordinal))
-        for ordinal in sorted(exports["by_ordinal"]):
-            if ordinal not in named_ordinals and ordinal != 1:
+        return {}
+    module = text(directory.name) or ""
+    if module.lower() != MODULE_NAME.lower():
+        fail(2, "export directory names the module '%s', expected '%s'" % (module, MODULE_NAME))
+    base = directory.struct.Base
+    if base != ORDINAL_BASE:
+        fail(2, "ordinal base is %d, expected %d" % (base, ORDINAL_BASE))
+    expected_by_name = {name: ordinal for ordinal, (name, _) in EXPORTS.items()}
+    entry_of, found = {}, set()
+    for symbol in directory.symbols:
+        name, ordinal = text(symbol.name), symbol.ordinal
+        if symbol.forwarder is not None:
+            fail(2, "export %s (ordinal %d) is forwarded ('%s'), expected code in this module"
+                 % (name or "without a name", ordinal, text(symbol.forwarder)))
+        if ordinal == 1:
+            fail(2, "ordinal 1 is assigned (RVA 0x%x), expected unassigned" % symbol.address)
+        if name is None:
+            if ordinal != 1:
                 fail(2, "unexpected export at ordinal %d without a name (RVA 0x%x)"
-                     % (ordinal, exports["by_ordinal"][ordinal]))
-        lo, hi = exports["dir_rva"], exports["dir_rva"] + exports["dir_size"]
-        for name, rva in sorted(entry_of.items()):
-            if lo <= rva < hi:
-                fail(2, "export %s is forwarded ('%s'), expected code in this module"
-                     % (name, image.cstring(rva)))
+                     % (ordinal, symbol.address))
+            continue
+        plain = re.sub(r"@\d+$", "", name)
+        plain = plain[1:] if plain.startswith("_") else plain
+        if name in expected_by_name:
+            found.add(name)
+            if ordinal != expected_by_name[name]:
+                fail(2, "export %s has ordinal %d, expected %d"
+                     % (name, ordinal, expected_by_name[name]))
+            elif symbol.forwarder is None:
+                entry_of[name] = symbol.address
+        elif plain in expected_by_name:
+            found.add(plain)
+            fail(2, "export %s is decorated as '%s' (ordinal %d), expected the plain name "
+                 "'%s' at ordinal %d" % (plain, name, ordinal, plain, expected_by_name[plain]))
+        else:
+            fail(2, "unexpected export '%s' at ordinal %d" % (name, ordinal))
+    for ordinal, (name, _) in sorted(EXPORTS.items()):
+        if name not in found:
+            fail(2, "export %s (ordinal %d) is missing" % (name, ordinal))
+    return entry_of
 
-    # Rule 4: imports.
-    import_count = 0
-    import_dlls = []
-    for dll, entries, _, _ in image.imports():
-        allowed = ALLOWED_IMPORTS.get(dll.lower())
-        import_dlls.append(dll)
+
+def check_imports(pe, profile, fail):
+    """Rule 4: imports by name, only from the profile's DLLs and only its functions.
+    Returns (number of imports, [DLL names])."""
+    count, dlls = 0, []
+    expected = " and ".join(sorted(profile))
+    for dll, entries, unread in imports_of(pe):
+        dlls.append(dll)
+        allowed = allowed_for(profile, dll)
         names = []
-        for k, entry in enumerate(entries):
-            if isinstance(entry, tuple):
+        for entry in entries:
+            if entry.import_by_ordinal:
                 fail(4, "a function of %s is imported by ordinal %d, expected by name"
-                     % (dll, entry[1]))
+                     % (dll, entry.ordinal))
                 continue
-            names.append(entry)
-            import_count += 1
-            if allowed is not None and entry not in allowed:
-                other = [d for d, names_ in ALLOWED_IMPORTS.items() if entry in names_]
-                hint = " (it belongs to %s)" % other[0].upper() if other else ""
-                fail(4, "import %s!%s is not on the allowed list%s" % (dll, entry, hint))
+            name = text(entry.name)
+            names.append(name)
+            count += 1
+            if allowed is not None and name not in allowed:
+                owners = [d for d, functions in sorted(profile.items()) if name in functions]
+                hint = " (it belongs to %s)" % owners[0].upper() if owners else ""
+                fail(4, "import %s!%s is not on the allowed list%s" % (dll, name, hint))
+        if unread:
+            fail(4, "%d import(s) of %s have no readable name or ordinal" % (unread, dll))
         if allowed is None:
             shown = ", ".join(names[:6]) + (", ..." if len(names) > 6 else "")
-            fail(4, "imports from %s (%s), expected only KERNEL32.dll and GDI32.dll"
-                 % (dll, shown or "no names"))
-    if image.directories[DIR_DELAY_IMPORT][0]:
+            fail(4, "imports from %s (%s), expected only %s" % (dll, shown or "no names", expected))
+    if pe.OPTIONAL_HEADER.DATA_DIRECTORY[DIR_DELAY_IMPORT].VirtualAddress:
         fail(4, "image has a delay-load import directory, expected plain imports only")
+    return count, dlls
 
-    # Rule 5: subsystem version.
-    major, minor = image.subsystem_version
-    if (major, minor) != (4, 0):
-        fail(5, "subsystem version is %d.%d, expected 4.0" % (major, minor))
 
-    # Rule 7: no TLS (Windows 95 does not run TLS callbacks of a loaded DLL) and an entry point.
-    tls_rva, tls_size = image.directories[DIR_TLS]
-    if tls_rva or tls_size:
-        fail(7, "TLS directory present (RVA 0x%x, size %d), expected none" % (tls_rva, tls_size))
-    code = image.executable_sections()
-    if image.entry_rva == 0:
+def check_headers(pe, fail):
+    """Rules 5 and 7: subsystem version 4.0; no TLS (Windows 95 does not run the TLS callbacks
+    of a loaded DLL) and an entry routine in code."""
+    header = pe.OPTIONAL_HEADER
+    version = (header.MajorSubsystemVersion, header.MinorSubsystemVersion)
+    if version != (4, 0):
+        fail(5, "subsystem version is %d.%d, expected 4.0" % version)
+    tls = header.DATA_DIRECTORY[DIR_TLS]
+    if tls.VirtualAddress or tls.Size:
+        fail(7, "TLS directory present (RVA 0x%x, size %d), expected none"
+             % (tls.VirtualAddress, tls.Size))
+    entry = header.AddressOfEntryPoint
+    if entry == 0:
         fail(7, "AddressOfEntryPoint is 0, expected an entry routine")
-    elif not any(s["va"] <= image.entry_rva < s["va"] + max(s["vsize"], s["raw_size"])
-                 for s in code):
-        fail(7, "entry point RVA 0x%x is not in an executable section" % image.entry_rva)
+    elif not any(lo <= entry < hi for lo, hi in executable_ranges(pe)):
+        fail(7, "entry point RVA 0x%x is not in an executable section" % entry)
 
-    # Rules 3 and 6 need the disassembly.
+
+def check_code(path, pe, objdump, profile, entry_of, fail):
+    """Rules 3, 6 and 7's entry routine, on the disassembly. Returns (exports whose returns were
+    verified, number of instructions)."""
+    base = pe.OPTIONAL_HEADER.ImageBase
     insns, order = disassemble(path, objdump)
-    walker = make_walker(image, insns, order,
-                         {image.image_base + rva for rva in entry_of.values()})
+    walker = make_walker(pe, profile, insns, order, {base + rva for rva in entry_of.values()})
     verified = 0
     for ordinal, (name, expected) in sorted(EXPORTS.items()):
         if name not in entry_of:
             continue
-        vma = image.image_base + entry_of[name]
+        vma = base + entry_of[name]
         if not walker.in_code(vma):
             fail(3, "%s: entry 0x%x is not in an executable section" % (name, vma))
-            continue
-        if check_returns(fail, walker, name, vma, expected):
+        elif check_returns(fail, walker, name, vma, expected):
             verified += 1
     # The loader calls the entry routine as a stdcall function of three arguments.
-    if image.entry_rva and walker.in_code(image.image_base + image.entry_rva):
-        check_returns(fail, walker, "entry routine", image.image_base + image.entry_rva, 12,
-                      rule=7)
+    entry = pe.OPTIONAL_HEADER.AddressOfEntryPoint
+    if entry and walker.in_code(base + entry):
+        check_returns(fail, walker, "entry routine", base + entry, 12, rule=7)
+    check_instruction_set(insns, order, fail)
+    return verified, len(order)
 
-    # Rule 6: instruction set.
+
+def check_instruction_set(insns, order, fail):
+    """Rule 6: nothing newer than the i486."""
     offenders = []
     for addr in order:
         insn = insns[addr]
@@ -605,20 +548,9 @@ def check_pe32(path, image, objdump, failures, fail):
         if newer:
             offenders.append("%s at 0x%x" % (insn.text.split()[0] if mn == "" else mn, addr))
     if offenders:
-        shown = offenders[:5]
         more = " and %d more" % (len(offenders) - 5) if len(offenders) > 5 else ""
         fail(6, "%d instruction(s) newer than the i486: %s%s"
-             % (len(offenders), ", ".join(shown), more))
-
-    if failures:
-        return failures, None
-    summary = ("image ok: PE32 i386 DLL, %d exports at ordinals 2-10 (base %d), ret N verified "
-               "for %d exports, %d imports from %s, subsystem %d.%d, %d instructions within "
-               "the i486 set, no TLS, entry RVA 0x%x"
-               % (len(entry_of), ORDINAL_BASE, verified, import_count,
-                  " and ".join(import_dlls) or "nothing", major, minor, len(order),
-                  image.entry_rva))
-    return failures, summary
+             % (len(offenders), ", ".join(offenders[:5]), more))
 
 
 def check_returns(fail, walker, name, vma, expected, rule=3):
@@ -650,6 +582,7 @@ def check_returns(fail, walker, name, vma, expected, rule=3):
     return ok
 
 
+
 def default_objdump():
     for candidate in (os.environ.get("OBJDUMP"), "i686-w64-mingw32-objdump", "objdump"):
         if candidate and shutil.which(candidate):
@@ -657,14 +590,22 @@ def default_objdump():
     return "i686-w64-mingw32-objdump"
 
 
+
+
 def main(argv=None):
-    parser = argparse.ArgumentParser(description="Check the built QUILLREC.dll image.")
+    parser = argparse.ArgumentParser(description="Check a built QUILLREC.dll image.")
     parser.add_argument("dll")
+    parser.add_argument("--profile", choices=sorted(PROFILES), default="shipped",
+                        help="which image this is, for its allowed imports (default: shipped)")
     parser.add_argument("--objdump", default=None,
                         help="objdump that reads pei-i386 (default: $OBJDUMP, "
                              "i686-w64-mingw32-objdump, objdump)")
     args = parser.parse_args(argv)
     objdump = args.objdump or default_objdump()
+    if pefile is None:
+        print("error: %s cannot import pefile; install python3-pefile (scripts/setup) and run "
+              "this with Debian's /usr/bin/python3" % sys.executable, file=sys.stderr)
+        return 2
     if not os.path.isfile(args.dll):
         print("error: %s: no such file" % args.dll, file=sys.stderr)
         return 2
@@ -672,7 +613,7 @@ def main(argv=None):
         print("error: objdump '%s' not found" % objdump, file=sys.stderr)
         return 2
     try:
-        failures, summary = check(args.dll, objdump)
+        failures, summary = check(args.dll, objdump, PROFILES[args.profile])
     except (OSError, RuntimeError) as e:
         print("error: %s" % e, file=sys.stderr)
         return 2
