@@ -33,3 +33,8 @@ add_test(NAME capture_round_trip
                  ${QUILLREC_CAPTURE_DIR} $<TARGET_FILE:QUILLREC> ${CMAKE_SOURCE_DIR}/samples
                  ${CMAKE_BINARY_DIR}/capture_round_trip)
 set_tests_properties(capture_round_trip PROPERTIES TIMEOUT 1500)
+
+# The capture DLL follows the shipped image's rules, with its own imports.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  quillrec_image_check(capture_image_check QUILLREC_capture capture)
+endif()

@@ -32,9 +32,9 @@ else()
   target_link_options(QUILLREC PRIVATE -Wl,-e,DllEntry)
 endif()
 
-include(${CMAKE_SOURCE_DIR}/cmake/capture.cmake)
-
 include(${CMAKE_SOURCE_DIR}/tests/windows.cmake)
+
+include(${CMAKE_SOURCE_DIR}/cmake/capture.cmake)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/bench/windows.cmake)
   include(${CMAKE_SOURCE_DIR}/tools/bench/windows.cmake)

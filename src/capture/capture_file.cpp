@@ -156,9 +156,10 @@ void PutChar(char c)
     buffer[used++] = c;
 }
 
+// A null text writes nothing: a name the grammar does not hold.
 void Put(const char *text)
 {
-    while (*text != '\0') {
+    while (text != NULL && *text != '\0') {
         PutChar(*text++);
     }
 }

@@ -10,14 +10,22 @@
 
 // Every keyword and option name, and how each value is written, comes from
 // the job format's grammar rows, which the simulator's parser reads by.
+// Every row asked for here exists; a missing one would write an empty name
+// (and the parser would say so), never fault inside the driver's process.
+static const grammar::Option kNoRow = {"", nullptr, grammar::VALUE_NUMBER, grammar::FIELD_NONE,
+                                       nullptr, grammar::SETTING_NONE, ""};
+
 static const grammar::Option *Row(grammar::KeywordId keyword, grammar::Field field)
 {
-    return grammar::OptionByField(*grammar::KeywordById(keyword), field);
+    const grammar::Keyword *row = grammar::KeywordById(keyword);
+    const grammar::Option *option = row != NULL ? grammar::OptionByField(*row, field) : NULL;
+    return option != NULL ? option : &kNoRow;
 }
 
 static void PutKeyword(grammar::KeywordId keyword)
 {
-    Put(grammar::KeywordById(keyword)->name);
+    const grammar::Keyword *row = grammar::KeywordById(keyword);
+    Put(row != NULL ? row->name : "");
 }
 
 // A constant's name where one name says the whole value, else the number.
@@ -25,7 +33,7 @@ static void PutValue(const grammar::Option *row, uint32_t value)
 {
     switch (row->kind) {
     case grammar::VALUE_CONSTANT: {
-        const char *name = grammar::ConstantName(*row->constants, value);
+        const char *name = row->constants != NULL ? grammar::ConstantName(*row->constants, value) : NULL;
         if (name != NULL) {
             Put(name);
         } else {
@@ -150,7 +158,7 @@ static void PutSetting(grammar::KeywordId keyword, const char *prefix, uint32_t 
     PutKeyword(keyword);
     PutChar(' ');
     PutNumbered(prefix, number);
-    for (uint8_t i = 0; i < row->optionCount; ++i) {
+    for (uint8_t i = 0; row != NULL && i < row->optionCount; ++i) {
         uint32_t value = 0;
         if (SettingValue(records, row->options[i].field, &value)) {
             PutOptionName(keyword, row->options[i].field);
