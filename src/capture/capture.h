@@ -51,6 +51,7 @@ void PutHex(uint32_t value);             // 0x........ for flags and colours
 void PutHexBytes(const void *bytes, uint32_t count); // two digits a byte
 void PutQuoted(const char *bytes, uint32_t count);   // "..." with \xNN escapes
 void PutPoint(int32_t x, int32_t y);                 // x,y
+void PutPoints(const Point16 *points, uint32_t count); // " x,y" each
 void PutRect(const RECT *rect);                      // l,t,r,b
 void PutNumbered(const char *prefix, uint32_t number); // prefix + decimal, a setting's name
 

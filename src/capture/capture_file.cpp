@@ -7,9 +7,9 @@ enum CaptureState { CAPTURE_NOT_STARTED, CAPTURE_WRITING, CAPTURE_STOPPED };
 
 static CaptureState state;
 static HANDLE file;
-// Large enough that most requests take one WriteFile; a longer one (a
-// 10,000-point polygon) takes several, each handed over as it fills.
-static char buffer[16384];
+// Large enough that nearly every request takes one WriteFile; a longer one
+// (a 10,000-point polygon) takes two, each handed over as it fills.
+static char buffer[65536];
 static uint32_t used;
 
 // Appends to a fixed array, cutting at its end: for names built on the stack.
@@ -142,18 +142,21 @@ void StopCapture(const char *reason, uint32_t error)
     used = 0;
 }
 
+// Room for count more bytes; the buffer is handed to the system first when it
+// lacks it. Formatting writes straight into the buffer, and after a failure
+// the text is simply dropped at the next hand-over.
+static char *Reserve(uint32_t count)
+{
+    if (sizeof buffer - used < count) {
+        Flush();
+    }
+    return buffer + used;
+}
+
 void PutChar(char c)
 {
-    if (state != CAPTURE_WRITING) {
-        return;
-    }
-    if (used == sizeof buffer) {
-        Flush();
-        if (state != CAPTURE_WRITING) {
-            return;
-        }
-    }
-    buffer[used++] = c;
+    *Reserve(1) = c;
+    ++used;
 }
 
 // A null text writes nothing: a name the grammar does not hold.
@@ -164,45 +167,89 @@ void Put(const char *text)
     }
 }
 
+// "00" to "99": two digits a step, since points dominate what a capture
+// writes and most coordinates have at most four digits.
+static const char kDigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                  "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                  "8081828384858687888990919293949596979899";
+
+// Decimal digits of value at to; returns how many (at most 10).
+static uint32_t FormatUnsigned(char *to, uint32_t value)
+{
+    if (value < 100) {
+        if (value < 10) {
+            to[0] = (char)('0' + value);
+            return 1;
+        }
+        to[0] = kDigitPairs[2 * value];
+        to[1] = kDigitPairs[2 * value + 1];
+        return 2;
+    }
+    char digits[10];
+    uint32_t count = 0;
+    while (value >= 100) {
+        uint32_t pair = value % 100;
+        value /= 100;
+        digits[count++] = kDigitPairs[2 * pair + 1];
+        digits[count++] = kDigitPairs[2 * pair];
+    }
+    if (value >= 10) {
+        digits[count++] = kDigitPairs[2 * value + 1];
+        digits[count++] = kDigitPairs[2 * value];
+    } else if (value > 0) {
+        digits[count++] = (char)('0' + value);
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        to[i] = digits[count - 1 - i];
+    }
+    return count;
+}
+
+static uint32_t FormatDecimal(char *to, int32_t value)
+{
+    if (value < 0) {
+        to[0] = '-';
+        return 1 + FormatUnsigned(to + 1, 0u - (uint32_t)value);
+    }
+    return FormatUnsigned(to, (uint32_t)value);
+}
+
 void PutUnsigned(uint32_t value)
 {
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = (char)('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count > 0) {
-        PutChar(digits[--count]);
-    }
+    used += FormatUnsigned(Reserve(10), value);
 }
 
 void PutDecimal(int32_t value)
 {
-    if (value < 0) {
-        PutChar('-');
-        PutUnsigned(0u - (uint32_t)value);
-        return;
-    }
-    PutUnsigned((uint32_t)value);
+    used += FormatDecimal(Reserve(11), value);
 }
 
 static const char kHexDigits[] = "0123456789abcdef";
 
 void PutHex(uint32_t value)
 {
-    Put("0x");
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        PutChar(kHexDigits[(value >> shift) & 15]);
+    char *to = Reserve(10);
+    to[0] = '0';
+    to[1] = 'x';
+    for (int i = 0; i < 8; ++i) {
+        to[2 + i] = kHexDigits[(value >> (28 - 4 * i)) & 15];
     }
+    used += 10;
 }
 
 void PutHexBytes(const void *bytes, uint32_t count)
 {
     const unsigned char *from = (const unsigned char *)bytes;
-    for (uint32_t i = 0; i < count; ++i) {
-        PutChar(kHexDigits[from[i] >> 4]);
-        PutChar(kHexDigits[from[i] & 15]);
+    while (count > 0) {
+        uint32_t chunk = count < 1024 ? count : 1024;
+        char *to = Reserve(chunk * 2);
+        for (uint32_t i = 0; i < chunk; ++i) {
+            to[2 * i] = kHexDigits[from[i] >> 4];
+            to[2 * i + 1] = kHexDigits[from[i] & 15];
+        }
+        used += chunk * 2;
+        from += chunk;
+        count -= chunk;
     }
 }
 
@@ -213,22 +260,40 @@ void PutQuoted(const char *bytes, uint32_t count)
     PutChar('"');
     for (uint32_t i = 0; i < count; ++i) {
         unsigned char c = (unsigned char)bytes[i];
+        char *to = Reserve(4);
         if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
-            PutChar((char)c);
+            to[0] = (char)c;
+            used += 1;
             continue;
         }
-        Put("\\x");
-        PutChar(kHexDigits[c >> 4]);
-        PutChar(kHexDigits[c & 15]);
+        to[0] = '\\';
+        to[1] = 'x';
+        to[2] = kHexDigits[c >> 4];
+        to[3] = kHexDigits[c & 15];
+        used += 4;
     }
     PutChar('"');
 }
 
 void PutPoint(int32_t x, int32_t y)
 {
-    PutDecimal(x);
-    PutChar(',');
-    PutDecimal(y);
+    char *to = Reserve(23);
+    uint32_t at = FormatDecimal(to, x);
+    to[at++] = ',';
+    used += at + FormatDecimal(to + at, y);
+}
+
+// " x,y" for each point: the long arrays of polygons, at a few
+// instructions a character.
+void PutPoints(const Point16 *points, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        char *to = Reserve(14);
+        to[0] = ' ';
+        uint32_t at = 1 + FormatDecimal(to + 1, points[i].x);
+        to[at++] = ',';
+        used += at + FormatDecimal(to + at, points[i].y);
+    }
 }
 
 void PutRect(const RECT *rect)

@@ -498,13 +498,6 @@ static int ClipsFor(const OutputStyle *style)
     return style != NULL && style->reads != OUT_READS_NOTHING && style->code != OUT_SCANLINES;
 }
 
-static void PutPoints(const Point16 *points, uint32_t count)
-{
-    for (uint32_t i = 0; i < count; ++i) {
-        PutChar(' ');
-        PutPoint(points[i].x, points[i].y);
-    }
-}
 
 // The vertex total, or -1 when the DLL refuses the counts before reading a
 // single point (a negative count, or more points than one block holds).
