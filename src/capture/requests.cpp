@@ -175,6 +175,7 @@ static void PutSetting(grammar::KeywordId keyword, const char *prefix, uint32_t 
 enum { kRemembered = 8 };
 typedef struct Remembered {
     uint32_t count; // records named so far
+    uint32_t base;  // the count when the page began: only later ones are remembered
     uint32_t numbers[kRemembered];
     unsigned char bytes[kRemembered][64];
 } Remembered;
@@ -196,17 +197,23 @@ static int SameBytes(const void *a, const void *b, uint32_t size)
 // number, whose setting line the caller writes (*isNew).
 static uint32_t Name(Remembered *kind, const void *record, uint32_t size, int *isNew)
 {
-    for (uint32_t i = 0; i < kRemembered && i < kind->count; ++i) {
+    for (uint32_t i = 0; i < kRemembered && i < kind->count - kind->base; ++i) {
         if (SameBytes(kind->bytes[i], record, size)) {
             *isNew = 0;
             return kind->numbers[i];
         }
     }
-    uint32_t slot = kind->count % kRemembered;
+    uint32_t slot = (kind->count - kind->base) % kRemembered;
     CopyBytes(kind->bytes[slot], record, size);
     kind->numbers[slot] = ++kind->count;
     *isNew = 1;
     return kind->count;
+}
+
+// Keeps the count, so later names never repeat one given before.
+static void Forget(Remembered *kind)
+{
+    kind->base = kind->count;
 }
 
 static uint32_t WritePen(const LOGPEN *pen)
@@ -663,6 +670,13 @@ static uint32_t StringLength(const char *text, uint32_t most)
 void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame)
 {
     const grammar::KeywordId keyword = grammar::KEYWORD_PAGE;
+    // Every page defines the settings it uses, so a page cut out of a capture
+    // replays alone; names stay unique over the whole file.
+    Forget(&pens);
+    Forget(&brushes);
+    Forget(&modes);
+    Forget(&fonts);
+    Forget(&bitmaps);
     if (fileName != NULL) {
         Put("; GetEmfFileDC32 on ");
         PutQuoted(fileName, StringLength(fileName, MAX_PATH));

@@ -1583,11 +1583,14 @@ bool Parser::Output(const std::vector<Token> &tokens)
         if (!request.polygonCounts.empty()) {
             return Fail("give a poly-polygon's polygons with '|' or with counts=, not both");
         }
+        // a negative count makes the DLL refuse the request before it reads a point
         int64_t total = 0;
+        bool refused = false;
         for (int32_t one : explicitCounts) {
             total += one > 0 ? one : 0;
+            refused = refused || one < 0;
         }
-        if ((size_t)total > polygon.size()) {
+        if (!refused && (size_t)total > polygon.size()) {
             return Fail("counts= adds up to " + std::to_string(total) + " points; " +
                         std::to_string(polygon.size()) + " given");
         }
