@@ -137,9 +137,14 @@ static int SettingValue(const SettingRecords *records, grammar::Field field, uin
 // The fields that are not numbers: a pattern's bitmap and a face name.
 static void PutSpecialField(grammar::KeywordId keyword, const grammar::Option *row, const SettingRecords *records)
 {
+    const LOGBRUSH *brush = records->brush;
     if (row->field == grammar::FIELD_BRUSH_PATTERN && records->pattern != 0) {
         PutOptionName(keyword, row->field);
         PutNumbered("bm", records->pattern);
+    } else if (row->field == grammar::FIELD_BRUSH_PATTERN && brush->lbHatch == 0 &&
+               (brush->lbStyle == BS_PATTERN || brush->lbStyle == BS_DIBPATTERNPT)) {
+        PutOptionName(keyword, row->field);
+        Put("none");
     } else if (row->field == grammar::FIELD_FONT_FACE) {
         uint32_t length = 0;
         while (length < LF_FACESIZE && records->font->lfFaceName[length] != '\0') {
@@ -411,8 +416,10 @@ static uint32_t DibBitsSize(const BITMAPINFO *info, const void *bits)
 // bits, as hex rows, then end.
 static uint32_t WriteDib(const BITMAPINFO *info, const void *bits)
 {
-    uint32_t infoSize = DibInfoSize(info);
-    uint32_t bitsSize = DibBitsSize(info, bits);
+    // GDI refuses a DIB without a header before it reads anything: info=0
+    uint32_t infoSize = info != NULL ? DibInfoSize(info) : 0;
+    uint32_t bitsSize = info != NULL ? DibBitsSize(info, bits) : 0;
+    bits = info != NULL ? bits : NULL;
     uint64_t hash = Hash(Hash(kHashStart, info, infoSize), bits, bitsSize);
     hash = Hash(hash, &bitsSize, sizeof bitsSize);
     hash ^= bits == NULL;
@@ -450,10 +457,12 @@ static uint32_t WriteBrush(const LOGBRUSH *brush)
     if (brush == NULL) {
         return 0;
     }
+    // A pattern without its record (lbHatch 0) reaches GDI, which refuses
+    // it; the brush says pattern=none.
     uint32_t pattern = 0;
-    if (brush->lbStyle == BS_PATTERN) {
+    if (brush->lbStyle == BS_PATTERN && brush->lbHatch != 0) {
         pattern = WriteDeviceBitmap((const BITMAP *)brush->lbHatch);
-    } else if (brush->lbStyle == BS_DIBPATTERNPT) {
+    } else if (brush->lbStyle == BS_DIBPATTERNPT && brush->lbHatch != 0) {
         pattern = WritePackedDib((const void *)brush->lbHatch);
     }
     LOGBRUSH described = *brush;
@@ -699,8 +708,12 @@ void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, cons
     }
 }
 
+// A page line stands for the page until close, whether or not it opened.
+static int pageOpen;
+
 void CaptureSurfaceOpened(int32_t result, Handle32 surface)
 {
+    pageOpen = 1;
     CaptureResult(result);
     Put("; surface ");
     PutHex(surface);
@@ -721,6 +734,11 @@ void CaptureGetEmfFilePath32(const char *buffer, int32_t result)
 
 void CaptureClose(void)
 {
+    if (!pageOpen) {
+        Put("; CloseEmfFile32 with no page open\n");
+        return;
+    }
+    pageOpen = 0;
     PutKeyword(grammar::KEYWORD_CLOSE);
     PutChar('\n');
 }

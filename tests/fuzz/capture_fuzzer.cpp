@@ -100,7 +100,9 @@ void SendOutput(RequestBytes &in, Sent *sent)
     PolyPolygonRecord polygons = {sent->counts.data(), sent->points.data()};
     const bool poly = sent->style == OUT_WINDPOLYPOLYGON || sent->style == OUT_ALTPOLYPOLYGON;
     sent->pen = Maybe(in, &sent->penRecord);
-    sent->brushRecord = {in.Below(3), in.U32(), in.Below(6)};
+    // style 3 with lbHatch 0: a pattern brush without its BITMAP
+    sent->brushRecord = {in.Below(4), in.U32(), 0};
+    sent->brushRecord.lbHatch = sent->brushRecord.lbStyle == 3 ? 0 : in.Below(6);
     sent->brush = in.OneIn(4) ? nullptr : &sent->brushRecord;
     sent->mode = Maybe(in, &sent->modeRecord);
     sent->rect = Maybe(in, &sent->rectRecord);
@@ -161,6 +163,7 @@ void CheckRecords(const job::Job &job, const job::Request &got, const Sent &sent
         SAME(brush.style, sent.brush->lbStyle);
         SAME(brush.color, sent.brush->lbColor);
         SAME(brush.hatch, sent.brush->lbHatch);
+        SAME(brush.nullPattern, sent.brush->lbStyle == 3);
     }
     if (got.drawMode >= 0 && sent.mode != nullptr) {
         const job::DrawModeSetting &mode = job.drawModes[got.drawMode];

@@ -801,11 +801,12 @@ bool Parser::DefineBrush(const std::vector<Token> &tokens)
             if (!Setting("bitmap", value, &brush.bitmap)) {
                 return false;
             }
+            brush.nullPattern = brush.bitmap < 0;
         } else {
             return Unknown(key, "style=, color=, hatch= or pattern=");
         }
     }
-    if (brush.style == 3 && brush.bitmap < 0) {
+    if (brush.style == 3 && brush.bitmap < 0 && !brush.nullPattern) {
         return Fail("a BS_PATTERN brush needs pattern=BITMAP");
     }
     // BS_DIBPATTERNPT (6) names its packed DIB the same way
@@ -1147,8 +1148,8 @@ bool Parser::DefineRawBitmap(const std::vector<Token> &tokens, size_t at)
             return Unknown(key, device ? "bpp=, planes=, widthbytes=, type= or bits=none" : "info= or bits=");
         }
     }
-    if (!device && bitmap_.infoSize < 4) {
-        return Fail("a dib bitmap needs info=N, the bytes of its header and colour table (at least 4)");
+    if (!device && bitmap_.infoSize > 0 && bitmap_.infoSize < 4) {
+        return Fail("a dib bitmap needs info=N, the bytes of its header and colour table (at least 4; 0 for none)");
     }
     inBitmap_ = true;
     bitmapLine_ = line_;

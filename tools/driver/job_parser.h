@@ -69,7 +69,8 @@ struct BrushSetting {
     uint32_t style = 0;
     ColorRef color = 0;
     uint32_t hatch = 0;
-    int bitmap = -1; // index into Job::bitmaps
+    int bitmap = -1;          // index into Job::bitmaps
+    bool nullPattern = false; // pattern=none: a pattern brush whose lbHatch is 0
 };
 
 struct DrawModeSetting {

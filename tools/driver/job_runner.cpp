@@ -236,7 +236,9 @@ LOGBRUSH *Runner::BrushRecord(int index)
         return nullptr;
     }
     const job::BrushSetting &setting = job_.brushes[index];
-    if (setting.style == BS_PATTERN) {
+    if (setting.nullPattern) {
+        brushes_[index].lbHatch = 0;
+    } else if (setting.style == BS_PATTERN) {
         // The library rewrote lbHatch to its bitmap handle last time; the
         // driver puts its BITMAP pointer back before every reuse.
         brushes_[index].lbHatch = (ULONG_PTR)&bitmaps_[setting.bitmap].bitmap;
@@ -511,7 +513,10 @@ bool Runner::Dib(const job::Request &request)
     const DriverBitmap &dib = bitmaps_[request.source];
     int32_t result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
                                 dib.noBits ? nullptr : dib.dibBits.data(),
-                                reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
+                                job_.bitmaps[request.source].infoSize == 0
+                                    ? nullptr
+                                    : reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()),
+                                &rop,
                                 BrushRecord(request.brush), DrawMode(request.drawMode));
     Log(FormatText("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld",
                    request.line, (long)xDest, (long)yDest, (long)cxDest, (long)cyDest,
