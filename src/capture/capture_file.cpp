@@ -173,9 +173,20 @@ static const char kDigitPairs[] = "000102030405060708091011121314151617181920212
                                   "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                                   "8081828384858687888990919293949596979899";
 
-// Decimal digits of value at to; returns how many (at most 10).
+static uint32_t DigitCount(uint32_t value)
+{
+    uint32_t count = 1;
+    for (uint32_t bound = 10; count < 10 && value >= bound; bound *= 10) {
+        ++count;
+    }
+    return count;
+}
+
+// Decimal digits of value at to, filled from the end two at a time; returns
+// how many (at most 10).
 static uint32_t FormatUnsigned(char *to, uint32_t value)
 {
+    // Coordinates: up to four digits, the common case, without a loop.
     if (value < 100) {
         if (value < 10) {
             to[0] = (char)('0' + value);
@@ -185,22 +196,31 @@ static uint32_t FormatUnsigned(char *to, uint32_t value)
         to[1] = kDigitPairs[2 * value + 1];
         return 2;
     }
-    char digits[10];
-    uint32_t count = 0;
+    if (value < 10000) {
+        uint32_t high = value / 100, low = value % 100;
+        uint32_t at = 0;
+        if (high >= 10) {
+            to[at++] = kDigitPairs[2 * high];
+        }
+        to[at++] = kDigitPairs[2 * high + 1];
+        to[at++] = kDigitPairs[2 * low];
+        to[at++] = kDigitPairs[2 * low + 1];
+        return at;
+    }
+    uint32_t count = DigitCount(value);
+    char *end = to + count;
     while (value >= 100) {
         uint32_t pair = value % 100;
         value /= 100;
-        digits[count++] = kDigitPairs[2 * pair + 1];
-        digits[count++] = kDigitPairs[2 * pair];
+        end -= 2;
+        end[0] = kDigitPairs[2 * pair];
+        end[1] = kDigitPairs[2 * pair + 1];
     }
     if (value >= 10) {
-        digits[count++] = kDigitPairs[2 * value + 1];
-        digits[count++] = kDigitPairs[2 * value];
-    } else if (value > 0) {
-        digits[count++] = (char)('0' + value);
-    }
-    for (uint32_t i = 0; i < count; ++i) {
-        to[i] = digits[count - 1 - i];
+        end[-2] = kDigitPairs[2 * value];
+        end[-1] = kDigitPairs[2 * value + 1];
+    } else {
+        end[-1] = (char)('0' + value);
     }
     return count;
 }
