@@ -221,46 +221,38 @@ static void Forget(Remembered *kind)
     kind->base = kind->count;
 }
 
-static uint32_t WritePen(const LOGPEN *pen)
+// A setting's name, its line written first when the record is new; 0 for a
+// null record.
+static uint32_t WriteSetting(Remembered *kind, const void *record, uint32_t size, grammar::KeywordId keyword,
+                             const char *prefix, const SettingRecords *records)
 {
-    if (pen == NULL) {
+    if (record == NULL) {
         return 0;
     }
     int isNew = 0;
-    uint32_t number = Name(&pens, pen, sizeof *pen, &isNew);
+    uint32_t number = Name(kind, record, size, &isNew);
     if (isNew) {
-        SettingRecords records = {pen, NULL, 0, NULL, NULL};
-        PutSetting(grammar::KEYWORD_PEN, "p", number, &records);
+        PutSetting(keyword, prefix, number, records);
     }
     return number;
+}
+
+static uint32_t WritePen(const LOGPEN *pen)
+{
+    SettingRecords records = {pen, NULL, 0, NULL, NULL};
+    return WriteSetting(&pens, pen, sizeof *pen, grammar::KEYWORD_PEN, "p", &records);
 }
 
 static uint32_t WriteDrawMode(const DrawModeRecord *mode)
 {
-    if (mode == NULL) {
-        return 0;
-    }
-    int isNew = 0;
-    uint32_t number = Name(&modes, mode, sizeof *mode, &isNew);
-    if (isNew) {
-        SettingRecords records = {NULL, NULL, 0, mode, NULL};
-        PutSetting(grammar::KEYWORD_DRAWMODE, "m", number, &records);
-    }
-    return number;
+    SettingRecords records = {NULL, NULL, 0, mode, NULL};
+    return WriteSetting(&modes, mode, sizeof *mode, grammar::KEYWORD_DRAWMODE, "m", &records);
 }
 
 static uint32_t WriteFont(const LOGFONTA *font)
 {
-    if (font == NULL) {
-        return 0;
-    }
-    int isNew = 0;
-    uint32_t number = Name(&fonts, font, sizeof *font, &isNew);
-    if (isNew) {
-        SettingRecords records = {NULL, NULL, 0, NULL, font};
-        PutSetting(grammar::KEYWORD_FONT, "f", number, &records);
-    }
-    return number;
+    SettingRecords records = {NULL, NULL, 0, NULL, font};
+    return WriteSetting(&fonts, font, sizeof *font, grammar::KEYWORD_FONT, "f", &records);
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -469,13 +461,8 @@ static uint32_t WriteBrush(const LOGBRUSH *brush)
     if (pattern != 0) {
         described.lbHatch = pattern;
     }
-    int isNew = 0;
-    uint32_t number = Name(&brushes, &described, sizeof described, &isNew);
-    if (isNew) {
-        SettingRecords records = {NULL, brush, pattern, NULL, NULL};
-        PutSetting(grammar::KEYWORD_BRUSH, "b", number, &records);
-    }
-    return number;
+    SettingRecords records = {NULL, brush, pattern, NULL, NULL};
+    return WriteSetting(&brushes, &described, sizeof described, grammar::KEYWORD_BRUSH, "b", &records);
 }
 
 // ---------------------------------------------------------------- requests
