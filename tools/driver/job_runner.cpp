@@ -43,7 +43,9 @@ void MakeRawBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
     const int64_t rows = setting.height < 0 ? -(int64_t)setting.height : setting.height;
     const int64_t stride = setting.widthBytes < 0 ? 0 : setting.widthBytes;
     out->deviceBits = setting.bytes;
-    out->deviceBits.resize((size_t)std::max<int64_t>((int64_t)setting.bytes.size(), rows * stride) + padding, 0);
+    // an edited capture may claim any stride: the padding stops at 64 MiB, past any bitmap GDI makes
+    const int64_t claimed = std::min<int64_t>(rows * stride, (int64_t)64 << 20);
+    out->deviceBits.resize((size_t)std::max<int64_t>((int64_t)setting.bytes.size(), claimed) + padding, 0);
     out->bitmap.bmType = setting.type;
     out->bitmap.bmWidth = setting.width;
     out->bitmap.bmHeight = setting.height;
