@@ -84,6 +84,12 @@ if [ -n "$soak" ]; then
     python3 "$here/compare_emf.py" "${pairs[@]}" || fail "the mix's replayed spool files differ"
 fi
 
+# ---- a second capture into the same folder: a new name, the first file untouched
+QUILLREC_CAPTURE=$(windows_path "$work/captures") "$wine_run" "$arch" "$driver" --dll "$capture/QUILLREC.dll" \
+    --out "$work/again" "${jobs[0]}" >"$work/again.log" 2>&1 || fail "a second capture failed"
+[ -s "$work/captures/QRC00002.JOB" ] || fail "the second capture did not get a name of its own"
+cmp -s "$work/captures/QRC00001.JOB" "$work/replay.job" || fail "the second capture changed the first"
+
 # ---- a capture folder that cannot be written: printing goes on
 QUILLREC_CAPTURE=$(windows_path "$work/missing/folder") "$wine_run" "$arch" "$driver" --dll "$capture/QUILLREC.dll" \
     --out "$work/unwritable" "${jobs[0]}" >"$work/unwritable.log" 2>&1 ||
