@@ -47,12 +47,12 @@ void Put(const char *text);
 void PutChar(char c);
 void PutDecimal(int32_t value);
 void PutUnsigned(uint32_t value);
-void PutHex(uint32_t value);             // 0x........ for flags and colours
-void PutHexBytes(const void *bytes, uint32_t count); // two digits a byte
-void PutQuoted(const char *bytes, uint32_t count);   // "..." with \xNN escapes
-void PutPoint(int32_t x, int32_t y);                 // x,y
+void PutHex(uint32_t value);                           // 0x........ for flags and colours
+void PutHexBytes(const void *bytes, uint32_t count);   // two digits a byte
+void PutQuoted(const char *bytes, uint32_t count);     // "..." with \xNN escapes
+void PutPoint(int32_t x, int32_t y);                   // x,y
 void PutPoints(const Point16 *points, uint32_t count); // " x,y" each
-void PutRect(const RECT *rect);                      // l,t,r,b
+void PutRect(const RECT *rect);                        // l,t,r,b
 void PutNumbered(const char *prefix, uint32_t number); // prefix + decimal, a setting's name
 
 // ---- requests.cpp: the job lines of each export.
@@ -63,8 +63,7 @@ void CaptureClose(void);
 void CaptureClip(const RECT *clip);
 void CaptureDelete(Handle32 object, Handle32 selectBack);
 void CaptureOutput(uint16_t style, uint16_t scanFlag, uint16_t count, const void *points, const LOGPEN *pen,
-                   uint32_t geometricPenStyle, const LOGBRUSH *brush, const DrawModeRecord *drawMode,
-                   const RECT *clip);
+                   uint32_t geometricPenStyle, const LOGBRUSH *brush, const DrawModeRecord *drawMode, const RECT *clip);
 void CaptureHandedOut(const ObjectSlots *slots);
 void CaptureRaster(const int32_t *rectangles, const BITMAP *source, uint32_t rop, const LOGBRUSH *brush,
                    const DrawModeRecord *drawMode);

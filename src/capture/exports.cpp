@@ -113,8 +113,8 @@ extern "C" int32_t WINAPI Raster32(const Handle32 *surface, const int32_t *xDest
         int32_t rectangles[8] = {*xDest, *yDest, *cxDest, *cyDest, *xSrc, *ySrc, *cxSrc, *cySrc};
         CaptureRaster(rectangles, source, *rop, brush, drawMode);
     }
-    return Finish(real->Raster32(surface, xDest, yDest, cxDest, cyDest, source, xSrc, ySrc, cxSrc, cySrc, rop, brush,
-                                 drawMode));
+    return Finish(
+        real->Raster32(surface, xDest, yDest, cxDest, cyDest, source, xSrc, ySrc, cxSrc, cySrc, rop, brush, drawMode));
 }
 
 extern "C" int32_t WINAPI Dib32(const Handle32 *surface, const int32_t *xDest, const int32_t *yDest,

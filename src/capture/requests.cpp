@@ -12,8 +12,8 @@
 // the job format's grammar rows, which the simulator's parser reads by.
 // Every row asked for here exists; a missing one would write an empty name
 // (and the parser would say so), never fault inside the driver's process.
-static const grammar::Option kNoRow = {"", nullptr, grammar::VALUE_NUMBER, grammar::FIELD_NONE,
-                                       nullptr, grammar::SETTING_NONE, ""};
+static const grammar::Option kNoRow = {
+    "", nullptr, grammar::VALUE_NUMBER, grammar::FIELD_NONE, nullptr, grammar::SETTING_NONE, ""};
 
 static const grammar::Option *Row(grammar::KeywordId keyword, grammar::Field field)
 {
@@ -102,35 +102,84 @@ static int SettingValue(const SettingRecords *records, grammar::Field field, uin
 {
     const LOGFONTA *font = records->font;
     switch (field) {
-    case grammar::FIELD_PEN_STYLE: *value = records->pen->lopnStyle; return 1;
-    case grammar::FIELD_PEN_WIDTH: *value = (uint32_t)records->pen->lopnWidth.x; return 1;
-    case grammar::FIELD_PEN_WIDTH_Y: *value = (uint32_t)records->pen->lopnWidth.y; return *value != 0;
-    case grammar::FIELD_PEN_COLOR: *value = records->pen->lopnColor; return 1;
-    case grammar::FIELD_BRUSH_STYLE: *value = records->brush->lbStyle; return 1;
-    case grammar::FIELD_BRUSH_COLOR: *value = records->brush->lbColor; return 1;
+    case grammar::FIELD_PEN_STYLE:
+        *value = records->pen->lopnStyle;
+        return 1;
+    case grammar::FIELD_PEN_WIDTH:
+        *value = (uint32_t)records->pen->lopnWidth.x;
+        return 1;
+    case grammar::FIELD_PEN_WIDTH_Y:
+        *value = (uint32_t)records->pen->lopnWidth.y;
+        return *value != 0;
+    case grammar::FIELD_PEN_COLOR:
+        *value = records->pen->lopnColor;
+        return 1;
+    case grammar::FIELD_BRUSH_STYLE:
+        *value = records->brush->lbStyle;
+        return 1;
+    case grammar::FIELD_BRUSH_COLOR:
+        *value = records->brush->lbColor;
+        return 1;
     case grammar::FIELD_BRUSH_HATCH:
         // a hatch of 0 is the default, and only hatched brushes name one
         *value = (uint32_t)records->brush->lbHatch;
         return records->pattern == 0 && *value != 0;
-    case grammar::FIELD_ROP2: *value = records->mode->rop2; return 1;
-    case grammar::FIELD_BK_MODE: *value = records->mode->bkMode; return 1;
-    case grammar::FIELD_BK_COLOR: *value = records->mode->bkColor; return 1;
-    case grammar::FIELD_TEXT_COLOR: *value = records->mode->textColor; return 1;
-    case grammar::FIELD_USE_BK_MODE: *value = records->mode->useBkMode; return 1;
-    case grammar::FIELD_FONT_HEIGHT: *value = (uint32_t)font->lfHeight; return 1;
-    case grammar::FIELD_FONT_WIDTH: *value = (uint32_t)font->lfWidth; return 1;
-    case grammar::FIELD_FONT_ESCAPEMENT: *value = (uint32_t)font->lfEscapement; return 1;
-    case grammar::FIELD_FONT_ORIENTATION: *value = (uint32_t)font->lfOrientation; return 1;
-    case grammar::FIELD_FONT_WEIGHT: *value = (uint32_t)font->lfWeight; return 1;
-    case grammar::FIELD_FONT_ITALIC: *value = font->lfItalic; return 1;
-    case grammar::FIELD_FONT_UNDERLINE: *value = font->lfUnderline; return 1;
-    case grammar::FIELD_FONT_STRIKEOUT: *value = font->lfStrikeOut; return 1;
-    case grammar::FIELD_FONT_CHARSET: *value = font->lfCharSet; return 1;
-    case grammar::FIELD_FONT_OUT_PRECISION: *value = font->lfOutPrecision; return 1;
-    case grammar::FIELD_FONT_CLIP_PRECISION: *value = font->lfClipPrecision; return 1;
-    case grammar::FIELD_FONT_QUALITY: *value = font->lfQuality; return 1;
-    case grammar::FIELD_FONT_PITCH_AND_FAMILY: *value = font->lfPitchAndFamily; return 1;
-    default: return 0;
+    case grammar::FIELD_ROP2:
+        *value = records->mode->rop2;
+        return 1;
+    case grammar::FIELD_BK_MODE:
+        *value = records->mode->bkMode;
+        return 1;
+    case grammar::FIELD_BK_COLOR:
+        *value = records->mode->bkColor;
+        return 1;
+    case grammar::FIELD_TEXT_COLOR:
+        *value = records->mode->textColor;
+        return 1;
+    case grammar::FIELD_USE_BK_MODE:
+        *value = records->mode->useBkMode;
+        return 1;
+    case grammar::FIELD_FONT_HEIGHT:
+        *value = (uint32_t)font->lfHeight;
+        return 1;
+    case grammar::FIELD_FONT_WIDTH:
+        *value = (uint32_t)font->lfWidth;
+        return 1;
+    case grammar::FIELD_FONT_ESCAPEMENT:
+        *value = (uint32_t)font->lfEscapement;
+        return 1;
+    case grammar::FIELD_FONT_ORIENTATION:
+        *value = (uint32_t)font->lfOrientation;
+        return 1;
+    case grammar::FIELD_FONT_WEIGHT:
+        *value = (uint32_t)font->lfWeight;
+        return 1;
+    case grammar::FIELD_FONT_ITALIC:
+        *value = font->lfItalic;
+        return 1;
+    case grammar::FIELD_FONT_UNDERLINE:
+        *value = font->lfUnderline;
+        return 1;
+    case grammar::FIELD_FONT_STRIKEOUT:
+        *value = font->lfStrikeOut;
+        return 1;
+    case grammar::FIELD_FONT_CHARSET:
+        *value = font->lfCharSet;
+        return 1;
+    case grammar::FIELD_FONT_OUT_PRECISION:
+        *value = font->lfOutPrecision;
+        return 1;
+    case grammar::FIELD_FONT_CLIP_PRECISION:
+        *value = font->lfClipPrecision;
+        return 1;
+    case grammar::FIELD_FONT_QUALITY:
+        *value = font->lfQuality;
+        return 1;
+    case grammar::FIELD_FONT_PITCH_AND_FAMILY:
+        *value = font->lfPitchAndFamily;
+        return 1;
+    default:
+        return 0;
     }
 }
 
@@ -348,7 +397,8 @@ static uint32_t WriteDeviceBitmap(const BITMAP *bitmap)
         PutNoBits();
     }
     PutChar('\n');
-    uint32_t row = bitmap->bmHeight != 0 ? size / (uint32_t)(bitmap->bmHeight < 0 ? -bitmap->bmHeight : bitmap->bmHeight) : 0;
+    uint32_t row =
+        bitmap->bmHeight != 0 ? size / (uint32_t)(bitmap->bmHeight < 0 ? -bitmap->bmHeight : bitmap->bmHeight) : 0;
     PutHexRows(bitmap->bmBits, size, row);
     Put("end\n");
     return number;
@@ -400,7 +450,7 @@ static uint32_t DibBitsSize(const BITMAPINFO *info, const void *bits)
         compression = info->bmiHeader.biCompression;
     }
     uint64_t size = compression == BI_RGB || compression == BI_BITFIELDS ? (width * depth + 31) / 32 * 4 * height
-                                                                        : info->bmiHeader.biSizeImage;
+                                                                         : info->bmiHeader.biSizeImage;
     return size <= kLargestBits ? (uint32_t)size : 0;
 }
 
@@ -500,7 +550,6 @@ static int ClipsFor(const OutputStyle *style)
 {
     return style != NULL && style->reads != OUT_READS_NOTHING && style->code != OUT_SCANLINES;
 }
-
 
 // The vertex total, or -1 when the DLL refuses the counts before reading a
 // single point (a negative count, or more points than one block holds).
@@ -627,9 +676,8 @@ void CaptureDelete(Handle32 object, Handle32 selectBack)
 {
     // The pairs in the order a driver gives them back; an empty pair (a
     // bracket without a brush) is released with its zeros, as handed out.
-    const Handle32 pairs[3][2] = {{handedOut.pen, handedOut.oldPen},
-                                  {handedOut.brush, handedOut.oldBrush},
-                                  {handedOut.patternBitmap, 0}};
+    const Handle32 pairs[3][2] = {
+        {handedOut.pen, handedOut.oldPen}, {handedOut.brush, handedOut.oldBrush}, {handedOut.patternBitmap, 0}};
     const grammar::Release names[3] = {grammar::RELEASE_PEN, grammar::RELEASE_BRUSH, grammar::RELEASE_PATTERN};
     grammar::Release release = grammar::RELEASE_SCAN; // stands for no pair found
     for (int i = 0; i < 3 && release == grammar::RELEASE_SCAN; ++i) {

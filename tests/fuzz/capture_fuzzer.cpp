@@ -3,9 +3,9 @@
 // (unnamed styles, null records, odd bitmaps and DIB headers included); the
 // writer captures them as the capture DLL does, the parser reads the text
 // back, and every value a request carries must come back as it was sent.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,17 +15,32 @@
 
 // KERNEL32 as the writer sees it: one capture file, kept in memory.
 static std::string gFile;
-HANDLE CreateFileA(LPCSTR, DWORD, DWORD, void *, DWORD, DWORD, HANDLE) { return (HANDLE)(intptr_t)1; }
+HANDLE CreateFileA(LPCSTR, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
+{
+    return (HANDLE)(intptr_t)1;
+}
 BOOL WriteFile(HANDLE, const void *bytes, DWORD count, LPDWORD written, void *)
 {
     gFile.append((const char *)bytes, count);
     *written = count;
     return TRUE;
 }
-BOOL CloseHandle(HANDLE) { return TRUE; }
-DWORD GetLastError(void) { return 0; }
-DWORD GetEnvironmentVariableA(LPCSTR, LPSTR, DWORD) { return 0; }
-const char *OwnFolder(void) { return ""; }
+BOOL CloseHandle(HANDLE)
+{
+    return TRUE;
+}
+DWORD GetLastError(void)
+{
+    return 0;
+}
+DWORD GetEnvironmentVariableA(LPCSTR, LPSTR, DWORD)
+{
+    return 0;
+}
+const char *OwnFolder(void)
+{
+    return "";
+}
 
 namespace {
 
@@ -81,9 +96,9 @@ template <typename Record> const Record *Maybe(RequestBytes &in, Record *record)
     return in.OneIn(4) ? nullptr : record;
 }
 
-const uint16_t kStyles[] = {OUT_BEZIER,      OUT_SCANLINES,  OUT_RECTANGLE, OUT_ELLIPSE,         OUT_POLYLINE,
-                            OUT_WINDPOLYGON, OUT_ALTPOLYGON, OUT_CIRCLE,    OUT_WINDPOLYPOLYGON, OUT_ALTPOLYPOLYGON,
-                            0x99};
+const uint16_t kStyles[] = {
+    OUT_BEZIER,     OUT_SCANLINES, OUT_RECTANGLE,       OUT_ELLIPSE,        OUT_POLYLINE, OUT_WINDPOLYGON,
+    OUT_ALTPOLYGON, OUT_CIRCLE,    OUT_WINDPOLYPOLYGON, OUT_ALTPOLYPOLYGON, 0x99};
 
 void SendOutput(RequestBytes &in, Sent *sent)
 {
@@ -134,8 +149,13 @@ void SendRaster(RequestBytes &in, Sent *sent)
 {
     sent->kind = job::Kind::Raster;
     const WORD depths[] = {1, 4, 8, 16, 24, 32, 3, 0};
-    sent->bitmapRecord = {(LONG)in.Below(3), (LONG)in.Below(20) - 2, (LONG)in.Below(20) - 2, (LONG)in.Below(64),
-                          (WORD)(in.OneIn(8) ? 2 : 1), depths[in.Below(8)], nullptr};
+    sent->bitmapRecord = {(LONG)in.Below(3),
+                          (LONG)in.Below(20) - 2,
+                          (LONG)in.Below(20) - 2,
+                          (LONG)in.Below(64),
+                          (WORD)(in.OneIn(8) ? 2 : 1),
+                          depths[in.Below(8)],
+                          nullptr};
     sent->bytes.resize(20 * 20 * 4);
     Fill(in, sent->bytes.data(), sent->bytes.size());
     sent->bitmapRecord.bmBits = in.OneIn(8) ? nullptr : sent->bytes.data();
@@ -259,7 +279,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         sent.emplace_back();
         BeginRequest();
         uint32_t kind = in.Below(3);
-        kind == 0 ? SendOutput(in, &sent.back()) : kind == 1 ? SendText(in, &sent.back()) : SendRaster(in, &sent.back());
+        kind == 0   ? SendOutput(in, &sent.back())
+        : kind == 1 ? SendText(in, &sent.back())
+                    : SendRaster(in, &sent.back());
         sent.back().expect = (int32_t)in.U32();
         CaptureResult(sent.back().expect);
         EndRequest();

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <random>
 
@@ -559,11 +560,13 @@ TEST(JobParserTest, MistakesNameTheFileTheLineAndWhatWasExpected)
         {"close outside a page", "close\n", 1, "outside a page"},
         {"size and frame", "page size=1,1 frame=0,0,1,1\n", 1, "not both"},
         {"bad frame", "page frame=0,0,0,10\n", 1, "right > left"},
-        {"number overflow", "pen p width=99999999999\n", 1, "expected a pen width"},
-        {"select unknown kind", "select colour red\n", 1, "expected pen, brush, drawmode or font"},
+        {"number overflow", "pen p width=99999999999\n", 1, "expected width= (a number)"},
+        {"select unknown kind", "select colour red\n", 1, "(pen, brush, drawmode, mode, font)"},
         {"font none", "select font none\n", 1, "always needs a font"},
         {"face too long", "font f face=\"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456\"\n", 1, "at most 31 bytes"},
         {"charset beyond a byte", "font f charset=300\n", 1, "one byte"},
+        {"quality beyond a byte", "font f quality=300\n", 1, "one byte"},
+        {"unknown style lists the styles", "page\noutput polygon 0,0\n", 2, "(bezier, scanlines, rectangle,"},
         {"generator arguments", "page\noutput altpolygon star:1,2,3\n", 2, "expected star:cx,cy,outer,inner,spikes"},
         {"unknown generator", "page\noutput altpolygon spiral:1,2\n", 2, "unknown point generator"},
         {"string as option", "page\noutput rectangle 0,0 1,1 \"x\"\n", 2, "expected a point"},
@@ -691,3 +694,22 @@ TEST(JobParserTest, MangledJobsAreRefusedOrParsedNeverCrash)
 }
 
 } // namespace
+
+// samples/README.md carries the reference that the grammar table prints
+// (`quillrec_driver --reference`); QUILLREC_UPDATE_REFERENCE=1 rewrites it.
+TEST(JobParserTest, TheSamplesReadmeCarriesTheCurrentReference)
+{
+    const std::string path = QUILLREC_SOURCE_DIR "/samples/README.md";
+    std::string readme;
+    ASSERT_TRUE(job::ReadWholeFile(path, &readme)) << path;
+    const size_t begin = readme.find("<!-- job reference"), to = readme.find("<!-- end of job reference -->");
+    ASSERT_TRUE(begin != std::string::npos && to != std::string::npos) << "reference markers missing";
+    const size_t from = readme.find("-->\n", begin) + 4;
+    const std::string current = "\n" + job::JobReference() + "\n";
+    if (getenv("QUILLREC_UPDATE_REFERENCE") != nullptr) {
+        std::ofstream(path, std::ios::binary) << readme.replace(from, to - from, current);
+        return;
+    }
+    EXPECT_EQ(readme.substr(from, to - from), current)
+        << "stale; run QUILLREC_UPDATE_REFERENCE=1 build/host/quillrec_unit_tests --gtest_filter='*Reference*'";
+}

@@ -47,8 +47,8 @@ enum ValueKind : uint8_t {
 enum SettingKind : uint8_t { SETTING_NONE, SETTING_PEN, SETTING_BRUSH, SETTING_DRAWMODE, SETTING_FONT, SETTING_BITMAP };
 
 // A named constant. `mask` is the field of the value the name stands for,
-// so a writer can split a combined value into names: the whole value for a
-// plain enumeration, the bit itself for a flag, the field's bits for a
+// so a writer can split a combined value into names: 0 for the whole value
+// (a plain enumeration), the bit itself for a flag, the field's bits for a
 // field within flags (PS_DASH is 0x1 within 0xF).
 struct Constant {
     const char *name;
@@ -68,136 +68,99 @@ struct ConstantSet {
     uint16_t size;
 };
 
-#define GRAMMAR_ALL 0xFFFFFFFFu
+// The tables read best packed, several rows to a line.
+// clang-format off
 #define GRAMMAR_COUNT(table) ((uint16_t)(sizeof(table) / sizeof((table)[0])))
 
 static const Constant PEN_STYLES[] = {
-    {"PS_SOLID", 0, 0xF},
-    {"PS_DASH", 1, 0xF},
-    {"PS_DOT", 2, 0xF},
-    {"PS_DASHDOT", 3, 0xF},
-    {"PS_DASHDOTDOT", 4, 0xF},
-    {"PS_NULL", 5, 0xF},
-    {"PS_INSIDEFRAME", 6, 0xF},
-    {"PS_USERSTYLE", 7, 0xF},
-    {"PS_ALTERNATE", 8, 0xF},
-    {"PS_ENDCAP_ROUND", 0, 0xF00},
-    {"PS_ENDCAP_SQUARE", 0x100, 0xF00},
-    {"PS_ENDCAP_FLAT", 0x200, 0xF00},
-    {"PS_JOIN_ROUND", 0, 0xF000},
-    {"PS_JOIN_BEVEL", 0x1000, 0xF000},
-    {"PS_JOIN_MITER", 0x2000, 0xF000},
-    {"PS_COSMETIC", 0, 0xF0000},
-    {"PS_GEOMETRIC", 0x10000, 0xF0000},
+    {"PS_SOLID", 0, 0xF}, {"PS_DASH", 1, 0xF}, {"PS_DOT", 2, 0xF}, {"PS_DASHDOT", 3, 0xF}, {"PS_DASHDOTDOT", 4, 0xF},
+    {"PS_NULL", 5, 0xF}, {"PS_INSIDEFRAME", 6, 0xF}, {"PS_USERSTYLE", 7, 0xF}, {"PS_ALTERNATE", 8, 0xF},
+    {"PS_ENDCAP_ROUND", 0, 0xF00}, {"PS_ENDCAP_SQUARE", 0x100, 0xF00}, {"PS_ENDCAP_FLAT", 0x200, 0xF00},
+    {"PS_JOIN_ROUND", 0, 0xF000}, {"PS_JOIN_BEVEL", 0x1000, 0xF000}, {"PS_JOIN_MITER", 0x2000, 0xF000},
+    {"PS_COSMETIC", 0, 0xF0000}, {"PS_GEOMETRIC", 0x10000, 0xF0000},
 };
 
 static const Constant BRUSH_STYLES[] = {
-    {"BS_SOLID", 0, GRAMMAR_ALL},   {"BS_HOLLOW", 1, GRAMMAR_ALL},  {"BS_NULL", 1, GRAMMAR_ALL},
-    {"BS_HATCHED", 2, GRAMMAR_ALL}, {"BS_PATTERN", 3, GRAMMAR_ALL},
+    {"BS_SOLID", 0, 0}, {"BS_HOLLOW", 1, 0}, {"BS_NULL", 1, 0}, {"BS_HATCHED", 2, 0}, {"BS_PATTERN", 3, 0},
 };
 
 static const Constant HATCHES[] = {
-    {"HS_HORIZONTAL", 0, GRAMMAR_ALL}, {"HS_VERTICAL", 1, GRAMMAR_ALL}, {"HS_FDIAGONAL", 2, GRAMMAR_ALL},
-    {"HS_BDIAGONAL", 3, GRAMMAR_ALL},  {"HS_CROSS", 4, GRAMMAR_ALL},    {"HS_DIAGCROSS", 5, GRAMMAR_ALL},
+    {"HS_HORIZONTAL", 0, 0}, {"HS_VERTICAL", 1, 0}, {"HS_FDIAGONAL", 2, 0}, {"HS_BDIAGONAL", 3, 0},
+    {"HS_CROSS", 4, 0}, {"HS_DIAGCROSS", 5, 0},
 };
 
 static const Constant ROP2S[] = {
-    {"R2_BLACK", 1, GRAMMAR_ALL},      {"R2_NOTMERGEPEN", 2, GRAMMAR_ALL},  {"R2_MASKNOTPEN", 3, GRAMMAR_ALL},
-    {"R2_NOTCOPYPEN", 4, GRAMMAR_ALL}, {"R2_MASKPENNOT", 5, GRAMMAR_ALL},   {"R2_NOT", 6, GRAMMAR_ALL},
-    {"R2_XORPEN", 7, GRAMMAR_ALL},     {"R2_NOTMASKPEN", 8, GRAMMAR_ALL},   {"R2_MASKPEN", 9, GRAMMAR_ALL},
-    {"R2_NOTXORPEN", 10, GRAMMAR_ALL}, {"R2_NOP", 11, GRAMMAR_ALL},         {"R2_MERGENOTPEN", 12, GRAMMAR_ALL},
-    {"R2_COPYPEN", 13, GRAMMAR_ALL},   {"R2_MERGEPENNOT", 14, GRAMMAR_ALL}, {"R2_MERGEPEN", 15, GRAMMAR_ALL},
-    {"R2_WHITE", 16, GRAMMAR_ALL},
+    {"R2_BLACK", 1, 0}, {"R2_NOTMERGEPEN", 2, 0}, {"R2_MASKNOTPEN", 3, 0}, {"R2_NOTCOPYPEN", 4, 0},
+    {"R2_MASKPENNOT", 5, 0}, {"R2_NOT", 6, 0}, {"R2_XORPEN", 7, 0}, {"R2_NOTMASKPEN", 8, 0}, {"R2_MASKPEN", 9, 0},
+    {"R2_NOTXORPEN", 10, 0}, {"R2_NOP", 11, 0}, {"R2_MERGENOTPEN", 12, 0}, {"R2_COPYPEN", 13, 0},
+    {"R2_MERGEPENNOT", 14, 0}, {"R2_MERGEPEN", 15, 0}, {"R2_WHITE", 16, 0},
 };
 
 static const Constant ROP3S[] = {
-    {"SRCCOPY", 0x00CC0020, GRAMMAR_ALL},     {"SRCPAINT", 0x00EE0086, GRAMMAR_ALL},
-    {"SRCAND", 0x008800C6, GRAMMAR_ALL},      {"SRCINVERT", 0x00660046, GRAMMAR_ALL},
-    {"SRCERASE", 0x00440328, GRAMMAR_ALL},    {"NOTSRCCOPY", 0x00330008, GRAMMAR_ALL},
-    {"NOTSRCERASE", 0x001100A6, GRAMMAR_ALL}, {"MERGECOPY", 0x00C000CA, GRAMMAR_ALL},
-    {"MERGEPAINT", 0x00BB0226, GRAMMAR_ALL},  {"PATCOPY", 0x00F00021, GRAMMAR_ALL},
-    {"PATPAINT", 0x00FB0A09, GRAMMAR_ALL},    {"PATINVERT", 0x005A0049, GRAMMAR_ALL},
-    {"DSTINVERT", 0x00550009, GRAMMAR_ALL},   {"BLACKNESS", 0x00000042, GRAMMAR_ALL},
-    {"WHITENESS", 0x00FF0062, GRAMMAR_ALL},
+    {"SRCCOPY", 0x00CC0020, 0}, {"SRCPAINT", 0x00EE0086, 0}, {"SRCAND", 0x008800C6, 0}, {"SRCINVERT", 0x00660046, 0},
+    {"SRCERASE", 0x00440328, 0}, {"NOTSRCCOPY", 0x00330008, 0}, {"NOTSRCERASE", 0x001100A6, 0},
+    {"MERGECOPY", 0x00C000CA, 0}, {"MERGEPAINT", 0x00BB0226, 0}, {"PATCOPY", 0x00F00021, 0},
+    {"PATPAINT", 0x00FB0A09, 0}, {"PATINVERT", 0x005A0049, 0}, {"DSTINVERT", 0x00550009, 0},
+    {"BLACKNESS", 0x00000042, 0}, {"WHITENESS", 0x00FF0062, 0},
 };
 
-static const Constant BK_MODES[] = {{"TRANSPARENT", 1, GRAMMAR_ALL}, {"OPAQUE", 2, GRAMMAR_ALL}};
+static const Constant BK_MODES[] = {{"TRANSPARENT", 1, 0}, {"OPAQUE", 2, 0}};
 
 static const Constant TEXT_OUT_OPTIONS[] = {
-    {"ETO_OPAQUE", 0x02, 0x02},
-    {"ETO_CLIPPED", 0x04, 0x04},
-    {"ETO_GLYPH_INDEX", 0x10, 0x10},
-    {"ETO_RTLREADING", 0x80, 0x80},
-    {"ETO_NUMERICSLOCAL", 0x400, 0x400},
-    {"ETO_NUMERICSLATIN", 0x800, 0x800},
-    {"ETO_IGNORELANGUAGE", 0x1000, 0x1000},
-    {"ETO_PDY", 0x2000, 0x2000},
+    {"ETO_OPAQUE", 0x02, 0x02}, {"ETO_CLIPPED", 0x04, 0x04}, {"ETO_GLYPH_INDEX", 0x10, 0x10},
+    {"ETO_RTLREADING", 0x80, 0x80}, {"ETO_NUMERICSLOCAL", 0x400, 0x400}, {"ETO_NUMERICSLATIN", 0x800, 0x800},
+    {"ETO_IGNORELANGUAGE", 0x1000, 0x1000}, {"ETO_PDY", 0x2000, 0x2000},
 };
 
 static const Constant CHARSETS[] = {
-    {"ANSI_CHARSET", 0, GRAMMAR_ALL},         {"DEFAULT_CHARSET", 1, GRAMMAR_ALL},
-    {"SYMBOL_CHARSET", 2, GRAMMAR_ALL},       {"MAC_CHARSET", 77, GRAMMAR_ALL},
-    {"SHIFTJIS_CHARSET", 128, GRAMMAR_ALL},   {"HANGEUL_CHARSET", 129, GRAMMAR_ALL},
-    {"HANGUL_CHARSET", 129, GRAMMAR_ALL},     {"JOHAB_CHARSET", 130, GRAMMAR_ALL},
-    {"GB2312_CHARSET", 134, GRAMMAR_ALL},     {"CHINESEBIG5_CHARSET", 136, GRAMMAR_ALL},
-    {"GREEK_CHARSET", 161, GRAMMAR_ALL},      {"TURKISH_CHARSET", 162, GRAMMAR_ALL},
-    {"VIETNAMESE_CHARSET", 163, GRAMMAR_ALL}, {"HEBREW_CHARSET", 177, GRAMMAR_ALL},
-    {"ARABIC_CHARSET", 178, GRAMMAR_ALL},     {"BALTIC_CHARSET", 186, GRAMMAR_ALL},
-    {"RUSSIAN_CHARSET", 204, GRAMMAR_ALL},    {"THAI_CHARSET", 222, GRAMMAR_ALL},
-    {"EASTEUROPE_CHARSET", 238, GRAMMAR_ALL}, {"OEM_CHARSET", 255, GRAMMAR_ALL},
+    {"ANSI_CHARSET", 0, 0}, {"DEFAULT_CHARSET", 1, 0}, {"SYMBOL_CHARSET", 2, 0}, {"MAC_CHARSET", 77, 0},
+    {"SHIFTJIS_CHARSET", 128, 0}, {"HANGEUL_CHARSET", 129, 0}, {"HANGUL_CHARSET", 129, 0}, {"JOHAB_CHARSET", 130, 0},
+    {"GB2312_CHARSET", 134, 0}, {"CHINESEBIG5_CHARSET", 136, 0}, {"GREEK_CHARSET", 161, 0},
+    {"TURKISH_CHARSET", 162, 0}, {"VIETNAMESE_CHARSET", 163, 0}, {"HEBREW_CHARSET", 177, 0},
+    {"ARABIC_CHARSET", 178, 0}, {"BALTIC_CHARSET", 186, 0}, {"RUSSIAN_CHARSET", 204, 0}, {"THAI_CHARSET", 222, 0},
+    {"EASTEUROPE_CHARSET", 238, 0}, {"OEM_CHARSET", 255, 0},
 };
 
 static const Constant WEIGHTS[] = {
-    {"FW_DONTCARE", 0, GRAMMAR_ALL},    {"FW_THIN", 100, GRAMMAR_ALL},     {"FW_EXTRALIGHT", 200, GRAMMAR_ALL},
-    {"FW_LIGHT", 300, GRAMMAR_ALL},     {"FW_NORMAL", 400, GRAMMAR_ALL},   {"FW_REGULAR", 400, GRAMMAR_ALL},
-    {"FW_MEDIUM", 500, GRAMMAR_ALL},    {"FW_SEMIBOLD", 600, GRAMMAR_ALL}, {"FW_BOLD", 700, GRAMMAR_ALL},
-    {"FW_EXTRABOLD", 800, GRAMMAR_ALL}, {"FW_HEAVY", 900, GRAMMAR_ALL},    {"FW_BLACK", 900, GRAMMAR_ALL},
+    {"FW_DONTCARE", 0, 0}, {"FW_THIN", 100, 0}, {"FW_EXTRALIGHT", 200, 0}, {"FW_LIGHT", 300, 0},
+    {"FW_NORMAL", 400, 0}, {"FW_REGULAR", 400, 0}, {"FW_MEDIUM", 500, 0}, {"FW_SEMIBOLD", 600, 0},
+    {"FW_BOLD", 700, 0}, {"FW_EXTRABOLD", 800, 0}, {"FW_HEAVY", 900, 0}, {"FW_BLACK", 900, 0},
 };
 
 static const Constant QUALITIES[] = {
-    {"DEFAULT_QUALITY", 0, GRAMMAR_ALL},     {"DRAFT_QUALITY", 1, GRAMMAR_ALL},
-    {"PROOF_QUALITY", 2, GRAMMAR_ALL},       {"NONANTIALIASED_QUALITY", 3, GRAMMAR_ALL},
-    {"ANTIALIASED_QUALITY", 4, GRAMMAR_ALL}, {"CLEARTYPE_QUALITY", 5, GRAMMAR_ALL},
+    {"DEFAULT_QUALITY", 0, 0}, {"DRAFT_QUALITY", 1, 0}, {"PROOF_QUALITY", 2, 0}, {"NONANTIALIASED_QUALITY", 3, 0},
+    {"ANTIALIASED_QUALITY", 4, 0}, {"CLEARTYPE_QUALITY", 5, 0},
 };
 
 // Colour names, as 0xRRGGBB (a COLORREF holds them as 0x00BBGGRR).
 static const Constant COLORS[] = {
-    {"black", 0x000000, GRAMMAR_ALL},     {"white", 0xFFFFFF, GRAMMAR_ALL},    {"red", 0xFF0000, GRAMMAR_ALL},
-    {"green", 0x008000, GRAMMAR_ALL},     {"lime", 0x00FF00, GRAMMAR_ALL},     {"blue", 0x0000FF, GRAMMAR_ALL},
-    {"yellow", 0xFFFF00, GRAMMAR_ALL},    {"cyan", 0x00FFFF, GRAMMAR_ALL},     {"aqua", 0x00FFFF, GRAMMAR_ALL},
-    {"magenta", 0xFF00FF, GRAMMAR_ALL},   {"fuchsia", 0xFF00FF, GRAMMAR_ALL},  {"gray", 0x808080, GRAMMAR_ALL},
-    {"grey", 0x808080, GRAMMAR_ALL},      {"silver", 0xC0C0C0, GRAMMAR_ALL},   {"lightgray", 0xD3D3D3, GRAMMAR_ALL},
-    {"lightgrey", 0xD3D3D3, GRAMMAR_ALL}, {"darkgray", 0x404040, GRAMMAR_ALL}, {"darkgrey", 0x404040, GRAMMAR_ALL},
-    {"maroon", 0x800000, GRAMMAR_ALL},    {"navy", 0x000080, GRAMMAR_ALL},     {"olive", 0x808000, GRAMMAR_ALL},
-    {"purple", 0x800080, GRAMMAR_ALL},    {"teal", 0x008080, GRAMMAR_ALL},     {"orange", 0xFFA500, GRAMMAR_ALL},
-    {"brown", 0xA52A2A, GRAMMAR_ALL},     {"pink", 0xFFC0CB, GRAMMAR_ALL},     {"gold", 0xFFD700, GRAMMAR_ALL},
-    {"skyblue", 0x87CEEB, GRAMMAR_ALL},   {"beige", 0xF5F5DC, GRAMMAR_ALL},    {"ivory", 0xFFFFF0, GRAMMAR_ALL},
-    {"darkgreen", 0x006400, GRAMMAR_ALL}, {"darkblue", 0x00008B, GRAMMAR_ALL}, {"darkred", 0x8B0000, GRAMMAR_ALL},
-    {"steelblue", 0x4682B4, GRAMMAR_ALL}, {"tomato", 0xFF6347, GRAMMAR_ALL},   {"wheat", 0xF5DEB3, GRAMMAR_ALL},
-    {"khaki", 0xF0E68C, GRAMMAR_ALL},
+    {"black", 0x000000, 0}, {"white", 0xFFFFFF, 0}, {"red", 0xFF0000, 0}, {"green", 0x008000, 0},
+    {"lime", 0x00FF00, 0}, {"blue", 0x0000FF, 0}, {"yellow", 0xFFFF00, 0}, {"cyan", 0x00FFFF, 0},
+    {"aqua", 0x00FFFF, 0}, {"magenta", 0xFF00FF, 0}, {"fuchsia", 0xFF00FF, 0}, {"gray", 0x808080, 0},
+    {"grey", 0x808080, 0}, {"silver", 0xC0C0C0, 0}, {"lightgray", 0xD3D3D3, 0}, {"lightgrey", 0xD3D3D3, 0},
+    {"darkgray", 0x404040, 0}, {"darkgrey", 0x404040, 0}, {"maroon", 0x800000, 0}, {"navy", 0x000080, 0},
+    {"olive", 0x808000, 0}, {"purple", 0x800080, 0}, {"teal", 0x008080, 0}, {"orange", 0xFFA500, 0},
+    {"brown", 0xA52A2A, 0}, {"pink", 0xFFC0CB, 0}, {"gold", 0xFFD700, 0}, {"skyblue", 0x87CEEB, 0},
+    {"beige", 0xF5F5DC, 0}, {"ivory", 0xFFFFF0, 0}, {"darkgreen", 0x006400, 0}, {"darkblue", 0x00008B, 0},
+    {"darkred", 0x8B0000, 0}, {"steelblue", 0x4682B4, 0}, {"tomato", 0xFF6347, 0}, {"wheat", 0xF5DEB3, 0},
+    {"khaki", 0xF0E68C, 0},
 };
 
 // Words that choose one of a few things.
 enum Release : uint8_t { RELEASE_PEN, RELEASE_BRUSH, RELEASE_PATTERN, RELEASE_SCAN };
 static const Constant RELEASES[] = {
-    {"pen", RELEASE_PEN, GRAMMAR_ALL},
-    {"brush", RELEASE_BRUSH, GRAMMAR_ALL},
-    {"pattern", RELEASE_PATTERN, GRAMMAR_ALL},
-    {"scan", RELEASE_SCAN, GRAMMAR_ALL},
+    {"pen", RELEASE_PEN, 0}, {"brush", RELEASE_BRUSH, 0}, {"pattern", RELEASE_PATTERN, 0}, {"scan", RELEASE_SCAN, 0},
 };
-static const Constant RELEASE_TIMES[] = {{"auto", 1, GRAMMAR_ALL}, {"manual", 0, GRAMMAR_ALL}};
+static const Constant RELEASE_TIMES[] = {{"auto", 1, 0}, {"manual", 0, 0}};
 static const Constant SETTING_KINDS[] = {
-    {"pen", SETTING_PEN, GRAMMAR_ALL},           {"brush", SETTING_BRUSH, GRAMMAR_ALL},
-    {"drawmode", SETTING_DRAWMODE, GRAMMAR_ALL}, {"mode", SETTING_DRAWMODE, GRAMMAR_ALL},
-    {"font", SETTING_FONT, GRAMMAR_ALL},
+    {"pen", SETTING_PEN, 0}, {"brush", SETTING_BRUSH, 0}, {"drawmode", SETTING_DRAWMODE, 0},
+    {"mode", SETTING_DRAWMODE, 0}, {"font", SETTING_FONT, 0},
 };
 // bits and dib: a bitmap exactly as a driver held it, as captures write it.
 enum BitmapShape : uint8_t { SHAPE_COLOR, SHAPE_MONO, SHAPE_BITS, SHAPE_DIB };
-static const Constant BITMAP_SHAPES[] = {{"mono", SHAPE_MONO, GRAMMAR_ALL},
-                                         {"color", SHAPE_COLOR, GRAMMAR_ALL},
-                                         {"colour", SHAPE_COLOR, GRAMMAR_ALL},
-                                         {"bits", SHAPE_BITS, GRAMMAR_ALL},
-                                         {"dib", SHAPE_DIB, GRAMMAR_ALL}};
+static const Constant BITMAP_SHAPES[] = {
+    {"mono", SHAPE_MONO, 0}, {"color", SHAPE_COLOR, 0}, {"colour", SHAPE_COLOR, 0},
+    {"bits", SHAPE_BITS, 0}, {"dib", SHAPE_DIB, 0}};
 
 static const ConstantSet SET_PEN_STYLES = {"a pen style", "PS_", "", PEN_STYLES, GRAMMAR_COUNT(PEN_STYLES)};
 static const ConstantSet SET_BRUSH_STYLES = {"a brush style", "BS_", "", BRUSH_STYLES, GRAMMAR_COUNT(BRUSH_STYLES)};
@@ -221,86 +184,29 @@ static const ConstantSet SET_BITMAP_SHAPES = {"a bitmap kind", "", "", BITMAP_SH
 enum Field : uint8_t {
     FIELD_NONE,
     // shared by requests
-    FIELD_PEN,
-    FIELD_BRUSH,
-    FIELD_DRAWMODE,
-    FIELD_FONT,
-    FIELD_CLIP,
-    FIELD_EXPECT,
+    FIELD_PEN, FIELD_BRUSH, FIELD_DRAWMODE, FIELD_FONT, FIELD_CLIP, FIELD_EXPECT,
     // settings
-    FIELD_NAME,
-    FIELD_PEN_STYLE,
-    FIELD_PEN_WIDTH,
-    FIELD_PEN_COLOR,
-    FIELD_BRUSH_STYLE,
-    FIELD_BRUSH_COLOR,
-    FIELD_BRUSH_HATCH,
-    FIELD_BRUSH_PATTERN,
-    FIELD_ROP2,
-    FIELD_BK_MODE,
-    FIELD_BK_COLOR,
-    FIELD_TEXT_COLOR,
-    FIELD_USE_BK_MODE,
-    FIELD_FONT_HEIGHT,
-    FIELD_FONT_WIDTH,
-    FIELD_FONT_ESCAPEMENT,
-    FIELD_FONT_ORIENTATION,
-    FIELD_FONT_ANGLE, // escapement and orientation together
-    FIELD_FONT_WEIGHT,
-    FIELD_FONT_ITALIC,
-    FIELD_FONT_UNDERLINE,
-    FIELD_FONT_STRIKEOUT,
-    FIELD_FONT_CHARSET,
-    FIELD_FONT_OUT_PRECISION,
-    FIELD_FONT_CLIP_PRECISION,
-    FIELD_FONT_QUALITY,
-    FIELD_FONT_PITCH_AND_FAMILY,
-    FIELD_FONT_FACE,
-    FIELD_BITMAP_SHAPE,
-    FIELD_BITMAP_SIZE,
-    FIELD_BITMAP_FILE,
-    FIELD_BITMAP_DEPTH,
-    FIELD_BITMAP_COLORS,
-    FIELD_SELECT_KIND,
-    FIELD_SELECT_NAME,
+    FIELD_NAME, FIELD_PEN_STYLE, FIELD_PEN_WIDTH, FIELD_PEN_COLOR, FIELD_BRUSH_STYLE, FIELD_BRUSH_COLOR,
+    FIELD_BRUSH_HATCH, FIELD_BRUSH_PATTERN, FIELD_ROP2, FIELD_BK_MODE, FIELD_BK_COLOR, FIELD_TEXT_COLOR,
+    FIELD_USE_BK_MODE, FIELD_FONT_HEIGHT, FIELD_FONT_WIDTH, FIELD_FONT_ESCAPEMENT, FIELD_FONT_ORIENTATION,
+    FIELD_FONT_ANGLE, FIELD_FONT_WEIGHT, FIELD_FONT_ITALIC, FIELD_FONT_UNDERLINE, FIELD_FONT_STRIKEOUT,
+    FIELD_FONT_CHARSET, FIELD_FONT_OUT_PRECISION, FIELD_FONT_CLIP_PRECISION, FIELD_FONT_QUALITY,
+    FIELD_FONT_PITCH_AND_FAMILY, FIELD_FONT_FACE, FIELD_BITMAP_SHAPE, FIELD_BITMAP_SIZE, FIELD_BITMAP_FILE,
+    FIELD_BITMAP_DEPTH, FIELD_BITMAP_COLORS, FIELD_SELECT_KIND, FIELD_SELECT_NAME,
     // requests
-    FIELD_PAGE_SIZE,
-    FIELD_PAGE_FRAME,
-    FIELD_PAGE_DEVICE,
-    FIELD_STYLE,
-    FIELD_POINTS,
-    FIELD_POINT_FILE,
-    FIELD_GEOMETRIC,
-    FIELD_SCAN_FLAG,
-    FIELD_COUNT,
-    FIELD_RELEASE_TIME,
-    FIELD_DEST,
-    FIELD_DEST_SIZE,
-    FIELD_SOURCE,
-    FIELD_SOURCE_RECT,
-    FIELD_ROP3,
-    FIELD_TEXT_POINT,
-    FIELD_TEXT_STRING,
-    FIELD_TEXT_OPTIONS,
-    FIELD_TEXT_RECT,
-    FIELD_ADVANCES,
-    FIELD_ADVANCE,
-    FIELD_GLYPHS,
-    FIELD_RELEASE,
+    FIELD_PAGE_SIZE, FIELD_PAGE_FRAME, FIELD_PAGE_DEVICE, FIELD_STYLE, FIELD_POINTS, FIELD_POINT_FILE,
+    FIELD_GEOMETRIC, FIELD_SCAN_FLAG, FIELD_COUNT, FIELD_RELEASE_TIME, FIELD_DEST, FIELD_DEST_SIZE, FIELD_SOURCE,
+    FIELD_SOURCE_RECT, FIELD_ROP3, FIELD_TEXT_POINT, FIELD_TEXT_STRING, FIELD_TEXT_OPTIONS, FIELD_TEXT_RECT,
+    FIELD_ADVANCES, FIELD_ADVANCE, FIELD_GLYPHS, FIELD_RELEASE,
     // what captures write beyond what a hand does
-    FIELD_PEN_WIDTH_Y,
-    FIELD_BITMAP_BITS_PIXEL,
-    FIELD_BITMAP_PLANES,
-    FIELD_BITMAP_WIDTH_BYTES,
-    FIELD_BITMAP_TYPE,
-    FIELD_BITMAP_INFO_SIZE,
-    FIELD_BITMAP_BITS_SIZE,
-    FIELD_PAGE_DEVMODE,
-    FIELD_POLYGON_COUNTS,
+    FIELD_PEN_WIDTH_Y, FIELD_BITMAP_BITS_PIXEL, FIELD_BITMAP_PLANES, FIELD_BITMAP_WIDTH_BYTES, FIELD_BITMAP_TYPE,
+    FIELD_BITMAP_INFO_SIZE, FIELD_BITMAP_BITS_SIZE, FIELD_PAGE_DEVMODE, FIELD_POLYGON_COUNTS,
 };
 
-// Positional arguments: which may be left out, and which may be `none`.
-enum ArgumentFlag : uint8_t { ARGUMENT_OPTIONAL = 1, ARGUMENT_NONE = 2 };
+// Positional arguments: which may be left out, which may be `none`, and
+// which may also stand after the options. Positional arguments come in
+// table order; VALUE_POINTS takes every positional token that follows.
+enum ArgumentFlag : uint8_t { ARGUMENT_OPTIONAL = 1, ARGUMENT_NONE = 2, ARGUMENT_LATE = 4 };
 
 struct Argument {
     const char *name; // for messages and the reference: "x,y"
@@ -324,20 +230,8 @@ struct Option {
 enum KeywordKind : uint8_t { KEYWORD_SETTING, KEYWORD_REQUEST };
 
 enum KeywordId : uint8_t {
-    KEYWORD_PEN,
-    KEYWORD_BRUSH,
-    KEYWORD_DRAWMODE,
-    KEYWORD_FONT,
-    KEYWORD_BITMAP,
-    KEYWORD_SELECT,
-    KEYWORD_PAGE,
-    KEYWORD_CLIP,
-    KEYWORD_OUTPUT,
-    KEYWORD_RASTER,
-    KEYWORD_DIB,
-    KEYWORD_TEXT,
-    KEYWORD_DELETE,
-    KEYWORD_CLOSE,
+    KEYWORD_PEN, KEYWORD_BRUSH, KEYWORD_DRAWMODE, KEYWORD_FONT, KEYWORD_BITMAP, KEYWORD_SELECT, KEYWORD_PAGE,
+    KEYWORD_CLIP, KEYWORD_OUTPUT, KEYWORD_RASTER, KEYWORD_DIB, KEYWORD_TEXT, KEYWORD_DELETE, KEYWORD_CLOSE,
 };
 
 struct Keyword {
@@ -385,15 +279,15 @@ static const Option BRUSH_OPTIONS[] = {
     {"color", "colour", VALUE_COLOR, FIELD_BRUSH_COLOR, nullptr, SETTING_NONE, "lbColor"},
     {"hatch", nullptr, VALUE_CONSTANT, FIELD_BRUSH_HATCH, &SET_HATCHES, SETTING_NONE, "lbHatch of a hatched brush"},
     {"pattern", "bitmap", VALUE_SETTING, FIELD_BRUSH_PATTERN, nullptr, SETTING_BITMAP,
-     "the bitmap of a BS_PATTERN brush, or the dib bitmap of a style=6 (BS_DIBPATTERNPT) brush"},
+     "the bitmap of a BS_PATTERN brush, or the dib bitmap of a style=6 one; none for a null record"},
 };
 
 static const Option DRAWMODE_OPTIONS[] = {
-    {"rop2", nullptr, VALUE_CONSTANT, FIELD_ROP2, &SET_ROP2S, SETTING_NONE, "binary raster operation"},
-    {"bkmode", nullptr, VALUE_CONSTANT, FIELD_BK_MODE, &SET_BK_MODES, SETTING_NONE, "background mode"},
+    {"rop2", nullptr, VALUE_CONSTANT, FIELD_ROP2, &SET_ROP2S, SETTING_NONE, "rop2, set with SetROP2"},
+    {"bkmode", nullptr, VALUE_CONSTANT, FIELD_BK_MODE, &SET_BK_MODES, SETTING_NONE, "bkMode"},
     {"bk", "bkcolor bkcolour", VALUE_COLOR, FIELD_BK_COLOR, nullptr, SETTING_NONE, "background colour"},
     {"text", "textcolor textcolour", VALUE_COLOR, FIELD_TEXT_COLOR, nullptr, SETTING_NONE, "text colour"},
-    {"usebkmode", nullptr, VALUE_NUMBER, FIELD_USE_BK_MODE, nullptr, SETTING_NONE, "Raster32: use bkmode"},
+    {"usebkmode", nullptr, VALUE_CONSTANT, FIELD_USE_BK_MODE, nullptr, SETTING_NONE, "Raster32: use bkmode"},
 };
 
 static const Option FONT_OPTIONS[] = {
@@ -431,7 +325,7 @@ static const Option BITMAP_OPTIONS[] = {
     {"widthbytes", nullptr, VALUE_NUMBER, FIELD_BITMAP_WIDTH_BYTES, nullptr, SETTING_NONE, "bits: bmWidthBytes"},
     {"type", nullptr, VALUE_NUMBER, FIELD_BITMAP_TYPE, nullptr, SETTING_NONE, "bits: bmType"},
     {"info", nullptr, VALUE_NUMBER, FIELD_BITMAP_INFO_SIZE, nullptr, SETTING_NONE,
-     "dib: bytes of header and colour table before the bits"},
+     "dib: bytes of header and colour table before the bits (0: no header)"},
     {"bits", nullptr, VALUE_NUMBER, FIELD_BITMAP_BITS_SIZE, nullptr, SETTING_NONE,
      "dib: bytes of bits; bits=none (bits or dib) passes no bits"},
 };
@@ -450,12 +344,12 @@ static const Option PAGE_OPTIONS[] = {
     GRAMMAR_OPTION_EXPECT,
 };
 
-static const Argument CLIP_ARGUMENTS[] = {{"l,t,r,b", VALUE_RECT, FIELD_CLIP, ARGUMENT_NONE, nullptr, SETTING_NONE}};
+static const Argument CLIP_ARGUMENTS[] = {{"L,T,R,B", VALUE_RECT, FIELD_CLIP, ARGUMENT_NONE, nullptr, SETTING_NONE}};
 static const Option EXPECT_OPTIONS[] = {GRAMMAR_OPTION_EXPECT};
 
 static const Argument OUTPUT_ARGUMENTS[] = {
     {"STYLE", VALUE_STYLE, FIELD_STYLE, 0, nullptr, SETTING_NONE},
-    {"POINTS", VALUE_POINTS, FIELD_POINTS, ARGUMENT_OPTIONAL, nullptr, SETTING_NONE},
+    {"POINTS", VALUE_POINTS, FIELD_POINTS, ARGUMENT_OPTIONAL | ARGUMENT_LATE, nullptr, SETTING_NONE},
 };
 
 static const Option OUTPUT_OPTIONS[] = {
@@ -496,7 +390,7 @@ static const Option TRANSFER_OPTIONS[] = {
 
 static const Argument TEXT_ARGUMENTS[] = {
     {"X,Y", VALUE_PAIR, FIELD_TEXT_POINT, 0, nullptr, SETTING_NONE},
-    {"\"string\"", VALUE_STRING, FIELD_TEXT_STRING, ARGUMENT_OPTIONAL, nullptr, SETTING_NONE},
+    {"\"string\"", VALUE_STRING, FIELD_TEXT_STRING, ARGUMENT_OPTIONAL | ARGUMENT_LATE, nullptr, SETTING_NONE},
 };
 
 static const Option TEXT_OPTIONS[] = {
@@ -525,7 +419,7 @@ static const Keyword KEYWORDS[] = {
     {"font", nullptr, KEYWORD_FONT, KEYWORD_SETTING, GRAMMAR_ROWS(NAME_ARGUMENT), GRAMMAR_ROWS(FONT_OPTIONS),
      "a LOGFONTA"},
     {"bitmap", nullptr, KEYWORD_BITMAP, KEYWORD_SETTING, GRAMMAR_ROWS(BITMAP_ARGUMENTS), GRAMMAR_ROWS(BITMAP_OPTIONS),
-     "a bitmap: mono or color WxH with rows then `end`, or file=; bits WxH or dib: its bytes in hex rows"},
+     "a bitmap: mono or color WxH with rows then `end`, or file=; bits WxH or dib: bytes in hex rows, `end`"},
     {"select", "use", KEYWORD_SELECT, KEYWORD_SETTING, GRAMMAR_ROWS(SELECT_ARGUMENTS), nullptr, 0,
      "makes a setting (or none) the one later requests use"},
     {"page", nullptr, KEYWORD_PAGE, KEYWORD_REQUEST, nullptr, 0, GRAMMAR_ROWS(PAGE_OPTIONS),
@@ -593,6 +487,7 @@ inline const char *ConstantName(const ConstantSet &set, uint32_t value)
     return nullptr;
 }
 
+// clang-format on
 } // namespace grammar
 
 #endif

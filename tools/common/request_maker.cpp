@@ -10,14 +10,13 @@ namespace {
 
 const DWORD kBiBitfields = 3; // BI_BITFIELDS: three colour masks after the header
 
-const uint16_t kNamedStyles[] = {OUT_BEZIER,    OUT_SCANLINES,   OUT_RECTANGLE,       OUT_ELLIPSE,
-                                 OUT_POLYLINE,  OUT_WINDPOLYGON, OUT_ALTPOLYGON,      OUT_CIRCLE,
-                                 OUT_BEGINSCAN, OUT_ENDSCAN,     OUT_WINDPOLYPOLYGON, OUT_ALTPOLYPOLYGON};
+const Handle32 kUntouched = 0xA5A5A5A5u; // an out-argument no export wrote
 // Codes the library must treat as drawing nothing, among them neighbours of named ones.
 const uint16_t kUnnamedStyles[] = {0, 2, 3, 5, 8, 17, 19, 21, 23, 54, 56, 79, 82, 0x4015, 0x4017, 0x8014, 0xFFFF};
 
-const uint32_t kRops[] = {0x00CC0020, 0x00EE0086, 0x008800C6, 0x00660046, 0x00F00021, 0x005A0049,
-                          0x00000042, 0x00FF0062, 0x00550009, 0x00C000CA, 0x00B8074A, 0x00440328};
+// Raster operations, named where the host declarations name them (0x00440328 is SRCERASE).
+const uint32_t kRops[] = {SRCCOPY,   SRCPAINT,  SRCAND,    SRCINVERT, PATCOPY,    PATINVERT,
+                          BLACKNESS, WHITENESS, DSTINVERT, MERGECOPY, 0x00B8074A, 0x00440328};
 
 const int32_t kExtremes[] = {INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1, -1, 0, 1, 32767, -32768, 65535, 65536};
 
@@ -388,7 +387,7 @@ uint16_t RecordingCaller::Style(RequestBytes &bytes)
     }
     uint32_t pick = bytes.Below(10);
     if (pick < 7) {
-        return kNamedStyles[bytes.Below(sizeof kNamedStyles / sizeof kNamedStyles[0])];
+        return OUTPUT_STYLES[bytes.Below(OUTPUT_STYLE_COUNT)].code;
     }
     if (pick < 9) {
         return kUnnamedStyles[bytes.Below(sizeof kUnnamedStyles / sizeof kUnnamedStyles[0])];
@@ -500,10 +499,8 @@ SentRequest RecordingCaller::Send(RequestKind kind, RequestBytes &bytes, const c
         sent = SendOutput(bytes);
         break;
     case RequestKind::Raster:
-        sent = SendRaster(bytes);
-        break;
     case RequestKind::Dib:
-        sent = SendDib(bytes);
+        sent = SendTransfer(kind, bytes);
         break;
     case RequestKind::Text:
         sent = SendText(bytes);
@@ -522,177 +519,216 @@ SentRequest RecordingCaller::Send(RequestKind kind, RequestBytes &bytes, const c
     return sent;
 }
 
-SentRequest RecordingCaller::SendClip(RequestBytes &bytes)
+// The one way a request reaches an export: format, trace, count, call,
+// check the result against those the export may give.
+SentRequest RecordingCaller::Deliver(Call &call)
 {
     SentRequest sent;
-    RECT *clip = OptionalRect(bytes);
-    Handle32 surface = surface_;
+    sent.kind = call.kind;
+    sent.style = call.style;
+    sent.scanFlag = call.scanFlag;
+    sent.text = Describe(call);
     Trace(sent.text);
     ++exportCalls_;
-    sent.result = calls_.SetClipRect32(&surface, clip);
-    sent.text = clip ? FormatText("SetClipRect32(%d,%d,%d,%d)", (int)clip->left, (int)clip->top, (int)clip->right,
-                                  (int)clip->bottom)
-                     : std::string("SetClipRect32(null)");
-    if (sent.result != 0) {
-        sent.problem = "SetClipRect32 returned " + std::to_string(sent.result);
+    sent.result = Invoke(call);
+    const bool mayFail = call.kind == RequestKind::Text || (call.kind == RequestKind::Output &&
+                                                            (call.style == OUT_BEGINSCAN || call.style == OUT_ENDSCAN));
+    if (sent.result != 0 && !(mayFail && sent.result == -1)) {
+        sent.problem = std::string(RequestKindName(call.kind)) + " returned " + std::to_string(sent.result);
     }
     return sent;
+}
+
+int32_t RecordingCaller::Invoke(Call &c)
+{
+    switch (c.kind) {
+    case RequestKind::Clip:
+        return calls_.SetClipRect32(&c.surface, c.clip);
+    case RequestKind::Output:
+        return calls_.Output32(&c.surface, &c.style, &c.scanFlag, &c.count, c.points, c.pen, &c.geometric, c.brush,
+                               c.mode, &c.out[0], &c.out[1], &c.out[2], &c.out[3], &c.out[4], c.clip);
+    case RequestKind::Raster:
+        sourcelessRasters_ += c.source == nullptr ? 1 : 0;
+        return calls_.Raster32(&c.surface, &c.dest[0], &c.dest[1], &c.dest[2], &c.dest[3], c.source, &c.src[0],
+                               &c.src[1], &c.src[2], &c.src[3], &c.rop, c.brush, c.mode);
+    case RequestKind::Dib:
+        return calls_.Dib32(&c.surface, &c.dest[0], &c.dest[1], &c.dest[2], &c.dest[3], &c.src[0], &c.src[1], &c.src[2],
+                            &c.src[3], c.bits, c.info, &c.rop, c.brush, c.mode);
+    case RequestKind::Text:
+        return calls_.TextOut32(&c.surface, c.font, &c.x, &c.y, &c.options, c.clip, c.string, &c.length, c.advances,
+                                c.mode);
+    case RequestKind::Release:
+        return calls_.DeleteObject32(&c.surface, c.object, c.selectBack);
+    case RequestKind::Reopen:
+        break;
+    }
+    return 0;
+}
+
+std::string RecordingCaller::Describe(const Call &c) const
+{
+    const std::string clip =
+        c.clip ? FormatText("%d,%d,%d,%d", (int)c.clip->left, (int)c.clip->top, (int)c.clip->right, (int)c.clip->bottom)
+               : std::string("null");
+    switch (c.kind) {
+    case RequestKind::Clip:
+        return "SetClipRect32(" + clip + ")";
+    case RequestKind::Output:
+        return DescribeOutput(c) + ", clip=" + clip + ")";
+    case RequestKind::Raster:
+        return FormatText("Raster32(dest %d,%d %dx%d, source %s, src %d,%d %dx%d, rop 0x%X, brush %s, mode %s)",
+                          (int)c.dest[0], (int)c.dest[1], (int)c.dest[2], (int)c.dest[3],
+                          c.source ? FormatText("%dx%d@%u/%u wb=%d", (int)c.source->bmWidth, (int)c.source->bmHeight,
+                                                c.source->bmBitsPixel, c.source->bmPlanes, (int)c.source->bmWidthBytes)
+                                         .c_str()
+                                   : "null",
+                          (int)c.src[0], (int)c.src[1], (int)c.src[2], (int)c.src[3], c.rop,
+                          c.brush ? std::to_string(c.brush->lbStyle).c_str() : "null", c.mode ? "given" : "null");
+    case RequestKind::Dib: {
+        const BITMAPINFOHEADER &h = c.info->bmiHeader;
+        return FormatText("Dib32(%dx%d@%u compression %u clrUsed %u, dest %d,%d %dx%d, src %d,%d %dx%d, rop 0x%X)",
+                          (int)h.biWidth, (int)h.biHeight, h.biBitCount, (unsigned)h.biCompression,
+                          (unsigned)h.biClrUsed, (int)c.dest[0], (int)c.dest[1], (int)c.dest[2], (int)c.dest[3],
+                          (int)c.src[0], (int)c.src[1], (int)c.src[2], (int)c.src[3], c.rop);
+    }
+    case RequestKind::Text:
+        return FormatText("TextOut32(charset %u, escapement %d, at %d,%d, options 0x%X, rect %s, count %u, "
+                          "advances %s, bkMode %u)",
+                          c.font->lfCharSet, (int)c.font->lfEscapement, (int)c.x, (int)c.y, c.options,
+                          c.clip ? "given" : "null", c.length, c.advances ? "given" : "null", c.mode->bkMode);
+    case RequestKind::Release:
+        return FormatText("DeleteObject32(object 0x%X, select back 0x%X)", *c.object, *c.selectBack);
+    case RequestKind::Reopen:
+        break;
+    }
+    return RequestKindName(c.kind);
+}
+
+std::string RecordingCaller::DescribeOutput(const Call &c) const
+{
+    const BITMAP *pattern = c.brush && c.brush->lbStyle == BS_PATTERN ? (const BITMAP *)c.brush->lbHatch : nullptr;
+    return FormatText(
+        "Output32(style=0x%X, scanFlag=%u, count=%u%s, pen=%s, geometric=0x%X, brush=%s%s, mode=%s", c.style,
+        c.scanFlag, c.count, c.total >= 0 ? (" total " + std::to_string(c.total)).c_str() : "",
+        c.pen
+            ? FormatText("{%u,%d,0x%X}", c.pen->lopnStyle, (int)c.pen->lopnWidth.x, (unsigned)c.pen->lopnColor).c_str()
+            : "null",
+        c.geometric, c.brush ? FormatText("{%u,0x%X}", c.brush->lbStyle, (unsigned)c.brush->lbColor).c_str() : "null",
+        pattern ? FormatText(" pattern %dx%d@%u", (int)pattern->bmWidth, (int)pattern->bmHeight, pattern->bmBitsPixel)
+                      .c_str()
+                : "",
+        c.mode ? FormatText("{rop2=%u}", c.mode->rop2).c_str() : "null");
+}
+
+SentRequest RecordingCaller::SendClip(RequestBytes &bytes)
+{
+    Call call = NewCall(RequestKind::Clip);
+    call.clip = OptionalRect(bytes);
+    return Deliver(call);
+}
+
+// The points a style reads, from the style table: a fixed number, count
+// points, or a poly-polygon record; nothing for styles that draw nothing.
+const void *RecordingCaller::OutputPoints(RequestBytes &bytes, Call *call)
+{
+    const OutputStyle *style = FindOutputStyle(call->style);
+    const uint8_t reads = style != nullptr ? style->reads : (uint8_t)OUT_READS_NOTHING;
+    if (reads == OUT_READS_FIXED) {
+        return Points(bytes, style->points);
+    }
+    if (reads == OUT_READS_COUNT) {
+        // Each segment is two GDI calls; long runs add nothing the polygons do not.
+        call->count = call->count > 300 ? (uint16_t)(call->count % 300) : call->count;
+        return Points(bytes, call->count);
+    }
+    if (reads == OUT_READS_NOTHING) {
+        // Not read by styles that draw nothing: a null or an empty array.
+        return bytes.OneIn(2) ? nullptr : Take(0);
+    }
+    call->count = bytes.OneIn(16) ? (uint16_t)bytes.Below(300) : (uint16_t)bytes.Below(12);
+    int32_t *counts = (int32_t *)Take(call->count * sizeof(int32_t));
+    call->total = 0;
+    for (uint16_t i = 0; i < call->count; ++i) {
+        uint32_t pick = bytes.Below(16);
+        counts[i] = pick == 0 ? (int32_t)bytes.Below(modest_ ? 400 : 1200) : (int32_t)bytes.Below(12);
+        call->total += counts[i];
+    }
+    PolyPolygonRecord *record = (PolyPolygonRecord *)Take(sizeof(PolyPolygonRecord));
+    record->counts = counts;
+    record->points = Points(bytes, (size_t)call->total);
+    return record;
 }
 
 SentRequest RecordingCaller::SendOutput(RequestBytes &bytes)
 {
-    SentRequest sent;
-    uint16_t style = Style(bytes);
+    Call call = NewCall(RequestKind::Output);
+    call.style = Style(bytes);
     uint32_t flagPick = bytes.Below(16);
-    uint16_t scanFlag = flagPick < 12 ? 0 : flagPick < 15 ? 1 : (bytes.OneIn(2) ? 2 : bytes.U16());
-    if (style == OUT_SCANLINES || style == OUT_ENDSCAN) {
-        scanFlag = bytes.OneIn(4) ? scanFlag : 0;
+    call.scanFlag = flagPick < 12 ? 0 : flagPick < 15 ? 1 : (bytes.OneIn(2) ? 2 : bytes.U16());
+    if (call.style == OUT_SCANLINES || call.style == OUT_ENDSCAN) {
+        call.scanFlag = bytes.OneIn(4) ? call.scanFlag : 0;
     }
-    uint16_t count = PointCount(bytes);
-    const void *points = nullptr;
-    std::string shape;
-    switch (style) {
-    case OUT_RECTANGLE:
-    case OUT_ELLIPSE:
-    case OUT_CIRCLE:
-        points = Points(bytes, 2);
-        break;
-    case OUT_BEZIER:
-        points = Points(bytes, 4);
-        break; // four, whatever the count
-    case OUT_POLYLINE:
-    case OUT_WINDPOLYGON:
-    case OUT_ALTPOLYGON:
-    case OUT_SCANLINES:
-        // Each segment is two GDI calls; long runs add nothing the polygons do not.
-        count = count > 300 ? (uint16_t)(count % 300) : count;
-        points = Points(bytes, count);
-        break;
-    case OUT_WINDPOLYPOLYGON:
-    case OUT_ALTPOLYPOLYGON: {
-        count = bytes.OneIn(16) ? (uint16_t)bytes.Below(300) : (uint16_t)bytes.Below(12);
-        int32_t *counts = (int32_t *)Take(count * sizeof(int32_t));
-        size_t total = 0;
-        for (uint16_t i = 0; i < count; ++i) {
-            uint32_t pick = bytes.Below(16);
-            counts[i] = pick == 0 ? (int32_t)bytes.Below(modest_ ? 400 : 1200) : (int32_t)bytes.Below(12);
-            total += (size_t)counts[i];
-        }
-        PolyPolygonRecord *record = (PolyPolygonRecord *)Take(sizeof(PolyPolygonRecord));
-        record->counts = counts;
-        record->points = Points(bytes, total);
-        points = record;
-        shape = " total " + std::to_string(total);
-        break;
-    }
-    default:
-        // Not read by styles that draw nothing: a null or an empty array.
-        points = bytes.OneIn(2) ? nullptr : Take(0);
-        break;
-    }
-    LOGPEN *pen = OptionalPen(bytes);
-    uint32_t geometric = 0;
+    call.count = PointCount(bytes);
+    call.points = OutputPoints(bytes, &call);
+    call.pen = OptionalPen(bytes);
     uint32_t geometricPick = bytes.Below(8);
     if (geometricPick == 1) {
-        geometric = 0x00000200 | 0x00002000; // PS_ENDCAP_FLAT | PS_JOIN_MITER
+        call.geometric = 0x00000200 | 0x00002000; // PS_ENDCAP_FLAT | PS_JOIN_MITER
     } else if (geometricPick == 2) {
-        geometric = bytes.Below(9) | (bytes.Below(3) << 8) | (bytes.Below(3) << 12);
+        call.geometric = bytes.Below(9) | (bytes.Below(3) << 8) | (bytes.Below(3) << 12);
     } else if (geometricPick == 3 && !modest_) {
-        geometric = bytes.U32();
+        call.geometric = bytes.U32();
     }
-    LOGBRUSH *brush = OptionalBrush(bytes);
-    DrawModeRecord *mode = OptionalDrawMode(bytes, false);
-    RECT *clip = OptionalRect(bytes);
-    const Handle32 kUntouched = 0xA5A5A5A5u;
-    Handle32 out[5] = {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched};
-    Handle32 surface = surface_;
-    sent.style = style;
-    sent.scanFlag = scanFlag;
-    sent.text = FormatText(
-        "Output32(style=0x%X, scanFlag=%u, count=%u%s, pen=%s, geometric=0x%X, brush=%s%s, mode=%s, "
-        "clip=%s)",
-        style, scanFlag, count, shape.c_str(),
-        pen ? FormatText("{%u,%d,0x%X}", pen->lopnStyle, (int)pen->lopnWidth.x, (unsigned)pen->lopnColor).c_str()
-            : "null",
-        geometric, brush ? FormatText("{%u,0x%X}", brush->lbStyle, (unsigned)brush->lbColor).c_str() : "null",
-        brush && brush->lbStyle == BS_PATTERN
-            ? FormatText(" pattern %dx%d@%u", (int)((BITMAP *)brush->lbHatch)->bmWidth,
-                         (int)((BITMAP *)brush->lbHatch)->bmHeight, ((BITMAP *)brush->lbHatch)->bmBitsPixel)
-                  .c_str()
-            : "",
-        mode ? FormatText("{rop2=%u}", mode->rop2).c_str() : "null", clip ? "rect" : "null");
-    Trace(sent.text);
-    ++exportCalls_;
-    sent.result = calls_.Output32(&surface, &style, &scanFlag, &count, points, pen, &geometric, brush, mode, &out[0],
-                                  &out[1], &out[2], &out[3], &out[4], clip);
-    if (style == OUT_BEGINSCAN) {
-        if (sent.result != 0 && sent.result != -1) {
-            sent.problem = "OUT_BEGINSCAN returned " + std::to_string(sent.result);
+    call.brush = OptionalBrush(bytes);
+    call.mode = OptionalDrawMode(bytes, false);
+    call.clip = OptionalRect(bytes);
+    SentRequest sent = Deliver(call);
+    // Only OUT_BEGINSCAN writes the out-arguments, and all five of them.
+    for (Handle32 value : call.out) {
+        if ((value == kUntouched) == (call.style == OUT_BEGINSCAN)) {
+            sent.problem = call.style == OUT_BEGINSCAN
+                               ? "OUT_BEGINSCAN left an out-argument unwritten"
+                               : "an out-argument was written by style " + std::to_string(call.style);
         }
-        for (Handle32 value : out) {
-            if (value == kUntouched) {
-                sent.problem = "OUT_BEGINSCAN left an out-argument unwritten";
-            }
-        }
+    }
+    if (call.style == OUT_BEGINSCAN) {
         Bracket bracket;
-        bracket.slots = ObjectSlots{out[0], out[1], out[2], out[3], out[4]};
+        bracket.slots = ObjectSlots{call.out[0], call.out[1], call.out[2], call.out[3], call.out[4]};
         bracket.none = 0;
         bracket.step = 0;
         brackets_.push_back(bracket);
-    } else {
-        for (Handle32 value : out) {
-            if (value != kUntouched) {
-                sent.problem = "an out-argument was written by style " + std::to_string(style);
-            }
-        }
-        if (style == OUT_ENDSCAN) {
-            if (sent.result != 0 && sent.result != -1) {
-                sent.problem = "OUT_ENDSCAN returned " + std::to_string(sent.result);
-            }
-            releasePending_ = !brackets_.empty();
-        } else if (sent.result != 0) {
-            sent.problem = "style " + std::to_string(style) + " returned " + std::to_string(sent.result);
-        }
+    } else if (call.style == OUT_ENDSCAN) {
+        releasePending_ = !brackets_.empty();
     }
     return sent;
 }
 
-SentRequest RecordingCaller::SendRaster(RequestBytes &bytes)
+SentRequest RecordingCaller::SendTransfer(RequestKind kind, RequestBytes &bytes)
 {
-    SentRequest sent;
-    int32_t xDest = Coordinate(bytes), yDest = Coordinate(bytes);
-    BITMAP *source = bytes.OneIn(4) ? nullptr : BitmapRecord(bytes);
+    Call call = NewCall(kind);
+    if (kind == RequestKind::Dib) {
+        DibRecord(bytes, &call);
+    } else {
+        call.dest[0] = Coordinate(bytes), call.dest[1] = Coordinate(bytes);
+        call.source = bytes.OneIn(4) ? nullptr : BitmapRecord(bytes);
+    }
     // A request without source makes GDI record a memory bitmap of the
     // destination's size; real GDI is kept to small ones.
-    int32_t limit = source == nullptr && modest_ ? 64 : 300;
-    int32_t cxDest = Extent(bytes, limit), cyDest = Extent(bytes, limit);
-    int32_t xSrc = Extent(bytes, 70), ySrc = Extent(bytes, 70), cxSrc = Extent(bytes, 70), cySrc = Extent(bytes, 70);
-    uint32_t rop = bytes.OneIn(8) ? bytes.U32() : kRops[bytes.Below(sizeof kRops / sizeof kRops[0])];
-    LOGBRUSH *brush = OptionalBrush(bytes);
-    DrawModeRecord *mode = OptionalDrawMode(bytes, false);
-    Handle32 surface = surface_;
-    sent.text = FormatText("Raster32(dest %d,%d %dx%d, source %s, src %d,%d %dx%d, rop 0x%X, brush %s, mode %s)",
-                           (int)xDest, (int)yDest, (int)cxDest, (int)cyDest,
-                           source ? FormatText("%dx%d@%u/%u wb=%d", (int)source->bmWidth, (int)source->bmHeight,
-                                               source->bmBitsPixel, source->bmPlanes, (int)source->bmWidthBytes)
-                                        .c_str()
-                                  : "null",
-                           (int)xSrc, (int)ySrc, (int)cxSrc, (int)cySrc, rop,
-                           brush ? std::to_string(brush->lbStyle).c_str() : "null", mode ? "given" : "null");
-    Trace(sent.text);
-    ++exportCalls_;
-    sourcelessRasters_ += source == nullptr ? 1 : 0;
-    sent.result = calls_.Raster32(&surface, &xDest, &yDest, &cxDest, &cyDest, source, &xSrc, &ySrc, &cxSrc, &cySrc,
-                                  &rop, brush, mode);
-    if (sent.result != 0) {
-        sent.problem = "Raster32 returned " + std::to_string(sent.result);
+    const int32_t limit = kind == RequestKind::Raster && call.source == nullptr && modest_ ? 64 : 300;
+    call.dest[2] = Extent(bytes, limit), call.dest[3] = Extent(bytes, limit);
+    for (int32_t &value : call.src) {
+        value = Extent(bytes, 70);
     }
-    return sent;
+    call.rop = bytes.OneIn(8) ? bytes.U32() : kRops[bytes.Below(sizeof kRops / sizeof kRops[0])];
+    call.brush = OptionalBrush(bytes);
+    call.mode = OptionalDrawMode(bytes, false);
+    return Deliver(call);
 }
 
-SentRequest RecordingCaller::SendDib(RequestBytes &bytes)
+// A DIB of any depth the library passes on, its colour table and bits
+// exactly as large as its header says, and where it goes.
+void RecordingCaller::DibRecord(RequestBytes &bytes, Call *call)
 {
-    SentRequest sent;
     static const uint16_t kDepths[] = {1, 4, 8, 16, 24, 32};
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof(BITMAPINFOHEADER);
@@ -713,10 +749,10 @@ SentRequest RecordingCaller::SendDib(RequestBytes &bytes)
         header.biClrUsed = 1u << header.biBitCount;
     }
     size_t infoBytes = DibInfoBytes(header), bitsBytes = DibBitsBytes(header);
-    BITMAPINFO *info =
-        (BITMAPINFO *)Take(infoBytes); // no more than the header describes: often under sizeof(BITMAPINFO)
-    std::memcpy(info, &header, sizeof header);
-    uint8_t *table = (uint8_t *)info + sizeof header;
+    // no more than the header describes: often under sizeof(BITMAPINFO)
+    call->info = (BITMAPINFO *)Take(infoBytes);
+    std::memcpy(call->info, &header, sizeof header);
+    uint8_t *table = (uint8_t *)call->info + sizeof header;
     for (size_t i = sizeof header; i < infoBytes; ++i) {
         table[i - sizeof header] = (uint8_t)bytes.Noise();
     }
@@ -731,30 +767,12 @@ SentRequest RecordingCaller::SendDib(RequestBytes &bytes)
     for (size_t i = 0; i < bitsBytes; ++i) {
         bits[i] = (uint8_t)bytes.Noise();
     }
-    int32_t xDest = Coordinate(bytes), yDest = Coordinate(bytes);
-    int32_t cxDest = Extent(bytes, 300), cyDest = Extent(bytes, 300);
-    int32_t xSrc = Extent(bytes, 70), ySrc = Extent(bytes, 70), cxSrc = Extent(bytes, 70), cySrc = Extent(bytes, 70);
-    uint32_t rop = bytes.OneIn(8) ? bytes.U32() : kRops[bytes.Below(sizeof kRops / sizeof kRops[0])];
-    LOGBRUSH *brush = OptionalBrush(bytes);
-    DrawModeRecord *mode = OptionalDrawMode(bytes, false);
-    Handle32 surface = surface_;
-    sent.text = FormatText("Dib32(%dx%d@%u compression %u clrUsed %u, dest %d,%d %dx%d, src %d,%d %dx%d, rop 0x%X)",
-                           (int)header.biWidth, (int)header.biHeight, header.biBitCount, (unsigned)header.biCompression,
-                           (unsigned)header.biClrUsed, (int)xDest, (int)yDest, (int)cxDest, (int)cyDest, (int)xSrc,
-                           (int)ySrc, (int)cxSrc, (int)cySrc, rop);
-    Trace(sent.text);
-    ++exportCalls_;
-    sent.result = calls_.Dib32(&surface, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc, bits, info,
-                               &rop, brush, mode);
-    if (sent.result != 0) {
-        sent.problem = "Dib32 returned " + std::to_string(sent.result);
-    }
-    return sent;
+    call->bits = bits;
+    call->dest[0] = Coordinate(bytes), call->dest[1] = Coordinate(bytes);
 }
 
-SentRequest RecordingCaller::SendText(RequestBytes &bytes)
+LOGFONTA *RecordingCaller::FontRecord(RequestBytes &bytes)
 {
-    SentRequest sent;
     static const uint8_t kCharsets[] = {0, 0, 1, 2, 128, 129, 130, 134, 136, 161, 204, 238, 255};
     static const int32_t kEscapements[] = {0, 0, 0, 450, 900, 1800, 2700, -900, 3600, 5, -15, 455, 3599};
     static const char *const kFaces[] = {"DejaVu Sans", "DejaVu Serif", "Courier", "", "Arial"};
@@ -764,93 +782,90 @@ SentRequest RecordingCaller::SendText(RequestBytes &bytes)
     font->lfEscapement =
         bytes.OneIn(8) && !modest_ ? (int32_t)bytes.U32() : kEscapements[bytes.Below(sizeof kEscapements / 4)];
     font->lfOrientation = font->lfEscapement;
-    font->lfWeight = bytes.OneIn(2) ? 400 : 700;
+    font->lfWeight = bytes.OneIn(2) ? FW_NORMAL : FW_BOLD;
     font->lfCharSet = bytes.OneIn(8) ? bytes.Byte() : kCharsets[bytes.Below(sizeof kCharsets)];
     std::snprintf(font->lfFaceName, sizeof font->lfFaceName, "%s", kFaces[bytes.Below(5)]);
-    int32_t x = Coordinate(bytes), y = Coordinate(bytes);
-    static const uint32_t kOptions[] = {0, 0, 2, 4, 6, 0x10, 0x10, 0x12, 0x14, 0x80, 0x1000};
-    uint32_t options = kOptions[bytes.Below(sizeof kOptions / 4)];
-    if (!modest_ && bytes.OneIn(16)) {
-        // ETO_PDY asks GDI for two advances per character, more than the caller passes.
-        options = bytes.U32() & ~0x2000u;
-    }
-    RECT *rect = OptionalRect(bytes);
-    uint32_t count = bytes.OneIn(16) ? bytes.Below(200) : bytes.Below(24);
-    bool glyphs = (options & 0x10) != 0;
-    char *string = (char *)Take(glyphs ? count * 2 : count);
+    return font;
+}
+
+// The string's bytes, or its glyph indices, and sometimes an advance each.
+void RecordingCaller::TextUnits(RequestBytes &bytes, Call *call)
+{
+    const bool glyphs = (call->options & ETO_GLYPH_INDEX) != 0;
+    call->string = (char *)Take(glyphs ? call->length * 2 : call->length);
     if (glyphs) {
-        uint16_t *units = (uint16_t *)string;
-        for (uint32_t i = 0; i < count; ++i) {
+        uint16_t *units = (uint16_t *)call->string;
+        for (uint32_t i = 0; i < call->length; ++i) {
             units[i] = (uint16_t)bytes.Noise();
         }
     } else {
         uint32_t leadBias = bytes.Below(4); // how often a byte is a likely lead byte
-        for (uint32_t i = 0; i < count; ++i) {
+        for (uint32_t i = 0; i < call->length; ++i) {
             uint32_t noise = bytes.Noise();
-            string[i] =
+            call->string[i] =
                 (noise % 4) < leadBias ? (char)(0x81 + (noise >> 8) % 0x7E) : (char)(0x20 + (noise >> 8) % 0x5F);
         }
-        if (count > 0 && bytes.OneIn(4)) {
-            string[count - 1] = (char)0x82; // a lead byte with nothing after it
+        if (call->length > 0 && bytes.OneIn(4)) {
+            call->string[call->length - 1] = (char)0x82; // a lead byte with nothing after it
         }
     }
-    int32_t *advances = nullptr;
     if (!bytes.OneIn(3)) {
-        advances = (int32_t *)Take(count * sizeof(int32_t));
+        call->advances = (int32_t *)Take(call->length * sizeof(int32_t));
         bool extreme = !modest_ && bytes.OneIn(8);
-        for (uint32_t i = 0; i < count; ++i) {
+        for (uint32_t i = 0; i < call->length; ++i) {
             uint32_t noise = bytes.Noise();
-            advances[i] = extreme && noise % 3 == 0 ? kExtremes[(noise >> 8) % (sizeof kExtremes / 4)]
-                          : noise % 7 == 0          ? 0
-                                                    : (int32_t)((noise >> 8) % 120) - 10;
+            call->advances[i] = extreme && noise % 3 == 0 ? kExtremes[(noise >> 8) % (sizeof kExtremes / 4)]
+                                : noise % 7 == 0          ? 0
+                                                          : (int32_t)((noise >> 8) % 120) - 10;
         }
     }
-    DrawModeRecord *mode = OptionalDrawMode(bytes, true);
-    Handle32 surface = surface_;
-    sent.text =
-        FormatText("TextOut32(charset %u, escapement %d, at %d,%d, options 0x%X, rect %s, count %u, advances %s, "
-                   "bkMode %u)",
-                   font->lfCharSet, (int)font->lfEscapement, (int)x, (int)y, options, rect ? "given" : "null", count,
-                   advances ? "given" : "null", mode->bkMode);
-    Trace(sent.text);
-    ++exportCalls_;
-    sent.result = calls_.TextOut32(&surface, font, &x, &y, &options, rect, string, &count, advances, mode);
-    if (sent.result != 0 && sent.result != -1) {
-        sent.problem = "TextOut32 returned " + std::to_string(sent.result);
+}
+
+SentRequest RecordingCaller::SendText(RequestBytes &bytes)
+{
+    static const uint32_t kOptions[] = {0, 0, 2, 4, 6, 0x10, 0x10, 0x12, 0x14, 0x80, 0x1000};
+    Call call = NewCall(RequestKind::Text);
+    call.font = FontRecord(bytes);
+    call.x = Coordinate(bytes), call.y = Coordinate(bytes);
+    call.options = kOptions[bytes.Below(sizeof kOptions / 4)];
+    if (!modest_ && bytes.OneIn(16)) {
+        // ETO_PDY asks GDI for two advances per character, more than the caller passes.
+        call.options = bytes.U32() & ~0x2000u; // not ETO_PDY
     }
-    return sent;
+    call.clip = OptionalRect(bytes);
+    call.length = bytes.OneIn(16) ? bytes.Below(200) : bytes.Below(24);
+    TextUnits(bytes, &call);
+    call.mode = OptionalDrawMode(bytes, true);
+    return Deliver(call);
 }
 
 SentRequest RecordingCaller::SendRelease()
 {
-    SentRequest sent;
     Bracket &bracket = brackets_.back();
-    Handle32 *object = nullptr, *selectBack = nullptr;
-    switch (bracket.step) {
-    case 0:
-        object = &bracket.slots.pen, selectBack = &bracket.slots.oldPen;
-        break;
-    case 1:
-        object = &bracket.slots.brush, selectBack = &bracket.slots.oldBrush;
-        break;
-    default:
-        object = &bracket.slots.patternBitmap, selectBack = &bracket.none;
-        break;
-    }
-    Handle32 surface = surface_;
-    sent.text = FormatText("DeleteObject32(object 0x%X, select back 0x%X)", *object, *selectBack);
-    Trace(sent.text);
-    ++exportCalls_;
-    sent.result = calls_.DeleteObject32(&surface, object, selectBack);
-    if (sent.result != 0) {
-        sent.problem = "DeleteObject32 returned " + std::to_string(sent.result);
-    } else if (*object != 0 || *selectBack != 0) {
+    Call call = NewCall(RequestKind::Release);
+    Handle32 *const objects[] = {&bracket.slots.pen, &bracket.slots.brush, &bracket.slots.patternBitmap};
+    Handle32 *const predecessors[] = {&bracket.slots.oldPen, &bracket.slots.oldBrush, &bracket.none};
+    call.object = objects[bracket.step];
+    call.selectBack = predecessors[bracket.step];
+    SentRequest sent = Deliver(call);
+    if (sent.problem.empty() && (*call.object != 0 || *call.selectBack != 0)) {
         sent.problem = "DeleteObject32 left its variables nonzero";
     }
     if (++bracket.step == 3) {
         brackets_.pop_back();
     }
     return sent;
+}
+
+RecordingCaller::Call RecordingCaller::NewCall(RequestKind kind) const
+{
+    Call call;
+    call.kind = kind;
+    call.surface = surface_;
+    for (Handle32 &value : call.out) {
+        value = kUntouched;
+    }
+    return call;
 }
 
 void RecordingCaller::Trace(const std::string &text)

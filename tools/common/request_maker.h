@@ -100,6 +100,33 @@ class RecordingCaller {
     void TraceTo(FILE *file) { trace_ = file; }
 
   private:
+    // One export call as the thunk makes it: the variables and records its
+    // arguments point at. A request fills those its export takes.
+    struct Call {
+        RequestKind kind = RequestKind::Clip;
+        Handle32 surface = 0;
+        uint16_t style = 0, scanFlag = 0, count = 0;
+        const void *points = nullptr;
+        int64_t total = -1; // vertices of a poly-polygon, for the trace
+        LOGPEN *pen = nullptr;
+        uint32_t geometric = 0;
+        LOGBRUSH *brush = nullptr;
+        DrawModeRecord *mode = nullptr;
+        RECT *clip = nullptr; // also TextOut32's rectangle
+        Handle32 out[5] = {0, 0, 0, 0, 0};
+        int32_t dest[4] = {0, 0, 0, 0}, src[4] = {0, 0, 0, 0};
+        BITMAP *source = nullptr;
+        const void *bits = nullptr;
+        BITMAPINFO *info = nullptr;
+        uint32_t rop = 0;
+        LOGFONTA *font = nullptr;
+        int32_t x = 0, y = 0;
+        uint32_t options = 0, length = 0;
+        char *string = nullptr;
+        int32_t *advances = nullptr;
+        Handle32 *object = nullptr, *selectBack = nullptr;
+    };
+
     struct Bracket {
         ObjectSlots slots;
         Handle32 none;
@@ -119,12 +146,21 @@ class RecordingCaller {
     DrawModeRecord *OptionalDrawMode(RequestBytes &bytes, bool required);
     uint16_t Style(RequestBytes &bytes);
 
+    const void *OutputPoints(RequestBytes &bytes, Call *call);
+    void DibRecord(RequestBytes &bytes, Call *call);
+    LOGFONTA *FontRecord(RequestBytes &bytes);
+    void TextUnits(RequestBytes &bytes, Call *call);
+
     SentRequest SendClip(RequestBytes &bytes);
     SentRequest SendOutput(RequestBytes &bytes);
-    SentRequest SendRaster(RequestBytes &bytes);
-    SentRequest SendDib(RequestBytes &bytes);
+    SentRequest SendTransfer(RequestKind kind, RequestBytes &bytes);
     SentRequest SendText(RequestBytes &bytes);
     SentRequest SendRelease();
+    Call NewCall(RequestKind kind) const;
+    SentRequest Deliver(Call &call);
+    int32_t Invoke(Call &call);
+    std::string Describe(const Call &call) const;
+    std::string DescribeOutput(const Call &call) const;
     void Trace(const std::string &text);
 
     QuillrecExports calls_;

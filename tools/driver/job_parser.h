@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace grammar {
+struct Keyword;
+}
+
 namespace job {
 
 // A COLORREF: 0x00BBGGRR.
@@ -179,6 +183,10 @@ struct Job {
 // cannot be read.
 typedef std::function<bool(const std::string &path, std::string *contents)> FileReader;
 
+// A decimal or 0x hex number with an optional sign, at most 32 bits of
+// magnitude.
+bool ParseInteger(const std::string &text, int64_t *value);
+
 // Reads a whole file from disk.
 bool ReadWholeFile(const std::string &path, std::string *contents);
 
@@ -190,6 +198,13 @@ bool ParseJob(const std::string &text, const std::string &path, Job *job, std::s
 
 // Reads and parses a job file.
 bool ParseJobFile(const std::string &path, Job *job, std::string *error);
+
+// The job format's reference, from the grammar table: every keyword with its
+// arguments and options, the output styles and the named constants.
+std::string JobReference();
+
+// A keyword's usage line: "raster X,Y W,H BITMAP|none".
+std::string Usage(const grammar::Keyword &keyword);
 
 // The names the parser knows, for messages and listings.
 const char *KindName(Kind kind);

@@ -119,34 +119,8 @@ void MakeDriverBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
 
 const char *StyleName(uint16_t style)
 {
-    switch (style) {
-    case OUT_BEZIER:
-        return "OUT_BEZIER";
-    case OUT_SCANLINES:
-        return "OUT_SCANLINES";
-    case OUT_RECTANGLE:
-        return "OUT_RECTANGLE";
-    case OUT_ELLIPSE:
-        return "OUT_ELLIPSE";
-    case OUT_POLYLINE:
-        return "OUT_POLYLINE";
-    case OUT_WINDPOLYGON:
-        return "OUT_WINDPOLYGON";
-    case OUT_ALTPOLYGON:
-        return "OUT_ALTPOLYGON";
-    case OUT_CIRCLE:
-        return "OUT_CIRCLE";
-    case OUT_BEGINSCAN:
-        return "OUT_BEGINSCAN";
-    case OUT_ENDSCAN:
-        return "OUT_ENDSCAN";
-    case OUT_WINDPOLYPOLYGON:
-        return "OUT_WINDPOLYPOLYGON";
-    case OUT_ALTPOLYPOLYGON:
-        return "OUT_ALTPOLYPOLYGON";
-    default:
-        return "style";
-    }
+    const OutputStyle *row = FindOutputStyle(style);
+    return row != nullptr ? row->name : "style";
 }
 
 // The objects a scan bracket handed out: the driver's own handle variables.
@@ -436,7 +410,8 @@ bool Runner::Output(const job::Request &request)
     std::vector<int32_t> counts(request.polygonCounts);
     counts.push_back(0);
     PolyPolygonRecord polyPolygon = {counts.data(), points.data()};
-    const bool isPolyPolygon = style == OUT_WINDPOLYPOLYGON || style == OUT_ALTPOLYPOLYGON;
+    const OutputStyle *row = FindOutputStyle(style);
+    const bool isPolyPolygon = row != nullptr && row->reads == OUT_READS_POLYGONS;
     const void *pointArgument = isPolyPolygon ? (const void *)&polyPolygon : (const void *)points.data();
     RECT clip = {request.clip.left, request.clip.top, request.clip.right, request.clip.bottom};
 

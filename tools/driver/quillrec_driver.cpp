@@ -3,6 +3,7 @@
 // and leaves for each page the spool file, a record listing and a picture.
 //
 //   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--verbose] JOB...
+//   quillrec_driver --reference
 //
 // Exit status: 0 when every job ran, 1 when a job failed while running, 2 for
 // a job file that does not parse or a bad command line. A failed job leaves
@@ -28,7 +29,8 @@ void Usage()
                     "  --out FOLDER    where page files go (default: out)\n"
                     "  --width PIXELS  picture width of the page frame (default: 800)\n"
                     "  --check         parse the jobs only; call nothing\n"
-                    "  --verbose       name each spool file as it is started\n");
+                    "  --verbose       name each spool file as it is started\n"
+                    "  --reference     print the job format: every keyword, option and constant name\n");
 }
 
 // "samples/form.job" -> "form"
@@ -40,35 +42,40 @@ std::string JobName(const std::string &path)
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
-{
+struct CommandLine {
     std::string dllPath = ProgramFolder() + "QUILLREC.dll";
     RunOptions options;
     bool checkOnly = false;
     std::vector<std::string> jobs;
+};
+
+// Reads the command line; returns -1 to go on, else the exit status.
+int ReadCommandLine(int argc, char **argv, CommandLine *line)
+{
     for (int i = 1; i < argc; ++i) {
         const char *argument = argv[i];
-        if ((!strcmp(argument, "--dll") || !strcmp(argument, "--out") || !strcmp(argument, "--width")) &&
-            i + 1 >= argc) {
+        const bool valued = !strcmp(argument, "--dll") || !strcmp(argument, "--out") || !strcmp(argument, "--width");
+        if (valued && i + 1 >= argc) {
             fprintf(stderr, "quillrec_driver: %s needs a value\n", argument);
             return 2;
         }
         if (!strcmp(argument, "--dll")) {
-            dllPath = argv[++i];
+            line->dllPath = argv[++i];
         } else if (!strcmp(argument, "--out")) {
-            options.outFolder = argv[++i];
+            line->options.outFolder = argv[++i];
         } else if (!strcmp(argument, "--width")) {
-            options.pictureWidth = atoi(argv[++i]);
-            if (options.pictureWidth < 16 || options.pictureWidth > 8000) {
+            line->options.pictureWidth = atoi(argv[++i]);
+            if (line->options.pictureWidth < 16 || line->options.pictureWidth > 8000) {
                 fprintf(stderr, "quillrec_driver: --width takes 16 to 8000 pixels\n");
                 return 2;
             }
         } else if (!strcmp(argument, "--check")) {
-            checkOnly = true;
+            line->checkOnly = true;
         } else if (!strcmp(argument, "--verbose")) {
-            options.verbose = true;
+            line->options.verbose = true;
+        } else if (!strcmp(argument, "--reference")) {
+            fputs(job::JobReference().c_str(), stdout);
+            return 0;
         } else if (!strcmp(argument, "--help") || !strcmp(argument, "-h")) {
             Usage();
             return 0;
@@ -77,37 +84,21 @@ int main(int argc, char **argv)
             Usage();
             return 2;
         } else {
-            jobs.push_back(argument);
+            line->jobs.push_back(argument);
         }
     }
-    if (jobs.empty()) {
-        Usage();
-        return 2;
-    }
+    return line->jobs.empty() ? (Usage(), 2) : -1;
+}
 
-    // Every job is parsed before anything is called, so a mistake in the
-    // last one stops the run before the first spool file exists.
-    std::vector<job::Job> parsed(jobs.size());
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        std::string error;
-        if (!job::ParseJobFile(jobs[i], &parsed[i], &error)) {
-            fprintf(stderr, "%s\n", error.c_str());
-            return 2;
-        }
-    }
-    if (checkOnly) {
-        for (const job::Job &job : parsed) {
-            printf("%s: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
-        }
-        return 0;
-    }
-
+int RunJobs(const CommandLine &line, const std::vector<job::Job> &parsed)
+{
     QuillrecExports dll;
     std::string error;
-    if (!LoadQuillrec(dllPath.c_str(), &dll, &error)) {
+    if (!LoadQuillrec(line.dllPath.c_str(), &dll, &error)) {
         fprintf(stderr, "quillrec_driver: %s\n", error.c_str());
         return 1;
     }
+    RunOptions options = line.options;
     int status = 0;
     for (const job::Job &job : parsed) {
         options.jobName = JobName(job.path);
@@ -123,4 +114,32 @@ int main(int argc, char **argv)
     }
     UnloadQuillrec(&dll);
     return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    CommandLine line;
+    const int status = ReadCommandLine(argc, argv, &line);
+    if (status >= 0) {
+        return status;
+    }
+    // Every job is parsed before anything is called, so a mistake in the
+    // last one stops the run before the first spool file exists.
+    std::vector<job::Job> parsed(line.jobs.size());
+    for (size_t i = 0; i < line.jobs.size(); ++i) {
+        std::string error;
+        if (!job::ParseJobFile(line.jobs[i], &parsed[i], &error)) {
+            fprintf(stderr, "%s\n", error.c_str());
+            return 2;
+        }
+    }
+    if (line.checkOnly) {
+        for (const job::Job &job : parsed) {
+            printf("%s: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
+        }
+        return 0;
+    }
+    return RunJobs(line, parsed);
 }
