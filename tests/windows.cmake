@@ -7,6 +7,27 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 set(QUILLREC_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run)
 
+# The Wine prefix and its server, made ready before the first test that runs
+# under Wine. As a test of its own, a prefix that cannot be made is one failure
+# that CTest counts, and the tests that need it are reported as not run.
+add_test(NAME wine_prefix COMMAND ${QUILLREC_WINE_RUN} ${QUILLREC_WINE_ARCH} --prepare)
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 1500)
+
+# Every other test of a Windows build runs under Wine but the image checks
+# (label "image"). The fixture is attached once the whole tree is read, so
+# that tests registered by files included later need it too.
+function(quillrec_require_wine)
+  get_property(tests DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY TESTS)
+  foreach(test IN LISTS tests)
+    get_test_property(${test} LABELS labels)
+    get_test_property(${test} FIXTURES_SETUP provides)
+    if(NOT "image" IN_LIST labels AND NOT provides)
+      set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED wine)
+    endif()
+  endforeach()
+endfunction()
+cmake_language(DEFER CALL quillrec_require_wine)
+
 # Code shared by the tests and the tools that drive the DLL: finding the
 # exports by ordinal, reading spool files back through GDI.
 file(GLOB driving_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/common/*.cpp)
@@ -58,12 +79,13 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     add_test(NAME ${test}
              COMMAND ${QUILLREC_PYTHON} ${CMAKE_SOURCE_DIR}/tests/image/check_image.py
                      $<TARGET_FILE:${target}> --profile ${profile} --objdump ${QUILLREC_OBJDUMP})
+    set_tests_properties(${test} PROPERTIES LABELS image)
   endfunction()
 
   quillrec_image_check(image_check QUILLREC shipped)
   add_test(NAME image_check_rejects_misbuilt
            COMMAND ${QUILLREC_PYTHON} ${CMAKE_SOURCE_DIR}/tests/image/test_check_image.py -v)
-  set_tests_properties(image_check_rejects_misbuilt PROPERTIES
+  set_tests_properties(image_check_rejects_misbuilt PROPERTIES LABELS image
     ENVIRONMENT "QUILLREC_DLL=$<TARGET_FILE:QUILLREC>;QUILLREC_OBJDUMP=${QUILLREC_OBJDUMP}")
 endif()
 

@@ -106,7 +106,6 @@ PREFIX_WORDS = {
 }
 
 
-
 # --- reading the image --------------------------------------------------------------------------
 
 def load(data):
@@ -137,7 +136,9 @@ def imports_of(pe):
     it found invalid, ordinal 0): those are imports too, and must not slip past the rules."""
     result = []
     for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
-        table = pe.get_import_table(entry.struct.OriginalFirstThunk or entry.struct.FirstThunk)
+        # The table pefile reads: the lookup table, or the address table in its absence.
+        lookup, addresses = entry.struct.OriginalFirstThunk, entry.struct.FirstThunk
+        table = (pe.get_import_table(lookup) if lookup else None) or pe.get_import_table(addresses)
         result.append((text(entry.dll), entry.imports, len(table or []) - len(entry.imports)))
     return result
 
