@@ -36,6 +36,8 @@ endif()
 
 include(${CMAKE_SOURCE_DIR}/tests/windows.cmake)
 
+include(${CMAKE_SOURCE_DIR}/cmake/capture.cmake)
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/bench/windows.cmake)
   include(${CMAKE_SOURCE_DIR}/tools/bench/windows.cmake)
 endif()

@@ -347,4 +347,29 @@ HGLOBAL GlobalFree(HGLOBAL hMem);
 UINT GetACP(void);
 BOOL IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar);
 
+// The capture DLL's writer (src/capture), built on the host for its round trip
+// through the job parser: the file calls it makes, and the DIB headers it reads.
+typedef struct tagBITMAPCOREHEADER {
+    DWORD bcSize;
+    WORD bcWidth;
+    WORD bcHeight;
+    WORD bcPlanes;
+    WORD bcBitCount;
+} BITMAPCOREHEADER;
+#define BI_BITFIELDS 3
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define CREATE_NEW 1
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define ERROR_FILE_EXISTS 80
+#define ERROR_ALREADY_EXISTS 183
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void *lpSecurityAttributes,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL WriteFile(HANDLE hFile, const void *lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               void *lpOverlapped);
+BOOL CloseHandle(HANDLE hObject);
+DWORD GetLastError(void);
+DWORD GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize);
+
 #endif

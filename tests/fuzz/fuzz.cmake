@@ -13,3 +13,17 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tools/driver/job_parser.cpp)
     SHORT_RUN -runs=200000 -seed=1 -max_len=8192 -timeout=5 -rss_limit_mb=2048 -detect_leaks=0
               -dict=${CMAKE_SOURCE_DIR}/tests/fuzz/job.dict)
 endif()
+
+# The capture DLL's writer against the job parser: what one writes, the other
+# reads back value for value.
+if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
+  add_library(capture_writer_fuzz STATIC ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp
+                                         ${CMAKE_SOURCE_DIR}/src/capture/capture_file.cpp)
+  target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES} ${CMAKE_SOURCE_DIR}/tools/common)
+  target_compile_options(capture_writer_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
+  quillrec_warnings(capture_writer_fuzz)
+  quillrec_fuzz_target(capture_fuzzer capture
+    SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/capture_fuzzer.cpp
+    LIBRARIES capture_writer_fuzz job_parser_fuzz quillrec_fuzz_core gdi_double_fuzz
+    SHORT_RUN -runs=5000 -seed=1 -max_len=4096 -timeout=10 -rss_limit_mb=2048 -detect_leaks=0)
+endif()

@@ -40,6 +40,7 @@ enum ValueKind : uint8_t {
     VALUE_SETTING,  // the name of a setting defined earlier (of kind `setting`), or none
     VALUE_STRING,   // "text" with \xNN \\ \" \n \t escapes
     VALUE_FILE,     // a file name, next to the job unless it starts with '/'
+    VALUE_HEX,      // bytes as pairs of hex digits
 };
 
 // The settings a job defines by name and requests refer to.
@@ -155,8 +156,11 @@ static const Constant SETTING_KINDS[] = {
     {"pen", SETTING_PEN, 0}, {"brush", SETTING_BRUSH, 0}, {"drawmode", SETTING_DRAWMODE, 0},
     {"mode", SETTING_DRAWMODE, 0}, {"font", SETTING_FONT, 0},
 };
+// bits and dib: a bitmap exactly as a driver held it, as captures write it.
+enum BitmapShape : uint8_t { SHAPE_COLOR, SHAPE_MONO, SHAPE_BITS, SHAPE_DIB };
 static const Constant BITMAP_SHAPES[] = {
-    {"mono", 1, 0}, {"color", 0, 0}, {"colour", 0, 0}};
+    {"mono", SHAPE_MONO, 0}, {"color", SHAPE_COLOR, 0}, {"colour", SHAPE_COLOR, 0},
+    {"bits", SHAPE_BITS, 0}, {"dib", SHAPE_DIB, 0}};
 
 static const ConstantSet SET_PEN_STYLES = {"a pen style", "PS_", "", PEN_STYLES, GRAMMAR_COUNT(PEN_STYLES)};
 static const ConstantSet SET_BRUSH_STYLES = {"a brush style", "BS_", "", BRUSH_STYLES, GRAMMAR_COUNT(BRUSH_STYLES)};
@@ -194,6 +198,9 @@ enum Field : uint8_t {
     FIELD_GEOMETRIC, FIELD_SCAN_FLAG, FIELD_COUNT, FIELD_RELEASE_TIME, FIELD_DEST, FIELD_DEST_SIZE, FIELD_SOURCE,
     FIELD_SOURCE_RECT, FIELD_ROP3, FIELD_TEXT_POINT, FIELD_TEXT_STRING, FIELD_TEXT_OPTIONS, FIELD_TEXT_RECT,
     FIELD_ADVANCES, FIELD_ADVANCE, FIELD_GLYPHS, FIELD_RELEASE,
+    // what captures write beyond what a hand does
+    FIELD_PEN_WIDTH_Y, FIELD_BITMAP_BITS_PIXEL, FIELD_BITMAP_PLANES, FIELD_BITMAP_WIDTH_BYTES, FIELD_BITMAP_TYPE,
+    FIELD_BITMAP_INFO_SIZE, FIELD_BITMAP_BITS_SIZE, FIELD_PAGE_DEVMODE, FIELD_POLYGON_COUNTS,
 };
 
 // Positional arguments: which may be left out, which may be `none`, and
@@ -263,6 +270,7 @@ static const Argument NAME_ARGUMENT[] = {{"NAME", VALUE_NAME, FIELD_NAME, 0, nul
 static const Option PEN_OPTIONS[] = {
     {"style", nullptr, VALUE_CONSTANT, FIELD_PEN_STYLE, &SET_PEN_STYLES, SETTING_NONE, "lopnStyle"},
     {"width", nullptr, VALUE_NUMBER, FIELD_PEN_WIDTH, nullptr, SETTING_NONE, "lopnWidth.x"},
+    {"widthy", nullptr, VALUE_NUMBER, FIELD_PEN_WIDTH_Y, nullptr, SETTING_NONE, "lopnWidth.y (not read by the DLL)"},
     {"color", "colour", VALUE_COLOR, FIELD_PEN_COLOR, nullptr, SETTING_NONE, "lopnColor"},
 };
 
@@ -271,7 +279,7 @@ static const Option BRUSH_OPTIONS[] = {
     {"color", "colour", VALUE_COLOR, FIELD_BRUSH_COLOR, nullptr, SETTING_NONE, "lbColor"},
     {"hatch", nullptr, VALUE_CONSTANT, FIELD_BRUSH_HATCH, &SET_HATCHES, SETTING_NONE, "lbHatch of a hatched brush"},
     {"pattern", "bitmap", VALUE_SETTING, FIELD_BRUSH_PATTERN, nullptr, SETTING_BITMAP,
-     "the bitmap of a BS_PATTERN brush"},
+     "the bitmap of a BS_PATTERN brush, or the dib bitmap of a style=6 one; none for a null record"},
 };
 
 static const Option DRAWMODE_OPTIONS[] = {
@@ -302,7 +310,7 @@ static const Option FONT_OPTIONS[] = {
 
 static const Argument BITMAP_ARGUMENTS[] = {
     {"NAME", VALUE_NAME, FIELD_NAME, 0, nullptr, SETTING_NONE},
-    {"mono|color", VALUE_CHOICE, FIELD_BITMAP_SHAPE, ARGUMENT_OPTIONAL, &SET_BITMAP_SHAPES, SETTING_NONE},
+    {"mono|color|bits|dib", VALUE_CHOICE, FIELD_BITMAP_SHAPE, ARGUMENT_OPTIONAL, &SET_BITMAP_SHAPES, SETTING_NONE},
     {"WxH", VALUE_SIZE, FIELD_BITMAP_SIZE, ARGUMENT_OPTIONAL, nullptr, SETTING_NONE},
 };
 
@@ -312,6 +320,14 @@ static const Option BITMAP_OPTIONS[] = {
     {"depth", nullptr, VALUE_NUMBER, FIELD_BITMAP_DEPTH, nullptr, SETTING_NONE, "24 or 32: a colour bitmap's bits"},
     {"colors", "colours", VALUE_COLORS, FIELD_BITMAP_COLORS, nullptr, SETTING_NONE,
      "colour table of a mono bitmap sent as a DIB"},
+    {"bpp", nullptr, VALUE_U16, FIELD_BITMAP_BITS_PIXEL, nullptr, SETTING_NONE, "bits: bmBitsPixel"},
+    {"planes", nullptr, VALUE_U16, FIELD_BITMAP_PLANES, nullptr, SETTING_NONE, "bits: bmPlanes"},
+    {"widthbytes", nullptr, VALUE_NUMBER, FIELD_BITMAP_WIDTH_BYTES, nullptr, SETTING_NONE, "bits: bmWidthBytes"},
+    {"type", nullptr, VALUE_NUMBER, FIELD_BITMAP_TYPE, nullptr, SETTING_NONE, "bits: bmType"},
+    {"info", nullptr, VALUE_NUMBER, FIELD_BITMAP_INFO_SIZE, nullptr, SETTING_NONE,
+     "dib: bytes of header and colour table before the bits (0: no header)"},
+    {"bits", nullptr, VALUE_NUMBER, FIELD_BITMAP_BITS_SIZE, nullptr, SETTING_NONE,
+     "dib: bytes of bits; bits=none (bits or dib) passes no bits"},
 };
 
 static const Argument SELECT_ARGUMENTS[] = {
@@ -321,8 +337,11 @@ static const Argument SELECT_ARGUMENTS[] = {
 
 static const Option PAGE_OPTIONS[] = {
     {"size", nullptr, VALUE_PAIR, FIELD_PAGE_SIZE, nullptr, SETTING_NONE, "W,H in logical units"},
-    {"frame", nullptr, VALUE_RECT, FIELD_PAGE_FRAME, nullptr, SETTING_NONE, "picture frame in 0.01 mm"},
+    {"frame", nullptr, VALUE_RECT, FIELD_PAGE_FRAME, nullptr, SETTING_NONE, "picture frame in 0.01 mm, or none"},
     {"device", nullptr, VALUE_STRING, FIELD_PAGE_DEVICE, nullptr, SETTING_NONE, "printer device name"},
+    {"devmode", nullptr, VALUE_HEX, FIELD_PAGE_DEVMODE, nullptr, SETTING_NONE,
+     "the DEVMODEA handed to GetEmfFileDC32 (else none), dmSize + dmDriverExtra bytes"},
+    GRAMMAR_OPTION_EXPECT,
 };
 
 static const Argument CLIP_ARGUMENTS[] = {{"L,T,R,B", VALUE_RECT, FIELD_CLIP, ARGUMENT_NONE, nullptr, SETTING_NONE}};
@@ -342,6 +361,8 @@ static const Option OUTPUT_OPTIONS[] = {
     {"geom", "geometric", VALUE_CONSTANT, FIELD_GEOMETRIC, &SET_PEN_STYLES, SETTING_NONE, "geometricPenStyle"},
     {"scan", "scanflag", VALUE_U16, FIELD_SCAN_FLAG, nullptr, SETTING_NONE, "scanFlag"},
     {"count", nullptr, VALUE_U16, FIELD_COUNT, nullptr, SETTING_NONE, "count (else what the points give)"},
+    {"counts", nullptr, VALUE_NUMBERS, FIELD_POLYGON_COUNTS, nullptr, SETTING_NONE,
+     "poly-polygons: the vertex counts, points then run on without '|' (empty polygons, refused counts)"},
     {"release", nullptr, VALUE_CHOICE, FIELD_RELEASE_TIME, &SET_RELEASE_TIMES, SETTING_NONE,
      "endscan: release the bracket's objects at once, or by delete lines"},
     GRAMMAR_OPTION_EXPECT,
@@ -398,7 +419,7 @@ static const Keyword KEYWORDS[] = {
     {"font", nullptr, KEYWORD_FONT, KEYWORD_SETTING, GRAMMAR_ROWS(NAME_ARGUMENT), GRAMMAR_ROWS(FONT_OPTIONS),
      "a LOGFONTA"},
     {"bitmap", nullptr, KEYWORD_BITMAP, KEYWORD_SETTING, GRAMMAR_ROWS(BITMAP_ARGUMENTS), GRAMMAR_ROWS(BITMAP_OPTIONS),
-     "a bitmap: mono or color WxH with rows then `end`, or file="},
+     "a bitmap: mono or color WxH with rows then `end`, or file=; bits WxH or dib: bytes in hex rows, `end`"},
     {"select", "use", KEYWORD_SELECT, KEYWORD_SETTING, GRAMMAR_ROWS(SELECT_ARGUMENTS), nullptr, 0,
      "makes a setting (or none) the one later requests use"},
     {"page", nullptr, KEYWORD_PAGE, KEYWORD_REQUEST, nullptr, 0, GRAMMAR_ROWS(PAGE_OPTIONS),
@@ -413,7 +434,7 @@ static const Keyword KEYWORDS[] = {
      "Dib32 (the bitmap as a 24-bit or 1-bit DIB)"},
     {"text", nullptr, KEYWORD_TEXT, KEYWORD_REQUEST, GRAMMAR_ROWS(TEXT_ARGUMENTS), GRAMMAR_ROWS(TEXT_OPTIONS),
      "TextOut32"},
-    {"delete", nullptr, KEYWORD_DELETE, KEYWORD_REQUEST, GRAMMAR_ROWS(DELETE_ARGUMENTS), nullptr, 0,
+    {"delete", nullptr, KEYWORD_DELETE, KEYWORD_REQUEST, GRAMMAR_ROWS(DELETE_ARGUMENTS), GRAMMAR_ROWS(EXPECT_OPTIONS),
      "DeleteObject32 on what `output beginscan` handed out"},
     {"close", nullptr, KEYWORD_CLOSE, KEYWORD_REQUEST, nullptr, 0, nullptr, 0, "CloseEmfFile32 (also at the end)"},
 };

@@ -147,6 +147,8 @@ struct LineRecord {
     grammar::SettingKind selectKind = grammar::SETTING_NONE;
     int selected = -1;
     std::vector<Point> polygon;
+    bool countsGiven = false;           // counts=: a poly-polygon's counts as the driver passed them
+    std::vector<int32_t> explicitCounts;
 };
 
 } // namespace
@@ -218,6 +220,11 @@ struct Parser {
     bool FinishBracket(const Request &request);
     bool Delete(Request *request);
     bool BitmapRow(const std::vector<Token> &tokens);
+    bool RawBitmapRow(const std::vector<Token> &tokens);
+    bool StoreCaptured(Field field, const Value &value, LineRecord *record);
+    bool HexBytes(const std::string &text, std::vector<uint8_t> *bytes);
+    bool FinishBrush(const BrushSetting &brush);
+    bool TakeCounts(LineRecord *record);
     bool Close(bool atEnd);
 
     bool Number(const std::string &text, const std::string &what, int64_t low, int64_t high, int64_t *value);
@@ -432,6 +439,13 @@ bool Parser::Option(const Keyword &keyword, const Token &token, LineRecord *reco
         if (option.field == grammar::FIELD_CLIP && Lower(text) == "none") {
             return true;
         }
+        // captures: a page without a frame, a bitmap without bits
+        if (option.field == grammar::FIELD_PAGE_FRAME && Lower(text) == "none") {
+            return record->request.nullFrame = true;
+        }
+        if (option.field == grammar::FIELD_BITMAP_BITS_SIZE && Lower(text) == "none") {
+            return record->bitmap.noBits = true;
+        }
         return Parse(option.kind, option.constants, option.setting, key + "=", text, &value) &&
                Store(option.field, value, record);
     }
@@ -504,7 +518,8 @@ bool Parser::ParseList(grammar::ValueKind kind, const std::string &what, const s
         value->rect = Rect{value->numbers[0], value->numbers[1], value->numbers[2], value->numbers[3]};
         return true;
     case grammar::VALUE_NUMBERS:
-        return Numbers(parts, what, 0, &value->numbers);
+        // an empty list: a text of no characters, a poly-polygon of no polygons
+        return text.empty() ? (value->numbers.clear(), true) : Numbers(parts, what, 0, &value->numbers);
     case grammar::VALUE_STRING:
         return Unescape(text, &value->text);
     default: // VALUE_FILE, VALUE_POINTS: the text as written
@@ -528,7 +543,8 @@ bool Parser::StoreSetting(Field field, const Value &value, LineRecord *record)
     case grammar::FIELD_BRUSH_STYLE: return (record->brush.style = number), true;
     case grammar::FIELD_BRUSH_COLOR: return (record->brush.color = value.colors[0]), true;
     case grammar::FIELD_BRUSH_HATCH: return (record->brush.hatch = number), true;
-    case grammar::FIELD_BRUSH_PATTERN: return (record->brush.bitmap = number), true;
+    case grammar::FIELD_BRUSH_PATTERN:
+        return (record->brush.bitmap = number), (record->brush.nullPattern = number < 0), true;
     case grammar::FIELD_ROP2: return (record->mode.rop2 = number), true;
     case grammar::FIELD_BK_MODE: return (record->mode.bkMode = number), true;
     case grammar::FIELD_BK_COLOR: return (record->mode.bkColor = value.colors[0]), true;
@@ -680,8 +696,20 @@ bool Parser::StoreRest(Field field, const Value &value, LineRecord *record)
         }
         return (record->selected = number), true;
     case grammar::FIELD_BITMAP_SHAPE:
-        return (bitmap.mono = value.number != 0), (record->hasShape = true);
+        bitmap.mono = value.number == grammar::SHAPE_MONO;
+        bitmap.raw = value.number == grammar::SHAPE_BITS  ? BitmapSetting::Raw::Device
+                     : value.number == grammar::SHAPE_DIB ? BitmapSetting::Raw::Dib
+                                                          : BitmapSetting::Raw::None;
+        // a dib carries its size in its header: no WxH follows
+        record->fromRows = value.number == grammar::SHAPE_DIB;
+        return record->hasShape = true;
     case grammar::FIELD_BITMAP_SIZE:
+        if (bitmap.raw == BitmapSetting::Raw::Device) {
+            // a driver's BITMAP as it was, whatever its size
+            bitmap.width = value.pair[0], bitmap.height = value.pair[1];
+            bitmap.widthBytes = ((bitmap.width < 0 ? -bitmap.width : bitmap.width) + 15) / 16 * 2;
+            return record->fromRows = true;
+        }
         if (value.pair[0] < 1 || value.pair[1] < 1 || value.pair[0] > 4096 || value.pair[1] > 4096) {
             return Fail("a bitmap is 1 to 4096 pixels each way, not " + std::to_string(value.pair[0]) + "x" +
                         std::to_string(value.pair[1]));
@@ -714,8 +742,47 @@ bool Parser::StoreRest(Field field, const Value &value, LineRecord *record)
         bitmap.dibColors[1] = RgbToColorRef(value.colors[1]);
         return true;
     default:
+        return StoreCaptured(field, value, record);
+    }
+}
+
+// The values captures write beyond a hand-written job's: every field of a
+// driver's records, byte for byte.
+bool Parser::StoreCaptured(Field field, const Value &value, LineRecord *record)
+{
+    BitmapSetting &bitmap = record->bitmap;
+    const int32_t number = (int32_t)value.number;
+    switch (field) {
+    case grammar::FIELD_PEN_WIDTH_Y: return (record->pen.widthY = number), true;
+    case grammar::FIELD_BITMAP_BITS_PIXEL: return (bitmap.bitsPixel = (uint16_t)number), true;
+    case grammar::FIELD_BITMAP_PLANES: return (bitmap.planes = (uint16_t)number), true;
+    case grammar::FIELD_BITMAP_WIDTH_BYTES: return (bitmap.widthBytes = number), true;
+    case grammar::FIELD_BITMAP_TYPE: return (bitmap.type = number), true;
+    case grammar::FIELD_BITMAP_INFO_SIZE:
+    case grammar::FIELD_BITMAP_BITS_SIZE:
+        if (value.number < 0 || value.number > (64 << 20) ||
+            (field == grammar::FIELD_BITMAP_INFO_SIZE && number > 0 && number < 4)) {
+            return Fail("a dib's info= is 0 or 4 bytes and more, and each size at most 64 MiB, not " +
+                        std::to_string(value.number));
+        }
+        (field == grammar::FIELD_BITMAP_INFO_SIZE ? bitmap.infoSize : bitmap.bitsSize) = (uint32_t)number;
+        return true;
+    case grammar::FIELD_PAGE_DEVMODE: return HexBytes(value.text, &record->request.devMode);
+    case grammar::FIELD_POLYGON_COUNTS: return (record->explicitCounts = value.numbers), (record->countsGiven = true);
+    default:
         return Fail("this line has no place for that value"); // a grammar row without a field
     }
+}
+
+bool Parser::HexBytes(const std::string &text, std::vector<uint8_t> *bytes)
+{
+    if (text.size() % 2 != 0 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return Fail("expected bytes as pairs of hex digits, not '" + text.substr(0, 40) + "'");
+    }
+    for (size_t i = 0; i < text.size(); i += 2) {
+        bytes->push_back((uint8_t)strtoul(text.substr(i, 2).c_str(), nullptr, 16));
+    }
+    return true;
 }
 
 // clang-format off
@@ -732,12 +799,7 @@ bool Parser::Finish(const Keyword &keyword, LineRecord *record)
     case grammar::KEYWORD_PEN: return Add(&job->pens, record->pen);
     case grammar::KEYWORD_DRAWMODE: return Add(&job->drawModes, record->mode);
     case grammar::KEYWORD_FONT: return Add(&job->fonts, record->font);
-    case grammar::KEYWORD_BRUSH:
-        if ((record->brush.style == BS_PATTERN) != (record->brush.bitmap >= 0)) {
-            return Fail(record->brush.bitmap < 0 ? "a BS_PATTERN brush needs pattern=BITMAP"
-                                                 : "pattern= is for style=pattern brushes only");
-        }
-        return Add(&job->brushes, record->brush);
+    case grammar::KEYWORD_BRUSH: return FinishBrush(record->brush) && Add(&job->brushes, record->brush);
     case grammar::KEYWORD_BITMAP:
         if (record->hasShape != record->fromRows) {
             return Fail("expected the bitmap's size as WxH after 'mono' or 'color'");
@@ -749,7 +811,9 @@ bool Parser::Finish(const Keyword &keyword, LineRecord *record)
             return Add(&job->bitmaps, record->bitmap);
         }
         bitmap = record->bitmap;
-        bitmap.pixels.reserve((size_t)bitmap.width * bitmap.height);
+        if (bitmap.raw == BitmapSetting::Raw::None) {
+            bitmap.pixels.reserve((size_t)bitmap.width * bitmap.height);
+        }
         inBitmap = true, bitmapLine = line, bitmapRows = 0;
         return true;
     case grammar::KEYWORD_SELECT:
@@ -775,6 +839,43 @@ bool Parser::Finish(const Keyword &keyword, LineRecord *record)
 
 // clang-format on
 
+// A pattern brush names its bitmap, or none for a driver's null pointer;
+// BS_DIBPATTERNPT (6) names a dib bitmap the same way.
+bool Parser::FinishBrush(const BrushSetting &brush)
+{
+    const bool patterned = brush.bitmap >= 0 || brush.nullPattern;
+    const bool dibBitmap = brush.bitmap >= 0 && job->bitmaps[brush.bitmap].raw == BitmapSetting::Raw::Dib;
+    const bool dibPattern = brush.style == BS_DIBPATTERNPT && (brush.nullPattern || dibBitmap);
+    if (!dibPattern && (brush.style == BS_PATTERN) != patterned) {
+        return Fail(!patterned ? "a BS_PATTERN brush needs pattern=BITMAP"
+                               : "pattern= is for style=pattern brushes, or style=6 with a dib bitmap, only");
+    }
+    return true;
+}
+
+// counts=: the driver's counts, empty and refused ones included, over points
+// that run on without '|'.
+bool Parser::TakeCounts(LineRecord *record)
+{
+    Request &request = record->request;
+    if (!request.polygonCounts.empty()) {
+        return Fail("give a poly-polygon's polygons with '|' or with counts=, not both");
+    }
+    int64_t total = 0;
+    bool refused = false; // a negative count makes the DLL refuse the request before it reads a point
+    for (int32_t one : record->explicitCounts) {
+        total += one > 0 ? one : 0;
+        refused = refused || one < 0;
+    }
+    if (!refused && (size_t)total > record->polygon.size()) {
+        return Fail("counts= adds up to " + std::to_string(total) + " points; " +
+                    std::to_string(record->polygon.size()) + " given");
+    }
+    request.polygonCounts = record->explicitCounts;
+    request.points = record->polygon;
+    return true;
+}
+
 // How many points each style reads: fewer would let the library read past
 // the driver's array.
 bool Parser::FinishOutput(LineRecord *record)
@@ -782,13 +883,17 @@ bool Parser::FinishOutput(LineRecord *record)
     Request &request = record->request;
     const OutputStyle *style = FindOutputStyle(request.style);
     const bool polyPolygon = style != nullptr && style->reads == OUT_READS_POLYGONS;
-    if (polyPolygon && !record->polygon.empty()) {
+    if (record->countsGiven) {
+        if (!polyPolygon || !TakeCounts(record)) {
+            return error.empty() ? Fail("counts= is for the poly-polygon styles") : false;
+        }
+    } else if (polyPolygon && !record->polygon.empty()) {
         Value bar;
         Store(grammar::FIELD_POINTS, bar, record);
     } else if (!polyPolygon) {
         request.points = record->polygon;
     }
-    if (polyPolygon && request.polygonCounts.empty()) {
+    if (polyPolygon && request.polygonCounts.empty() && !record->countsGiven) {
         return Fail("expected the points of at least one polygon, polygons separated by '|'");
     }
     const size_t natural = polyPolygon ? request.polygonCounts.size() : request.points.size();
@@ -804,7 +909,9 @@ bool Parser::FinishOutput(LineRecord *record)
         return Fail("the count is 16 bits; " + std::to_string(natural) + " points do not fit");
     }
     const bool counted = style != nullptr && (style->reads == OUT_READS_COUNT || polyPolygon);
-    if (record->countGiven && counted && (size_t)record->count > natural) {
+    // scanline runs read nothing for a count of 0 or 1
+    const bool unread = request.style == OUT_SCANLINES && record->count <= 1;
+    if (record->countGiven && counted && (size_t)record->count > natural && !unread) {
         return Fail("count=" + std::to_string(record->count) + " is more than the " + std::to_string(natural) +
                     (polyPolygon ? " polygons" : " points") + " given");
     }
@@ -900,6 +1007,9 @@ bool Parser::Close(bool atEnd)
 // per 8 pixels, high bit first). A row of a colour bitmap: W tokens RRGGBB.
 bool Parser::BitmapRow(const std::vector<Token> &tokens)
 {
+    if (bitmap.raw != BitmapSetting::Raw::None) {
+        return RawBitmapRow(tokens);
+    }
     if (tokens.size() == 1 && Lower(tokens[0].text) == "end") {
         if (bitmapRows != bitmap.height) {
             return Fail("bitmap '" + bitmap.name + "' needs " + std::to_string(bitmap.height) + " rows, found " +
@@ -941,6 +1051,25 @@ bool Parser::BitmapRow(const std::vector<Token> &tokens)
             return Fail("expected a pixel colour RRGGBB, not '" + tokens[x].text + "'");
         }
         bitmap.pixels.push_back((uint32_t)number);
+    }
+    return true;
+}
+
+// The bytes of a bits or dib bitmap, in hex rows of any length, then 'end'.
+bool Parser::RawBitmapRow(const std::vector<Token> &tokens)
+{
+    if (tokens.size() == 1 && Lower(tokens[0].text) == "end") {
+        if (bitmap.raw == BitmapSetting::Raw::Dib && bitmap.bytes.size() != (size_t)bitmap.infoSize + bitmap.bitsSize) {
+            return Fail("bitmap '" + bitmap.name + "' needs " + std::to_string(bitmap.infoSize + bitmap.bitsSize) +
+                        " bytes (info= and bits=), found " + std::to_string(bitmap.bytes.size()));
+        }
+        inBitmap = false;
+        return Add(&job->bitmaps, bitmap);
+    }
+    for (const Token &token : tokens) {
+        if (!HexBytes(token.text, &bitmap.bytes)) {
+            return false;
+        }
     }
     return true;
 }

@@ -37,6 +37,7 @@ struct PenSetting {
     std::string name;
     uint32_t style = 0;
     int32_t width = 1;
+    int32_t widthY = 0; // lopnWidth.y, not consulted by the DLL but handed to GDI
     ColorRef color = 0;
 };
 
@@ -51,6 +52,19 @@ struct BitmapSetting {
     int depth = 32;                        // colour device bitmaps: 24 or 32 bits per pixel
     std::vector<uint32_t> pixels;          // width * height entries
     uint32_t dibColors[2] = {0, 0xFFFFFF}; // colour table (0x00RRGGBB) when a mono bitmap goes out as a DIB
+
+    // A bitmap exactly as a driver held it (`bits` and `dib` bitmaps, which
+    // captures write): every BITMAP field, or a DIB's header, colour table
+    // and bits, byte for byte. pixels stays empty.
+    enum class Raw { None, Device, Dib } raw = Raw::None;
+    int32_t type = 0;        // bmType
+    int32_t widthBytes = 0;  // bmWidthBytes
+    uint16_t planes = 1;     // bmPlanes
+    uint16_t bitsPixel = 1;  // bmBitsPixel
+    uint32_t infoSize = 0;   // dib: bytes of header and colour table at the start of bytes
+    uint32_t bitsSize = 0;   // dib: bytes of bits after them
+    bool noBits = false;     // bmBits (or the DIB's bits pointer) is null
+    std::vector<uint8_t> bytes;
 };
 
 // The fields of a LOGBRUSH; for BS_PATTERN, bitmap names the pattern.
@@ -59,7 +73,8 @@ struct BrushSetting {
     uint32_t style = 0;
     ColorRef color = 0;
     uint32_t hatch = 0;
-    int bitmap = -1; // index into Job::bitmaps
+    int bitmap = -1;          // index into Job::bitmaps
+    bool nullPattern = false; // pattern=none: a pattern brush whose lbHatch is 0
 };
 
 struct DrawModeSetting {
@@ -109,7 +124,9 @@ struct Request {
     // page
     std::string device = "DISPLAY";
     bool hasFrame = false;
+    bool nullFrame = false;    // frame=none: GetEmfFileDC32 gets no frame
     Rect frame = {0, 0, 0, 0}; // 0.01 mm
+    std::vector<uint8_t> devMode; // the DEVMODEA bytes, when the driver passed one
     bool hasSize = false;
     int32_t sizeX = 0; // logical units, turned into a frame by the reference device's resolution
     int32_t sizeY = 0;

@@ -31,7 +31,9 @@ const char *const kValueShapes[] = {
     "NAME|none", // VALUE_SETTING
     "\"TEXT\"",  // VALUE_STRING
     "FILE",      // VALUE_FILE
+    "HEX",       // VALUE_HEX
 };
+static_assert(sizeof kValueShapes / sizeof kValueShapes[0] == grammar::VALUE_HEX + 1, "one shape per value kind");
 
 std::string Padded(std::string text, size_t width)
 {

@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "emf_reader.h"
 #include "format_text.h"
 #include "request_warnings.h"
@@ -20,10 +22,48 @@ struct DriverBitmap {
     std::vector<BYTE> deviceBits;
     std::vector<BYTE> dibInfo; // BITMAPINFOHEADER and colour table
     std::vector<BYTE> dibBits;
+    std::vector<BYTE> packedDib; // a raw DIB's header, colour table and bits in one block
+    bool noBits = false;         // a raw DIB passed without bits
 };
+
+// A bitmap the job gives byte for byte. The bytes sit in zero-padded blocks:
+// GDI may read a whole header or bmWidthBytes rows where the driver's own
+// memory (and so the capture) held fewer bytes.
+void MakeRawBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
+{
+    const size_t padding = 4096;
+    if (setting.raw == job::BitmapSetting::Raw::Dib) {
+        const size_t info = setting.infoSize;
+        out->dibInfo.assign(setting.bytes.begin(), setting.bytes.begin() + info);
+        out->dibInfo.resize(info + padding, 0);
+        out->dibBits.assign(setting.bytes.begin() + info, setting.bytes.end());
+        out->dibBits.resize(out->dibBits.size() + padding, 0);
+        out->packedDib = setting.bytes;
+        out->packedDib.resize(setting.bytes.size() + padding, 0);
+        out->noBits = setting.noBits;
+        return;
+    }
+    const int64_t rows = setting.height < 0 ? -(int64_t)setting.height : setting.height;
+    const int64_t stride = setting.widthBytes < 0 ? 0 : setting.widthBytes;
+    out->deviceBits = setting.bytes;
+    // an edited capture may claim any stride: the padding stops at 64 MiB, past any bitmap GDI makes
+    const int64_t claimed = std::min<int64_t>(rows * stride, (int64_t)64 << 20);
+    out->deviceBits.resize((size_t)std::max<int64_t>((int64_t)setting.bytes.size(), claimed) + padding, 0);
+    out->bitmap.bmType = setting.type;
+    out->bitmap.bmWidth = setting.width;
+    out->bitmap.bmHeight = setting.height;
+    out->bitmap.bmWidthBytes = setting.widthBytes;
+    out->bitmap.bmPlanes = setting.planes;
+    out->bitmap.bmBitsPixel = setting.bitsPixel;
+    out->bitmap.bmBits = setting.noBits ? nullptr : out->deviceBits.data();
+}
 
 void MakeDriverBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
 {
+    if (setting.raw != job::BitmapSetting::Raw::None) {
+        MakeRawBitmap(setting, out);
+        return;
+    }
     const int32_t width = setting.width;
     const int32_t height = setting.height;
     const int depth = setting.mono ? 1 : setting.depth;
@@ -182,10 +222,15 @@ LOGBRUSH *Runner::BrushRecord(int index)
         return nullptr;
     }
     const job::BrushSetting &setting = job_.brushes[index];
-    if (setting.style == BS_PATTERN) {
+    if (setting.nullPattern) {
+        brushes_[index].lbHatch = 0;
+    } else if (setting.style == BS_PATTERN) {
         // The library rewrote lbHatch to its bitmap handle last time; the
         // driver puts its BITMAP pointer back before every reuse.
         brushes_[index].lbHatch = (ULONG_PTR)&bitmaps_[setting.bitmap].bitmap;
+    } else if (setting.bitmap >= 0) {
+        // BS_DIBPATTERNPT: GDI reads the packed DIB behind lbHatch
+        brushes_[index].lbHatch = (ULONG_PTR)bitmaps_[setting.bitmap].packedDib.data();
     }
     return &brushes_[index];
 }
@@ -197,6 +242,7 @@ void Runner::MakeDriverRecords()
         LOGPEN record = {};
         record.lopnStyle = pen.style;
         record.lopnWidth.x = pen.width;
+        record.lopnWidth.y = pen.widthY;
         record.lopnColor = pen.color;
         pens_.push_back(record);
     }
@@ -313,8 +359,8 @@ bool Runner::Page(const job::Request &request)
     char name[MAX_PATH + 1] = {};
     int32_t result = dll_.GetEmfFilePath32(name);
     Log(FormatText("line %d: GetEmfFilePath32 -> %ld \"%s\"", request.line, (long)result, name));
-    if (!Check(request, "GetEmfFilePath32", result)) {
-        return false;
+    if (result != 0) {
+        return Fail(request, FormatText("GetEmfFilePath32 returned %ld", (long)result));
     }
     if (name[0] == '\0') {
         return Fail(request, "GetEmfFilePath32 named no spool file");
@@ -351,7 +397,14 @@ bool Runner::Page(const job::Request &request)
     }
 
     Handle32 surface = 0;
-    result = dll_.GetEmfFileDC32(nullptr, request.device.c_str(), name, &frame_, nullptr, nullptr, &surface);
+    const DEVMODEA *devMode = nullptr;
+    std::vector<BYTE> devModeBytes(request.devMode.begin(), request.devMode.end());
+    if (!devModeBytes.empty()) {
+        devModeBytes.resize(std::max(devModeBytes.size(), sizeof(DEVMODEA)), 0);
+        devMode = reinterpret_cast<const DEVMODEA *>(devModeBytes.data());
+    }
+    result = dll_.GetEmfFileDC32(devMode, request.device.c_str(), name, request.nullFrame ? nullptr : &frame_, nullptr,
+                                 nullptr, &surface);
     Log(FormatText("line %d: GetEmfFileDC32(\"%s\", frame (%ld,%ld)-(%ld,%ld)) -> %ld surface 0x%08lx", request.line,
                    request.device.c_str(), (long)frame_.left, (long)frame_.top, (long)frame_.right, (long)frame_.bottom,
                    (long)result, (unsigned long)surface));
@@ -474,7 +527,11 @@ bool Runner::Dib(const job::Request &request)
     uint32_t rop = request.rop;
     const DriverBitmap &dib = bitmaps_[request.source];
     int32_t result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
-                                dib.dibBits.data(), reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
+                                dib.noBits ? nullptr : dib.dibBits.data(),
+                                job_.bitmaps[request.source].infoSize == 0
+                                    ? nullptr
+                                    : reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()),
+                                &rop,
                                 BrushRecord(request.brush), DrawMode(request.drawMode));
     Log(FormatText("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s (bottom-up), src %ld,%ld %ldx%ld from its "
                    "bottom-left, rop 0x%08lx) -> %ld",

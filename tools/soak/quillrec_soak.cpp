@@ -8,6 +8,9 @@
 //   quillrec_soak.exe [requests=1000000] [requests-per-file=10000] [seed=1]
 // With QUILLREC_SOAK_TRACE set, every request is written to stderr first; with
 // QUILLREC_SOAK_CHECK_HEAP set, the process heap is validated after each one.
+// QUILLREC_SOAK_DLL names the DLL to drive (default: QUILLREC.dll next to the
+// program; the capture DLL for a capture of the mix), and QUILLREC_SOAK_KEEP a
+// folder where each finished spool file is kept as soak-page<N>.emf.
 //
 // Prints the GDI object count before and after (GetGuiResources; 0 where the
 // platform does not count), the time taken and the record count of the last
@@ -106,6 +109,14 @@ bool SpoolFileIsComplete(const char *path, size_t *records, std::string *why)
     return true;
 }
 
+void KeepSpoolFile(const char *folder, const std::string &path, uint64_t page)
+{
+    if (folder != nullptr) {
+        std::string kept = std::string(folder) + "\\soak-page" + std::to_string(page) + ".emf";
+        CopyFileA(path.c_str(), kept.c_str(), FALSE);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -118,7 +129,9 @@ int main(int argc, char **argv)
 
     QuillrecExports dll = {};
     std::string error;
-    if (!LoadQuillrec((ProgramFolder() + "QUILLREC.dll").c_str(), &dll, &error)) {
+    const char *dllPath = std::getenv("QUILLREC_SOAK_DLL");
+    const char *keep = std::getenv("QUILLREC_SOAK_KEEP");
+    if (!LoadQuillrec(dllPath != nullptr ? dllPath : (ProgramFolder() + "QUILLREC.dll").c_str(), &dll, &error)) {
         std::fprintf(stderr, "soak: %s\n", error.c_str());
         return 2;
     }
@@ -151,6 +164,7 @@ int main(int argc, char **argv)
             }
             caller.Close();
             if (!previous.empty()) {
+                KeepSpoolFile(keep, previous, files);
                 DeleteFileA(previous.c_str());
             }
             if (caller.Open(bytes, device) != 0) {
@@ -188,6 +202,7 @@ int main(int argc, char **argv)
     size_t records = 0;
     std::string why;
     bool complete = SpoolFileIsComplete(previous.c_str(), &records, &why);
+    KeepSpoolFile(keep, previous, files);
     DeleteFileA(previous.c_str());
     DWORD after = GdiObjectCount();
     size_t roomAfter = GdiRoomLeft();

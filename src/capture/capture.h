@@ -1,0 +1,76 @@
+// The capture build of QUILLREC.dll: installed in the real DLL's place, it
+// loads the real one from its own folder, forwards every call unchanged and
+// writes each request, as the driver passed it, to a job file the driver
+// simulator replays.
+#ifndef QUILLREC_CAPTURE_H
+#define QUILLREC_CAPTURE_H
+
+#include "platform.h"
+
+// The real DLL, renamed beside the capture DLL (an 8.3 name, as a Windows
+// 95-family system folder may need).
+#define CAPTURE_REAL_DLL "QUILLRAW.DLL"
+
+// Where captures go when the environment names no folder: the capture DLL's
+// own folder. QUILLREC_CAPTURE names another.
+#define CAPTURE_FOLDER_VARIABLE "QUILLREC_CAPTURE"
+
+// ---- forward.cpp: the real DLL's exports, loaded on first use (never from
+// the entry routine, where the loader lock is held).
+typedef struct RealExports {
+    PFN_GetEmfFileDC32 GetEmfFileDC32;
+    PFN_CloseEmfFile32 CloseEmfFile32;
+    PFN_DeleteObject32 DeleteObject32;
+    PFN_Output32 Output32;
+    PFN_Raster32 Raster32;
+    PFN_Dib32 Dib32;
+    PFN_TextOut32 TextOut32;
+    PFN_GetEmfFilePath32 GetEmfFilePath32;
+    PFN_SetClipRect32 SetClipRect32;
+} RealExports;
+
+// The real exports, or NULL when the real DLL cannot be loaded (the capture
+// file then says why).
+const RealExports *RealDll(void);
+// The capture DLL's own folder, with a trailing backslash.
+const char *OwnFolder(void);
+
+// ---- capture_file.cpp: one capture file per process, written through a
+// small buffer; each request ends with EndRequest, which hands the text to
+// the system before the export returns.
+int CaptureOn(void);     // 0 once the capture has stopped (or never started)
+void BeginRequest(void); // opens the capture file on first use
+void EndRequest(void);
+void StopCapture(const char *reason, uint32_t error);
+
+void Put(const char *text);
+void PutChar(char c);
+void PutDecimal(int32_t value);
+void PutUnsigned(uint32_t value);
+void PutHex(uint32_t value);                           // 0x........ for flags and colours
+void PutHexBytes(const void *bytes, uint32_t count);   // two digits a byte
+void PutQuoted(const char *bytes, uint32_t count);     // "..." with \xNN escapes
+void PutPoint(int32_t x, int32_t y);                   // x,y
+void PutPoints(const Point16 *points, uint32_t count); // " x,y" each
+void PutRect(const RECT *rect);                        // l,t,r,b
+void PutNumbered(const char *prefix, uint32_t number); // prefix + decimal, a setting's name
+
+// ---- requests.cpp: the job lines of each export.
+void CaptureGetEmfFilePath32(const char *buffer, int32_t result);
+void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame);
+void CaptureSurfaceOpened(int32_t result, Handle32 surface);
+void CaptureClose(void);
+void CaptureClip(const RECT *clip);
+void CaptureDelete(Handle32 object, Handle32 selectBack);
+void CaptureOutput(uint16_t style, uint16_t scanFlag, uint16_t count, const void *points, const LOGPEN *pen,
+                   uint32_t geometricPenStyle, const LOGBRUSH *brush, const DrawModeRecord *drawMode, const RECT *clip);
+void CaptureHandedOut(const ObjectSlots *slots);
+void CaptureRaster(const int32_t *rectangles, const BITMAP *source, uint32_t rop, const LOGBRUSH *brush,
+                   const DrawModeRecord *drawMode);
+void CaptureDib(const int32_t *rectangles, const void *bits, const BITMAPINFO *info, uint32_t rop,
+                const LOGBRUSH *brush, const DrawModeRecord *drawMode);
+void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
+                 const char *string, uint32_t count, const int32_t *advances, const DrawModeRecord *drawMode);
+void CaptureResult(int32_t result); // ends the request line: expect=
+
+#endif

@@ -1,0 +1,883 @@
+// Each export's request as job lines: the settings it needs (written once
+// and named, a new one only when the driver's record changed), then the
+// request line with every value the real DLL may read, read before it runs,
+// and after it the result and what it wrote back.
+#include "capture/capture.h"
+
+#include "job_grammar.h"
+
+// ---------------------------------------------------------------- grammar
+
+// Every keyword and option name, and how each value is written, comes from
+// the job format's grammar rows, which the simulator's parser reads by.
+// Every row asked for here exists; a missing one would write an empty name
+// (and the parser would say so), never fault inside the driver's process.
+static const grammar::Option kNoRow = {
+    "", nullptr, grammar::VALUE_NUMBER, grammar::FIELD_NONE, nullptr, grammar::SETTING_NONE, ""};
+
+static const grammar::Option *Row(grammar::KeywordId keyword, grammar::Field field)
+{
+    const grammar::Keyword *row = grammar::KeywordById(keyword);
+    const grammar::Option *option = row != NULL ? grammar::OptionByField(*row, field) : NULL;
+    return option != NULL ? option : &kNoRow;
+}
+
+static void PutKeyword(grammar::KeywordId keyword)
+{
+    const grammar::Keyword *row = grammar::KeywordById(keyword);
+    Put(row != NULL ? row->name : "");
+}
+
+// A constant's name where one name says the whole value, else the number.
+static void PutValue(const grammar::Option *row, uint32_t value)
+{
+    switch (row->kind) {
+    case grammar::VALUE_CONSTANT: {
+        const char *name = row->constants != NULL ? grammar::ConstantName(*row->constants, value) : NULL;
+        if (name != NULL) {
+            Put(name);
+        } else {
+            PutHex(value);
+        }
+        break;
+    }
+    case grammar::VALUE_COLOR:
+        PutHex(value);
+        break;
+    case grammar::VALUE_BYTE:
+    case grammar::VALUE_U16:
+        PutUnsigned(value);
+        break;
+    default:
+        PutDecimal((int32_t)value);
+        break;
+    }
+}
+
+static void PutOptionName(grammar::KeywordId keyword, grammar::Field field)
+{
+    PutChar(' ');
+    Put(Row(keyword, field)->name);
+    PutChar('=');
+}
+
+static void PutField(grammar::KeywordId keyword, grammar::Field field, uint32_t value)
+{
+    PutOptionName(keyword, field);
+    PutValue(Row(keyword, field), value);
+}
+
+static void PutRectField(grammar::KeywordId keyword, grammar::Field field, const RECT *rect)
+{
+    PutOptionName(keyword, field);
+    PutRect(rect);
+}
+
+// A setting's name (prefix and number), or none for a null record.
+static void PutSettingField(grammar::KeywordId keyword, grammar::Field field, const char *prefix, uint32_t number)
+{
+    PutOptionName(keyword, field);
+    if (number == 0) {
+        Put("none");
+        return;
+    }
+    PutNumbered(prefix, number);
+}
+
+// ---------------------------------------------------------------- settings
+
+// The driver's records behind one setting line; pattern names the bitmap
+// written for a pattern brush.
+typedef struct SettingRecords {
+    const LOGPEN *pen;
+    const LOGBRUSH *brush;
+    uint32_t pattern;
+    const DrawModeRecord *mode;
+    const LOGFONTA *font;
+} SettingRecords;
+
+// The value of one option field, or 0 for a field the writer leaves to its
+// default or writes itself (angle stands for two fields; face is a string).
+static int SettingValue(const SettingRecords *records, grammar::Field field, uint32_t *value)
+{
+    const LOGFONTA *font = records->font;
+    switch (field) {
+    case grammar::FIELD_PEN_STYLE:
+        *value = records->pen->lopnStyle;
+        return 1;
+    case grammar::FIELD_PEN_WIDTH:
+        *value = (uint32_t)records->pen->lopnWidth.x;
+        return 1;
+    case grammar::FIELD_PEN_WIDTH_Y:
+        *value = (uint32_t)records->pen->lopnWidth.y;
+        return *value != 0;
+    case grammar::FIELD_PEN_COLOR:
+        *value = records->pen->lopnColor;
+        return 1;
+    case grammar::FIELD_BRUSH_STYLE:
+        *value = records->brush->lbStyle;
+        return 1;
+    case grammar::FIELD_BRUSH_COLOR:
+        *value = records->brush->lbColor;
+        return 1;
+    case grammar::FIELD_BRUSH_HATCH:
+        // a hatch of 0 is the default, and only hatched brushes name one
+        *value = (uint32_t)records->brush->lbHatch;
+        return records->pattern == 0 && *value != 0;
+    case grammar::FIELD_ROP2:
+        *value = records->mode->rop2;
+        return 1;
+    case grammar::FIELD_BK_MODE:
+        *value = records->mode->bkMode;
+        return 1;
+    case grammar::FIELD_BK_COLOR:
+        *value = records->mode->bkColor;
+        return 1;
+    case grammar::FIELD_TEXT_COLOR:
+        *value = records->mode->textColor;
+        return 1;
+    case grammar::FIELD_USE_BK_MODE:
+        *value = records->mode->useBkMode;
+        return 1;
+    case grammar::FIELD_FONT_HEIGHT:
+        *value = (uint32_t)font->lfHeight;
+        return 1;
+    case grammar::FIELD_FONT_WIDTH:
+        *value = (uint32_t)font->lfWidth;
+        return 1;
+    case grammar::FIELD_FONT_ESCAPEMENT:
+        *value = (uint32_t)font->lfEscapement;
+        return 1;
+    case grammar::FIELD_FONT_ORIENTATION:
+        *value = (uint32_t)font->lfOrientation;
+        return 1;
+    case grammar::FIELD_FONT_WEIGHT:
+        *value = (uint32_t)font->lfWeight;
+        return 1;
+    case grammar::FIELD_FONT_ITALIC:
+        *value = font->lfItalic;
+        return 1;
+    case grammar::FIELD_FONT_UNDERLINE:
+        *value = font->lfUnderline;
+        return 1;
+    case grammar::FIELD_FONT_STRIKEOUT:
+        *value = font->lfStrikeOut;
+        return 1;
+    case grammar::FIELD_FONT_CHARSET:
+        *value = font->lfCharSet;
+        return 1;
+    case grammar::FIELD_FONT_OUT_PRECISION:
+        *value = font->lfOutPrecision;
+        return 1;
+    case grammar::FIELD_FONT_CLIP_PRECISION:
+        *value = font->lfClipPrecision;
+        return 1;
+    case grammar::FIELD_FONT_QUALITY:
+        *value = font->lfQuality;
+        return 1;
+    case grammar::FIELD_FONT_PITCH_AND_FAMILY:
+        *value = font->lfPitchAndFamily;
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+// The fields that are not numbers: a pattern's bitmap and a face name.
+static void PutSpecialField(grammar::KeywordId keyword, const grammar::Option *row, const SettingRecords *records)
+{
+    const LOGBRUSH *brush = records->brush;
+    if (row->field == grammar::FIELD_BRUSH_PATTERN && records->pattern != 0) {
+        PutOptionName(keyword, row->field);
+        PutNumbered("bm", records->pattern);
+    } else if (row->field == grammar::FIELD_BRUSH_PATTERN && brush->lbHatch == 0 &&
+               (brush->lbStyle == BS_PATTERN || brush->lbStyle == BS_DIBPATTERNPT)) {
+        PutOptionName(keyword, row->field);
+        Put("none");
+    } else if (row->field == grammar::FIELD_FONT_FACE) {
+        uint32_t length = 0;
+        while (length < LF_FACESIZE && records->font->lfFaceName[length] != '\0') {
+            ++length;
+        }
+        PutOptionName(keyword, row->field);
+        PutQuoted(records->font->lfFaceName, length);
+    }
+}
+
+// One setting line: the keyword, the name, then every option row of the
+// keyword that holds a field of the record.
+static void PutSetting(grammar::KeywordId keyword, const char *prefix, uint32_t number, const SettingRecords *records)
+{
+    const grammar::Keyword *row = grammar::KeywordById(keyword);
+    PutKeyword(keyword);
+    PutChar(' ');
+    PutNumbered(prefix, number);
+    for (uint8_t i = 0; row != NULL && i < row->optionCount; ++i) {
+        uint32_t value = 0;
+        if (SettingValue(records, row->options[i].field, &value)) {
+            PutOptionName(keyword, row->options[i].field);
+            PutValue(&row->options[i], value);
+        } else {
+            PutSpecialField(keyword, &row->options[i], records);
+        }
+    }
+    PutChar('\n');
+}
+
+// The last few records written of one kind, so a record the driver hands in
+// again keeps its name: drivers alternate between a handful of pens and fonts.
+enum { kRemembered = 8 };
+typedef struct Remembered {
+    uint32_t count; // records named so far
+    uint32_t base;  // the count when the page began: only later ones are remembered
+    uint32_t numbers[kRemembered];
+    unsigned char bytes[kRemembered][64];
+} Remembered;
+
+static Remembered pens, brushes, modes, fonts;
+
+static int SameBytes(const void *a, const void *b, uint32_t size)
+{
+    const unsigned char *x = (const unsigned char *)a, *y = (const unsigned char *)b;
+    for (uint32_t i = 0; i < size; ++i) {
+        if (x[i] != y[i]) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// The record's name: an earlier one's when the bytes match, else a new
+// number, whose setting line the caller writes (*isNew).
+static uint32_t Name(Remembered *kind, const void *record, uint32_t size, int *isNew)
+{
+    for (uint32_t i = 0; i < kRemembered && i < kind->count - kind->base; ++i) {
+        if (SameBytes(kind->bytes[i], record, size)) {
+            *isNew = 0;
+            return kind->numbers[i];
+        }
+    }
+    uint32_t slot = (kind->count - kind->base) % kRemembered;
+    CopyBytes(kind->bytes[slot], record, size);
+    kind->numbers[slot] = ++kind->count;
+    *isNew = 1;
+    return kind->count;
+}
+
+// Keeps the count, so later names never repeat one given before.
+static void Forget(Remembered *kind)
+{
+    kind->base = kind->count;
+}
+
+// A setting's name, its line written first when the record is new; 0 for a
+// null record.
+static uint32_t WriteSetting(Remembered *kind, const void *record, uint32_t size, grammar::KeywordId keyword,
+                             const char *prefix, const SettingRecords *records)
+{
+    if (record == NULL) {
+        return 0;
+    }
+    int isNew = 0;
+    uint32_t number = Name(kind, record, size, &isNew);
+    if (isNew) {
+        PutSetting(keyword, prefix, number, records);
+    }
+    return number;
+}
+
+static uint32_t WritePen(const LOGPEN *pen)
+{
+    SettingRecords records = {pen, NULL, 0, NULL, NULL};
+    return WriteSetting(&pens, pen, sizeof *pen, grammar::KEYWORD_PEN, "p", &records);
+}
+
+static uint32_t WriteDrawMode(const DrawModeRecord *mode)
+{
+    SettingRecords records = {NULL, NULL, 0, mode, NULL};
+    return WriteSetting(&modes, mode, sizeof *mode, grammar::KEYWORD_DRAWMODE, "m", &records);
+}
+
+static uint32_t WriteFont(const LOGFONTA *font)
+{
+    SettingRecords records = {NULL, NULL, 0, NULL, font};
+    return WriteSetting(&fonts, font, sizeof *font, grammar::KEYWORD_FONT, "f", &records);
+}
+
+// ---------------------------------------------------------------- bitmaps
+
+// FNV-1a over a bitmap's description and bits: an unchanged pattern or
+// source keeps its name instead of being written again.
+static uint64_t Hash(uint64_t hash, const void *bytes, uint32_t count)
+{
+    const unsigned char *from = (const unsigned char *)bytes;
+    for (uint32_t i = 0; i < count; ++i) {
+        hash = (hash ^ from[i]) * 0x100000001b3ull;
+    }
+    return hash;
+}
+
+static const uint64_t kHashStart = 0xcbf29ce484222325ull;
+// No single bitmap a driver hands over is near this; past it the bits are
+// not read, as they could not be held by GDI either.
+static const uint32_t kLargestBits = 64u << 20;
+
+// Scan-line bytes GDI reads for a device bitmap: rows word-aligned at the
+// depth it rounds the bitmap to. 0 when GDI would refuse the BITMAP first.
+static uint32_t DeviceBitsSize(const BITMAP *bitmap)
+{
+    uint32_t depth = bitmap->bmBitsPixel;
+    if (bitmap->bmType != 0 || bitmap->bmPlanes != 1 || depth == 0 || depth > 32 || bitmap->bmBits == NULL) {
+        return 0;
+    }
+    depth = depth == 1 ? 1 : depth <= 4 ? 4 : depth <= 8 ? 8 : depth <= 16 ? 16 : depth <= 24 ? 24 : 32;
+    uint64_t width = bitmap->bmWidth < 0 ? 0u - (uint64_t)bitmap->bmWidth : (uint64_t)bitmap->bmWidth;
+    uint64_t height = bitmap->bmHeight < 0 ? 0u - (uint64_t)bitmap->bmHeight : (uint64_t)bitmap->bmHeight;
+    uint64_t stride = (width * depth + 15) / 16 * 2;
+    if (width > 0x7FFFFFF || height > 0x7FFFFFF || stride * height > kLargestBits) {
+        return 0;
+    }
+    return (uint32_t)(stride * height);
+}
+
+static void PutHexRows(const void *bytes, uint32_t count, uint32_t row)
+{
+    const unsigned char *from = (const unsigned char *)bytes;
+    if (row == 0 || row > 64) {
+        row = 64;
+    }
+    for (uint32_t at = 0; at < count; at += row) {
+        Put("  ");
+        PutHexBytes(from + at, count - at < row ? count - at : row);
+        PutChar('\n');
+    }
+}
+
+static Remembered bitmaps;
+
+// bitmap NAME SHAPE [WxH]: the start of a bitmap's line.
+static void PutBitmapStart(uint32_t number, grammar::BitmapShape shape)
+{
+    PutKeyword(grammar::KEYWORD_BITMAP);
+    PutChar(' ');
+    PutNumbered("bm", number);
+    PutChar(' ');
+    Put(grammar::ConstantName(grammar::SET_BITMAP_SHAPES, shape));
+}
+
+static void PutNoBits(void)
+{
+    PutOptionName(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_BITS_SIZE);
+    Put("none");
+}
+
+// bitmap NAME bits WxH bpp= planes= widthbytes= type= , the bits as GDI
+// reads them in hex rows, then end. Without readable bits: nobits.
+static uint32_t WriteDeviceBitmap(const BITMAP *bitmap)
+{
+    uint32_t size = DeviceBitsSize(bitmap);
+    BITMAP described = *bitmap;
+    described.bmBits = NULL;
+    uint64_t hash = Hash(Hash(kHashStart, &described, sizeof described), bitmap->bmBits, size);
+    int isNew = 0;
+    uint32_t number = Name(&bitmaps, &hash, sizeof hash, &isNew);
+    if (!isNew) {
+        return number;
+    }
+    PutBitmapStart(number, grammar::SHAPE_BITS);
+    PutChar(' ');
+    PutDecimal(bitmap->bmWidth);
+    PutChar('x');
+    PutDecimal(bitmap->bmHeight);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_BITS_PIXEL, bitmap->bmBitsPixel);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_PLANES, bitmap->bmPlanes);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_WIDTH_BYTES, (uint32_t)bitmap->bmWidthBytes);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_TYPE, (uint32_t)bitmap->bmType);
+    if (size == 0) {
+        PutNoBits();
+    }
+    PutChar('\n');
+    uint32_t row =
+        bitmap->bmHeight != 0 ? size / (uint32_t)(bitmap->bmHeight < 0 ? -bitmap->bmHeight : bitmap->bmHeight) : 0;
+    PutHexRows(bitmap->bmBits, size, row);
+    Put("end\n");
+    return number;
+}
+
+// The bytes of a DIB's header and colour table as GDI reads them with
+// DIB_RGB_COLORS; 4 (biSize alone) for a header GDI refuses.
+static uint32_t DibInfoSize(const BITMAPINFO *info)
+{
+    uint32_t headerSize = info->bmiHeader.biSize;
+    if (headerSize == sizeof(BITMAPCOREHEADER)) {
+        const BITMAPCOREHEADER *core = (const BITMAPCOREHEADER *)info;
+        return headerSize + (core->bcBitCount <= 8 ? 3u << core->bcBitCount : 0);
+    }
+    if (headerSize < sizeof(BITMAPINFOHEADER) || headerSize > 4096) {
+        return 4;
+    }
+    uint32_t depth = info->bmiHeader.biBitCount;
+    uint32_t colours = info->bmiHeader.biClrUsed;
+    if (depth <= 8 && (colours == 0 || colours > (1u << depth))) {
+        colours = 1u << depth;
+    } else if (depth > 8 && colours > 256) {
+        colours = 256;
+    }
+    uint32_t masks = info->bmiHeader.biCompression == BI_BITFIELDS && headerSize == sizeof(BITMAPINFOHEADER) ? 12 : 0;
+    return headerSize + masks + colours * 4;
+}
+
+// The bits GDI reads: whole dword-aligned rows, or biSizeImage for the
+// compressed kinds.
+static uint32_t DibBitsSize(const BITMAPINFO *info, const void *bits)
+{
+    uint32_t headerSize = info->bmiHeader.biSize;
+    if (bits == NULL || (headerSize != sizeof(BITMAPCOREHEADER) && (headerSize < 40 || headerSize > 4096))) {
+        return 0;
+    }
+    uint64_t width, height, depth;
+    uint32_t compression = BI_RGB;
+    if (headerSize == sizeof(BITMAPCOREHEADER)) {
+        const BITMAPCOREHEADER *core = (const BITMAPCOREHEADER *)info;
+        width = core->bcWidth;
+        height = core->bcHeight;
+        depth = core->bcBitCount;
+    } else {
+        int32_t w = info->bmiHeader.biWidth, h = info->bmiHeader.biHeight;
+        width = w < 0 ? 0u - (uint64_t)w : (uint64_t)w;
+        height = h < 0 ? 0u - (uint64_t)h : (uint64_t)h;
+        depth = info->bmiHeader.biBitCount;
+        compression = info->bmiHeader.biCompression;
+    }
+    uint64_t size = compression == BI_RGB || compression == BI_BITFIELDS ? (width * depth + 31) / 32 * 4 * height
+                                                                         : info->bmiHeader.biSizeImage;
+    return size <= kLargestBits ? (uint32_t)size : 0;
+}
+
+// bitmap NAME dib info=N bits=M|none: header and colour table, then the
+// bits, as hex rows, then end.
+static uint32_t WriteDib(const BITMAPINFO *info, const void *bits)
+{
+    // GDI refuses a DIB without a header before it reads anything: info=0
+    uint32_t infoSize = info != NULL ? DibInfoSize(info) : 0;
+    uint32_t bitsSize = info != NULL ? DibBitsSize(info, bits) : 0;
+    bits = info != NULL ? bits : NULL;
+    uint64_t hash = Hash(Hash(kHashStart, info, infoSize), bits, bitsSize);
+    hash = Hash(hash, &bitsSize, sizeof bitsSize);
+    hash ^= bits == NULL;
+    int isNew = 0;
+    uint32_t number = Name(&bitmaps, &hash, sizeof hash, &isNew);
+    if (!isNew) {
+        return number;
+    }
+    PutBitmapStart(number, grammar::SHAPE_DIB);
+    PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_INFO_SIZE, infoSize);
+    if (bits == NULL) {
+        PutNoBits();
+    } else {
+        PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_BITS_SIZE, bitsSize);
+    }
+    PutChar('\n');
+    PutHexRows(info, infoSize, 0);
+    PutHexRows(bits, bitsSize, 0);
+    Put("end\n");
+    return number;
+}
+
+// A packed DIB (BS_DIBPATTERNPT): header, colour table and bits in one block.
+static uint32_t WritePackedDib(const void *packed)
+{
+    const BITMAPINFO *info = (const BITMAPINFO *)packed;
+    return WriteDib(info, (const unsigned char *)packed + DibInfoSize(info));
+}
+
+// BS_PATTERN carries a BITMAP pointer, BS_DIBPATTERNPT a packed DIB; both
+// are written as bitmaps and named by the brush, the pointer itself being
+// meaningless on replay.
+static uint32_t WriteBrush(const LOGBRUSH *brush)
+{
+    if (brush == NULL) {
+        return 0;
+    }
+    // A pattern without its record (lbHatch 0) reaches GDI, which refuses
+    // it; the brush says pattern=none.
+    uint32_t pattern = 0;
+    if (brush->lbStyle == BS_PATTERN && brush->lbHatch != 0) {
+        pattern = WriteDeviceBitmap((const BITMAP *)brush->lbHatch);
+    } else if (brush->lbStyle == BS_DIBPATTERNPT && brush->lbHatch != 0) {
+        pattern = WritePackedDib((const void *)brush->lbHatch);
+    }
+    LOGBRUSH described = *brush;
+    if (pattern != 0) {
+        described.lbHatch = pattern;
+    }
+    SettingRecords records = {NULL, brush, pattern, NULL, NULL};
+    return WriteSetting(&brushes, &described, sizeof described, grammar::KEYWORD_BRUSH, "b", &records);
+}
+
+// ---------------------------------------------------------------- requests
+
+// The attribute set a style realizes, which decides the records the DLL
+// reads: the logical and geometric sets read pen and brush, the scan set the
+// brush (the pen only without one), the empty set nothing.
+enum RecordsRead { READS_LOGICAL, READS_GEOMETRIC, READS_SCAN, READS_EMPTY };
+
+static RecordsRead RecordsFor(uint16_t style, uint16_t scanFlag)
+{
+    // exactly 1 marks a request inside a scan bracket: the scan set whatever the style
+    if (scanFlag == 1 || style == OUT_BEGINSCAN) {
+        return READS_SCAN;
+    }
+    switch (style) {
+    case OUT_BEZIER:
+    case OUT_POLYLINE:
+    case OUT_WINDPOLYGON:
+    case OUT_ALTPOLYGON:
+    case OUT_WINDPOLYPOLYGON:
+    case OUT_ALTPOLYPOLYGON:
+        return READS_GEOMETRIC;
+    case OUT_SCANLINES:
+    case OUT_ENDSCAN:
+        return READS_EMPTY;
+    default:
+        return READS_LOGICAL;
+    }
+}
+
+// The emitters that apply the request's clip rectangle: every named shape
+// but the scanline runs and the bracket's ends.
+static int ClipsFor(const OutputStyle *style)
+{
+    return style != NULL && style->reads != OUT_READS_NOTHING && style->code != OUT_SCANLINES;
+}
+
+// The vertex total, or -1 when the DLL refuses the counts before reading a
+// single point (a negative count, or more points than one block holds).
+static int64_t VertexTotal(const int32_t *counts, uint16_t polygons)
+{
+    int64_t total = 0;
+    for (uint16_t i = 0; i < polygons; ++i) {
+        if (counts[i] < 0) {
+            return -1;
+        }
+        total += counts[i];
+    }
+    return total <= 0x0FFFFFFF ? total : -1;
+}
+
+static void PutNumberList(const int32_t *values, const uint16_t *glyphs, uint32_t count);
+
+// Polygons split by '|' where every polygon has points; else the points run
+// on and counts= gives the counts as the driver passed them.
+static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons)
+{
+    int64_t total = VertexTotal(record->counts, polygons);
+    int plain = total >= 0 && polygons > 0;
+    for (uint16_t i = 0; i < polygons && plain; ++i) {
+        plain = record->counts[i] > 0;
+    }
+    const Point16 *next = record->points;
+    for (uint16_t i = 0; i < polygons && total >= 0; ++i) {
+        if (i > 0 && plain) {
+            Put(" |");
+        }
+        PutPoints(next, (uint32_t)record->counts[i]);
+        next += record->counts[i];
+    }
+    if (!plain) {
+        PutOptionName(grammar::KEYWORD_OUTPUT, grammar::FIELD_POLYGON_COUNTS);
+        PutNumberList(record->counts, NULL, polygons);
+    }
+}
+
+// The points the style reads, and count= where the points alone do not say it.
+static void PutOutputPoints(const OutputStyle *style, uint16_t count, const void *points)
+{
+    uint32_t natural = 0;
+    if (style == NULL || style->reads == OUT_READS_NOTHING) {
+        natural = 0;
+    } else if (style->reads == OUT_READS_FIXED) {
+        natural = style->points;
+        PutPoints((const Point16 *)points, natural);
+    } else if (style->reads == OUT_READS_POLYGONS) {
+        PutPolygons((const PolyPolygonRecord *)points, count);
+        natural = count;
+    } else {
+        // scanline runs: one point or none is not read at all
+        natural = style->code == OUT_SCANLINES && count <= 1 ? 0 : count;
+        PutPoints((const Point16 *)points, natural);
+    }
+    if (count != natural) {
+        PutField(grammar::KEYWORD_OUTPUT, grammar::FIELD_COUNT, count);
+    }
+}
+
+void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const void *points, const LOGPEN *pen,
+                   uint32_t geometricPenStyle, const LOGBRUSH *brush, const DrawModeRecord *drawMode, const RECT *clip)
+{
+    const grammar::KeywordId keyword = grammar::KEYWORD_OUTPUT;
+    const OutputStyle *style = FindOutputStyle(styleCode);
+    RecordsRead records = RecordsFor(styleCode, scanFlag);
+    int readsPen = records == READS_LOGICAL || records == READS_GEOMETRIC || (records == READS_SCAN && brush == NULL);
+    uint32_t penName = readsPen ? WritePen(pen) : 0;
+    uint32_t brushName = records != READS_EMPTY ? WriteBrush(brush) : 0;
+    uint32_t modeName = records != READS_EMPTY ? WriteDrawMode(drawMode) : 0;
+    PutKeyword(keyword);
+    PutChar(' ');
+    if (style != NULL) {
+        Put(style->name);
+    } else {
+        PutHex(styleCode);
+    }
+    PutOutputPoints(style, count, points);
+    PutSettingField(keyword, grammar::FIELD_PEN, "p", penName);
+    PutSettingField(keyword, grammar::FIELD_BRUSH, "b", brushName);
+    PutSettingField(keyword, grammar::FIELD_DRAWMODE, "m", modeName);
+    if (geometricPenStyle != 0) {
+        PutField(keyword, grammar::FIELD_GEOMETRIC, geometricPenStyle);
+    }
+    if (scanFlag != 0) {
+        PutField(keyword, grammar::FIELD_SCAN_FLAG, scanFlag);
+    }
+    if (ClipsFor(style) && clip != NULL) {
+        PutRectField(keyword, grammar::FIELD_CLIP, clip);
+    }
+    if (styleCode == OUT_ENDSCAN) {
+        // the driver's own DeleteObject32 calls follow as delete lines
+        PutOptionName(keyword, grammar::FIELD_RELEASE_TIME);
+        Put(grammar::ConstantName(grammar::SET_RELEASE_TIMES, 0));
+    }
+}
+
+// The objects the last scan bracket handed out, to name them when the driver
+// gives them back, and which of its three releases were made.
+static ObjectSlots handedOut;
+static int released[3] = {1, 1, 1}; // nothing is held before the first bracket
+
+void CaptureHandedOut(const ObjectSlots *slots)
+{
+    handedOut = *slots;
+    released[0] = released[1] = released[2] = 0;
+    Put("; handed out: pen ");
+    PutHex(slots->pen);
+    Put(" oldPen ");
+    PutHex(slots->oldPen);
+    Put(" brush ");
+    PutHex(slots->brush);
+    Put(" oldBrush ");
+    PutHex(slots->oldBrush);
+    Put(" pattern ");
+    PutHex(slots->patternBitmap);
+    PutChar('\n');
+}
+
+// The pairs a driver gives back, as the job's delete lines name them.
+void CaptureDelete(Handle32 object, Handle32 selectBack)
+{
+    // The pairs in the order a driver gives them back; an empty pair (a
+    // bracket without a brush) is released with its zeros, as handed out.
+    const Handle32 pairs[3][2] = {
+        {handedOut.pen, handedOut.oldPen}, {handedOut.brush, handedOut.oldBrush}, {handedOut.patternBitmap, 0}};
+    const grammar::Release names[3] = {grammar::RELEASE_PEN, grammar::RELEASE_BRUSH, grammar::RELEASE_PATTERN};
+    grammar::Release release = grammar::RELEASE_SCAN; // stands for no pair found
+    for (int i = 0; i < 3 && release == grammar::RELEASE_SCAN; ++i) {
+        if (!released[i] && pairs[i][0] == object && pairs[i][1] == selectBack) {
+            released[i] = 1;
+            release = names[i];
+        }
+    }
+    if (release == grammar::RELEASE_SCAN) {
+        // the format names only what a bracket handed out; the call stays on record
+        Put("; DeleteObject32 object ");
+        PutHex(object);
+        Put(" selectBack ");
+        PutHex(selectBack);
+        Put(", not a pair a scan bracket handed out:");
+        return;
+    }
+    PutKeyword(grammar::KEYWORD_DELETE);
+    PutChar(' ');
+    Put(grammar::ConstantName(grammar::SET_RELEASES, release));
+}
+
+static uint32_t StringLength(const char *text, uint32_t most)
+{
+    uint32_t length = 0;
+    while (length < most && text[length] != '\0') {
+        ++length;
+    }
+    return length;
+}
+
+// A page: the frame, device name and DEVMODE the driver passed; the spool
+// file name is the replay's own.
+void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame)
+{
+    const grammar::KeywordId keyword = grammar::KEYWORD_PAGE;
+    // Every page defines the settings it uses, so a page cut out of a capture
+    // replays alone; names stay unique over the whole file.
+    Forget(&pens);
+    Forget(&brushes);
+    Forget(&modes);
+    Forget(&fonts);
+    Forget(&bitmaps);
+    if (fileName != NULL) {
+        Put("; GetEmfFileDC32 on ");
+        PutQuoted(fileName, StringLength(fileName, MAX_PATH));
+        PutChar('\n');
+    }
+    PutKeyword(keyword);
+    if (frame != NULL) {
+        PutRectField(keyword, grammar::FIELD_PAGE_FRAME, frame);
+    } else {
+        PutOptionName(keyword, grammar::FIELD_PAGE_FRAME);
+        Put("none");
+    }
+    if (deviceName != NULL) {
+        PutOptionName(keyword, grammar::FIELD_PAGE_DEVICE);
+        PutQuoted(deviceName, StringLength(deviceName, 1024));
+    }
+    if (devMode != NULL) {
+        PutOptionName(keyword, grammar::FIELD_PAGE_DEVMODE);
+        PutHexBytes(devMode, (uint32_t)devMode->dmSize + devMode->dmDriverExtra);
+    }
+}
+
+// A page line stands for the page until close, whether or not it opened.
+static int pageOpen;
+
+void CaptureSurfaceOpened(int32_t result, Handle32 surface)
+{
+    pageOpen = 1;
+    CaptureResult(result);
+    Put("; surface ");
+    PutHex(surface);
+    PutChar('\n');
+}
+
+// The page line makes its own spool file name, so this is a comment.
+void CaptureGetEmfFilePath32(const char *buffer, int32_t result)
+{
+    Put("; GetEmfFilePath32 -> ");
+    PutDecimal(result);
+    if (result == 0) {
+        PutChar(' ');
+        PutQuoted(buffer, StringLength(buffer, MAX_PATH));
+    }
+    PutChar('\n');
+}
+
+void CaptureClose(void)
+{
+    if (!pageOpen) {
+        Put("; CloseEmfFile32 with no page open\n");
+        return;
+    }
+    pageOpen = 0;
+    PutKeyword(grammar::KEYWORD_CLOSE);
+    PutChar('\n');
+}
+
+void CaptureClip(const RECT *clip)
+{
+    PutKeyword(grammar::KEYWORD_CLIP);
+    PutChar(' ');
+    if (clip == NULL) {
+        Put("none");
+        return;
+    }
+    PutRect(clip);
+}
+
+// rectangles: xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc.
+static void PutTransfer(grammar::KeywordId keyword, uint32_t source, const int32_t *rectangles, uint32_t rop,
+                        uint32_t brushName, uint32_t modeName)
+{
+    PutKeyword(keyword);
+    PutChar(' ');
+    PutPoint(rectangles[0], rectangles[1]);
+    PutChar(' ');
+    PutPoint(rectangles[2], rectangles[3]);
+    PutChar(' ');
+    if (source == 0) {
+        Put("none");
+    } else {
+        PutNumbered("bm", source);
+        PutOptionName(keyword, grammar::FIELD_SOURCE_RECT);
+        PutPoint(rectangles[4], rectangles[5]);
+        PutChar(',');
+        PutPoint(rectangles[6], rectangles[7]);
+    }
+    PutField(keyword, grammar::FIELD_ROP3, rop);
+    PutSettingField(keyword, grammar::FIELD_BRUSH, "b", brushName);
+    PutSettingField(keyword, grammar::FIELD_DRAWMODE, "m", modeName);
+}
+
+void CaptureRaster(const int32_t *rectangles, const BITMAP *source, uint32_t rop, const LOGBRUSH *brush,
+                   const DrawModeRecord *drawMode)
+{
+    uint32_t sourceName = source != NULL ? WriteDeviceBitmap(source) : 0;
+    uint32_t brushName = WriteBrush(brush);
+    uint32_t modeName = WriteDrawMode(drawMode);
+    PutTransfer(grammar::KEYWORD_RASTER, sourceName, rectangles, rop, brushName, modeName);
+}
+
+void CaptureDib(const int32_t *rectangles, const void *bits, const BITMAPINFO *info, uint32_t rop,
+                const LOGBRUSH *brush, const DrawModeRecord *drawMode)
+{
+    uint32_t sourceName = WriteDib(info, bits);
+    uint32_t brushName = WriteBrush(brush);
+    uint32_t modeName = WriteDrawMode(drawMode);
+    PutTransfer(grammar::KEYWORD_DIB, sourceName, rectangles, rop, brushName, modeName);
+}
+
+static void PutNumberList(const int32_t *values, const uint16_t *glyphs, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            PutChar(',');
+        }
+        if (glyphs != NULL) {
+            PutUnsigned(glyphs[i]);
+        } else {
+            PutDecimal(values[i]);
+        }
+    }
+}
+
+void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
+                 const char *string, uint32_t count, const int32_t *advances, const DrawModeRecord *drawMode)
+{
+    const grammar::KeywordId keyword = grammar::KEYWORD_TEXT;
+    uint32_t fontName = WriteFont(font);
+    uint32_t modeName = WriteDrawMode(drawMode);
+    PutKeyword(keyword);
+    PutChar(' ');
+    PutPoint(x, y);
+    if ((options & ETO_GLYPH_INDEX) != 0) {
+        PutOptionName(keyword, grammar::FIELD_GLYPHS);
+        PutNumberList(NULL, (const uint16_t *)string, count);
+    } else {
+        PutChar(' ');
+        PutQuoted(string, count);
+    }
+    PutSettingField(keyword, grammar::FIELD_FONT, "f", fontName);
+    PutSettingField(keyword, grammar::FIELD_DRAWMODE, "m", modeName);
+    if (options != 0) {
+        PutField(keyword, grammar::FIELD_TEXT_OPTIONS, options);
+    }
+    if (rectangle != NULL) {
+        PutRectField(keyword, grammar::FIELD_TEXT_RECT, rectangle);
+    }
+    if (advances != NULL) {
+        PutOptionName(keyword, grammar::FIELD_ADVANCES);
+        PutNumberList(advances, NULL, count);
+    }
+}
+
+// Every request row has the same expect= option; the output keyword's stands for all.
+void CaptureResult(int32_t result)
+{
+    PutField(grammar::KEYWORD_OUTPUT, grammar::FIELD_EXPECT, (uint32_t)result);
+    PutChar('\n');
+}

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Capture and replay under Wine:
+#   - every sample runs through the capture DLL (which forwards to the real
+#     one beside it) into one capture file; the simulator replays that file
+#     through the real DLL, and each replayed page's spool file must equal the
+#     captured run's, record for record (compare_emf.py masks what Wine writes
+#     differently from run to run);
+#   - with the soak program given, its mix of requests (some thousands, unnamed
+#     style codes, null records, odd sizes) is captured and replayed the same way;
+#   - a capture folder that cannot be written leaves printing working;
+#   - without the real DLL every call fails and the capture file says why.
+#
+#   round_trip.sh win64|win32 quillrec_driver.exe CAPTURE_FOLDER REAL_DLL SAMPLES_FOLDER WORK_FOLDER [quillrec_soak.exe]
+set -euo pipefail
+
+arch=$1
+driver=$2
+capture=$3
+real=$4
+samples=$5
+work=$6
+soak=${7:-}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+wine_run=$here/../../scripts/wine-run
+
+failures=0
+fail()
+{
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+windows_path()
+{
+    local path=${1//\//\\}
+    echo "Z:$path"
+}
+
+# replay.job in FOLDER through the real DLL; its pages are FOLDER/replayed/replay-page<N>.emf
+replay()
+{
+    "$wine_run" "$arch" "$driver" --dll "$real" --out "$1/replayed" "$1/replay.job" >"$1/replay.log" 2>&1 ||
+        { cat "$1/replay.log" >&2; fail "the capture in $1 does not replay"; }
+}
+
+rm -rf "$work"
+mkdir -p "$work/captures" "$work/captured" "$work/replayed" "$work/lonely"
+jobs=("$samples"/*.job)
+
+# ---- capture every sample in one driver process: one capture file
+QUILLREC_CAPTURE=$(windows_path "$work/captures") "$wine_run" "$arch" "$driver" --dll "$capture/QUILLREC.dll" \
+    --out "$work/captured" "${jobs[@]}" >"$work/capture.log" 2>&1 || fail "the samples failed through the capture DLL"
+captured=("$work"/captures/QRC*.JOB)
+[ "${#captured[@]}" -eq 1 ] || fail "expected one capture file, found ${#captured[@]}"
+cp "${captured[0]}" "$work/replay.job"
+replay "$work"
+
+pairs=()
+page=0
+for job in "${jobs[@]}"; do
+    name=$(basename "$job" .job)
+    for emf in $(ls "$work/captured/$name"-page*.emf | sort -V); do
+        page=$((page + 1))
+        pairs+=("$emf" "$work/replayed/replay-page$page.emf")
+    done
+done
+requests=$(grep -cE '^(page|clip|output|raster|dib|text|delete|close)( |$)' "$work/replay.job" || true)
+echo "$arch: ${#jobs[@]} samples, $requests requests, $page pages captured and replayed"
+python3 "$here/compare_emf.py" "${pairs[@]}" || fail "replayed spool files differ from the captured run's"
+
+# ---- the request maker's mix, 3,000 requests over three spool files
+if [ -n "$soak" ]; then
+    mkdir -p "$work/mix/captures" "$work/mix/kept"
+    QUILLREC_CAPTURE=$(windows_path "$work/mix/captures") QUILLREC_SOAK_DLL=$(windows_path "$capture/QUILLREC.dll") \
+        QUILLREC_SOAK_KEEP=$(windows_path "$work/mix/kept") "$wine_run" "$arch" "$soak" 3000 1000 >"$work/mix/soak.log" 2>&1 ||
+        { cat "$work/mix/soak.log" >&2; fail "the soak failed through the capture DLL"; }
+    cp "$work"/mix/captures/QRC*.JOB "$work/mix/replay.job"
+    replay "$work/mix"
+    pairs=()
+    for emf in $(ls "$work"/mix/kept/soak-page*.emf | sort -V); do
+        pairs+=("$emf" "$work/mix/replayed/replay-${emf##*soak-}")
+    done
+    requests=$(grep -cE '^(page|clip|output|raster|dib|text|delete|close)( |$)' "$work/mix/replay.job" || true)
+    echo "$arch: the soak's mix, $requests requests on $((${#pairs[@]} / 2)) pages, captured and replayed"
+    python3 "$here/compare_emf.py" "${pairs[@]}" || fail "the mix's replayed spool files differ"
+fi
+
+# ---- a second capture into the same folder: a new name, the first file untouched
+QUILLREC_CAPTURE=$(windows_path "$work/captures") "$wine_run" "$arch" "$driver" --dll "$capture/QUILLREC.dll" \
+    --out "$work/again" "${jobs[0]}" >"$work/again.log" 2>&1 || fail "a second capture failed"
+[ -s "$work/captures/QRC00002.JOB" ] || fail "the second capture did not get a name of its own"
+cmp -s "$work/captures/QRC00001.JOB" "$work/replay.job" || fail "the second capture changed the first"
+
+# ---- a capture folder that cannot be written: printing goes on
+QUILLREC_CAPTURE=$(windows_path "$work/missing/folder") "$wine_run" "$arch" "$driver" --dll "$capture/QUILLREC.dll" \
+    --out "$work/unwritable" "${jobs[0]}" >"$work/unwritable.log" 2>&1 ||
+    fail "an unwritable capture folder broke printing: $(cat "$work/unwritable.log")"
+
+# ---- no real DLL: every call fails, and the capture file says why
+cp "$capture/QUILLREC.dll" "$work/lonely/"
+status=0
+QUILLREC_CAPTURE=$(windows_path "$work/lonely") "$wine_run" "$arch" "$driver" --dll "$work/lonely/QUILLREC.dll" \
+    --out "$work/lonely/out" "${jobs[0]}" >"$work/lonely.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] || fail "without the real DLL the driver exited $status, expected 1 (GetEmfFilePath32 fails)"
+grep -q 'QUILLRAW.DLL cannot be loaded' "$work"/lonely/QRC*.JOB 2>/dev/null ||
+    fail "the capture file does not say the real DLL is missing"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed" >&2
+    exit 1
+fi
+echo "captures replay to identical spool files; capture failures leave printing as it was"
