@@ -15,6 +15,9 @@ quillrec_warnings(QUILLREC_capture)
 # The same freestanding rules as the shipped image (see windows.cmake).
 get_target_property(quillrec_compile_options QUILLREC COMPILE_OPTIONS)
 get_target_property(quillrec_link_options QUILLREC LINK_OPTIONS)
+# The shipped image is compiled as one unit with everything but its exports
+# internal; the capture DLL is built file by file, so that option stays there.
+list(REMOVE_ITEM quillrec_compile_options -fwhole-program)
 target_compile_options(QUILLREC_capture PRIVATE ${quillrec_compile_options})
 target_link_options(QUILLREC_capture PRIVATE ${quillrec_link_options})
 target_link_libraries(QUILLREC_capture PRIVATE kernel32 gcc)
