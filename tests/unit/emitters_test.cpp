@@ -268,6 +268,8 @@ TEST_F(EmitterTest, PolyPolygonTotalsThatCannotBeHeldDrawNothing)
     } rows[] = {
         {"total wraps 32 bits to 4", {0x7FFFFFFF, 0x7FFFFFFF, 6}, 0},
         {"total wraps to a small inline total", {INT32_MAX, INT32_MAX, 2, 3}, 0},
+        {"each count fits, the total wraps to 8",
+         {0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 16}, 0},
         {"block size above 32 bits", {0x10000000, 0x10000000}, 0},
         {"negative entry", {-4, 10}, 0},
         {"negative entry cancelling a large one", {2000, -1000}, 0},
