@@ -11,9 +11,10 @@ namespace gdi_double {
 
 namespace {
 
-// Below 0x1000 so they never collide with made handles; all well under 2^31,
-// so a handle survives the library's 32-bit variables and sign extension.
-const uintptr_t kFirstHandle = 0x1000;
+// Made handles have bit 31 set and are sign-extended, as 64-bit Windows hands
+// them out: one that crosses the caller's 32-bit variables and comes back
+// zero-extended is unknown here. Stock objects stay small, below them.
+const uintptr_t kFirstHandle = (uintptr_t)(intptr_t)(int32_t)0x80001000u;
 const uintptr_t kHandleStep = 4;
 const uintptr_t kStockBase = 0x100;
 const uintptr_t kDefaultBitmap = 0x180;
@@ -622,7 +623,8 @@ std::string GdiDoubleHandleName(const void *handle)
             return entry.name;
         }
     }
-    return HexText(value);
+    // A handle as its 32 bits; one that is not a sign-extended 32-bit value in full.
+    return HexText((uintptr_t)(intptr_t)(int32_t)value == value ? (uint32_t)value : value);
 }
 
 std::vector<std::string> GdiDoubleLeakProblems(GdiLedgerScope scope)

@@ -219,7 +219,9 @@ TEST_F(AttributesTest, DrawModeIsInForceBeforeEachKindOfBrushIsCreated)
                 EXPECT_EQ(record.lbHatch, (ULONG_PTR)Object(slots.patternBitmap));
             } else {
                 EXPECT_EQ(record.lbHatch, row.record.lbHatch);
-                EXPECT_EQ(GdiDoubleObject(Object(slots.brush))->logBrush.lbStyle, row.record.lbStyle);
+                const GdiObjectInfo *made = GdiDoubleObject(Object(slots.brush));
+                ASSERT_NE(made, nullptr) << GdiDoubleDump();
+                EXPECT_EQ(made->logBrush.lbStyle, row.record.lbStyle);
             }
             ReleaseAndCheck(slots);
         }
@@ -260,7 +262,7 @@ TEST_F(AttributesTest, ColourPatternIsReadBackAsPacked24BitDib)
         const GdiCall *read = GdiDoubleLastCall("GetDIBits");
         const GdiCall *made = GdiDoubleLastCall("CreateDIBPatternBrushPt");
         int64_t lockedAt = GdiDoubleLastCall("GlobalLock")->result;
-        EXPECT_THAT(read->args, ElementsAre((int64_t)slots.patternBitmap, 0, 8, lockedAt + 40, testing::_, 0));
+        EXPECT_THAT(read->args, ElementsAre((int64_t)(intptr_t)Object(slots.patternBitmap), 0, 8, lockedAt + 40, testing::_, 0));
         EXPECT_THAT(made->args, ElementsAre(lockedAt, DIB_RGB_COLORS));
         const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *)made->info.data();
         EXPECT_EQ(header->biSize, 40u);
