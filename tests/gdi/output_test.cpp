@@ -3,6 +3,7 @@
 // them, and the picture a scan bracket and a pattern fill play back as.
 #include <stdio.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "recording_fixture.h"
@@ -209,8 +210,7 @@ TEST_F(OutputGdiTest, ShapesRecordTheirPointsAfterFillModeAndClip)
         size_t reset = Find(records, EMR_EXTSELECTCLIPRGN);
         size_t clip = Find(records, EMR_INTERSECTCLIPRECT);
         size_t shape = Find(records, row.type);
-        ASSERT_LT(shape, records.size()) << dump;
-        ASSERT_LT(rop, records.size()) << dump;
+        ASSERT_LT(std::max({rop, reset, clip, shape}), records.size()) << "a record is missing\n" << dump;
         EXPECT_EQ(records[rop].As<EMRSETROP2>()->iMode, (DWORD)R2_MASKPEN);
         EXPECT_LT(rop, reset) << dump;
         EXPECT_LT(reset, clip) << dump;
@@ -360,8 +360,8 @@ TEST_F(OutputGdiTest, SolidAndHatchedBrushesFollowTheDrawMode)
         size_t textColor = Find(records, EMR_SETTEXTCOLOR);
         size_t created = Find(records, EMR_CREATEBRUSHINDIRECT);
         size_t rop = Find(records, EMR_SETROP2);
-        ASSERT_LT(created, records.size()) << dump;
-        ASSERT_LT(rop, records.size()) << dump;
+        ASSERT_LT(std::max({bkMode, bkColor, textColor, created, rop}), records.size()) << "a record is missing\n"
+                                                                                       << dump;
         EXPECT_LT(bkMode, created) << dump;
         EXPECT_LT(bkColor, created) << dump;
         EXPECT_LT(textColor, created) << dump;
@@ -515,7 +515,8 @@ TEST_F(OutputGdiTest, ScanBracketFillsItsRunsWithTheBrush)
     size_t fillMode = Find(records, EMR_SETPOLYFILLMODE, endPath);
     size_t widen = Find(records, EMR_WIDENPATH);
     size_t fill = Find(records, EMR_FILLPATH);
-    ASSERT_LT(fill, records.size()) << dump;
+    ASSERT_LT(std::max({beginPath, endPath, fillMode, widen, fill}), records.size()) << "a record is missing\n"
+                                                                                      << dump;
     RecordedPen pen = GeometricPenOf(records);
     ASSERT_TRUE(pen.found) << dump;
     EXPECT_EQ(pen.style, (DWORD)PS_GEOMETRIC) << "solid, style bits 0";
