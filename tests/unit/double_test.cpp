@@ -43,6 +43,8 @@ TEST_F(GdiDoubleTest, HandlesAreDistinctAndSurviveA32BitRoundTrip)
     EXPECT_NE((void *)pen, GetStockObject(BLACK_PEN));
     int32_t narrow = (int32_t)(uintptr_t)pen;
     EXPECT_EQ((HPEN)(intptr_t)narrow, pen);
+    EXPECT_LT(narrow, 0) << "bit 31 set, as 64-bit Windows hands handles out";
+    EXPECT_EQ(GdiDoubleObject((HGDIOBJ)(uintptr_t)(uint32_t)narrow), nullptr) << "zero-extended, it names nothing";
     EXPECT_EQ(GetStockObject(NULL_PEN), GetStockObject(NULL_PEN));
     EXPECT_EQ(GetStockObject(9), nullptr);
 }
