@@ -6,42 +6,21 @@
 #include <algorithm>
 #include <utility>
 
+#include "../unit/output_request.h"
 #include "recording_fixture.h"
 
 namespace {
 
 typedef std::vector<std::pair<long, long>> PointList;
 
-const Handle32 kUntouched = 0xA5A5A5A5u;
-
 DWORD StockIndex(int index)
 {
     return 0x80000000u | (DWORD)index;
 }
 
-// One request's variables, as the caller's driver holds them.
-struct Request {
-    uint16_t style = OUT_RECTANGLE;
-    uint16_t scanFlag = 0;
-    uint16_t count = 0;
-    const void *points = nullptr;
-    LOGPEN pen = {PS_SOLID, {3, 0}, 0x0000FF};
-    bool hasPen = true;
-    uint32_t geometricPenStyle = 0;
-    LOGBRUSH brush = {BS_SOLID, 0x00FF00, 0};
-    bool hasBrush = true;
-    DrawModeRecord drawMode = {R2_COPYPEN, TRANSPARENT, 0xFFFFFF, 0x000000, 0};
-    bool hasDrawMode = true;
-    RECT clip = {0, 0, 200, 200};
-    bool hasClip = false;
-    Handle32 out[5] = {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched};
-
-    int32_t Send(Handle32 *surface)
-    {
-        return Dll().Output32(surface, &style, &scanFlag, &count, points, hasPen ? &pen : nullptr, &geometricPenStyle,
-                              hasBrush ? &brush : nullptr, hasDrawMode ? &drawMode : nullptr, &out[0], &out[1], &out[2],
-                              &out[3], &out[4], hasClip ? &clip : nullptr);
-    }
+// Sent to the DLL's export, found by ordinal.
+struct Request : OutputRequest {
+    int32_t Send(Handle32 *surface) { return SendTo(Dll().Output32, surface); }
 };
 
 PointList PointsOf(const EmfRecord &record)

@@ -1,7 +1,7 @@
 // Pens, brushes and draw modes realized on the recording surface, the attribute
 // set each output style gets, and their release.
 #include "attributes/attributes.h"
-#include "gdi_double.h"
+#include "surface_fixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,34 +13,20 @@ using ::testing::IsEmpty;
 
 namespace {
 
-using Names = std::vector<std::string>;
-
 const DrawModeRecord kDrawMode = {R2_XORPEN, TRANSPARENT, 0x123456, 0x654321, 0};
 const Names kDrawModeCalls = {"SetBkMode", "SetBkColor", "SetTextColor"};
-
-Names Join(std::initializer_list<Names> parts)
-{
-    Names all;
-    for (const Names &part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
 
 HGDIOBJ Object(Handle32 slot)
 {
     return HandleFrom32(slot);
 }
 
-class AttributesTest : public ::testing::Test {
+class AttributesTest : public SurfaceTest {
   protected:
     void SetUp() override
     {
-        GdiDoubleReset();
-        reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
+        SurfaceTest::SetUp();
         before = GdiDoubleDcState(surface);
-        GdiDoubleClearLog();
     }
 
     // Releases the slots and checks GDI is left clean and holding what it held.
@@ -63,8 +49,6 @@ class AttributesTest : public ::testing::Test {
         return now.bkMode == TRANSPARENT && now.bkColor == kDrawMode.bkColor && now.textColor == kDrawMode.textColor;
     }
 
-    HDC reference = nullptr;
-    HDC surface = nullptr;
     GdiDcState before;
     ObjectSlots slots = {0, 0, 0, 0, 0};
 };

@@ -1,6 +1,6 @@
 // The GDI test double's own behaviour, where a mistake would make the
 // library's tests pass or fail for the wrong reason.
-#include "gdi_double.h"
+#include "surface_fixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,24 +15,13 @@ using ::testing::SizeIs;
 
 namespace {
 
-class GdiDoubleTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        GdiDoubleReset();
-        reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
-        GdiDoubleClearLog();
-    }
-
+class GdiDoubleTest : public SurfaceTest {
+  protected:
     HPEN MakePen(COLORREF color)
     {
         LOGPEN pen = {PS_DASH, {3, 0}, color};
         return CreatePenIndirect(&pen);
     }
-
-    HDC reference = nullptr;
-    HDC surface = nullptr;
 };
 
 TEST_F(GdiDoubleTest, HandlesAreDistinctAndSurviveA32BitRoundTrip)
