@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 namespace gdi_double {
@@ -209,18 +210,7 @@ std::string Quoted(const char *text)
     if (text == nullptr) {
         return "null";
     }
-    std::string shown = "\"";
-    for (const char *c = text; *c != '\0'; ++c) {
-        unsigned char byte = (unsigned char)*c;
-        if (byte < 0x20 || byte >= 0x7F || byte == '"') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            shown += escaped;
-        } else {
-            shown += (char)byte;
-        }
-    }
-    return shown + "\"";
+    return EscapedText((const unsigned char *)text, std::strlen(text), "\"", "\\x%02X", true);
 }
 
 std::string PointsText(const std::vector<POINT> &points)

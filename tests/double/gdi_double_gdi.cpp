@@ -17,36 +17,6 @@ std::string StringArg(const char *text)
     return text == nullptr ? std::string("(null)") : std::string(text);
 }
 
-std::string BytesText(const std::string &bytes)
-{
-    std::string shown = "\"";
-    for (unsigned char byte : bytes) {
-        if (byte < 0x20 || byte >= 0x7F || byte == '"' || byte == '\\') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            shown += escaped;
-        } else {
-            shown += (char)byte;
-        }
-    }
-    return shown + "\"";
-}
-
-std::string WideText(const std::vector<WCHAR> &units)
-{
-    std::string shown = "L\"";
-    for (WCHAR unit : units) {
-        if (unit < 0x20 || unit >= 0x7F || unit == '"' || unit == '\\') {
-            char escaped[10];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", unit);
-            shown += escaped;
-        } else {
-            shown += (char)unit;
-        }
-    }
-    return shown + "\"";
-}
-
 std::string IntsText(const std::vector<INT> &values)
 {
     std::string shown = "[";
@@ -597,54 +567,64 @@ BOOL LineTo(HDC hdc, int x, int y)
     return Succeed<BOOL>(call, TRUE);
 }
 
-BOOL BeginPath(HDC hdc)
+namespace {
+
+// The path bracket: each step needs the path in one state (Begin: any) and
+// moves it on; a step out of turn fails and changes nothing.
+enum class PathStep { Begin, End, Widen, Fill };
+
+BOOL StepPath(const char *function, HDC hdc, PathStep step)
 {
-    size_t call = BeginCall("BeginPath", hdc, {});
+    size_t call = BeginCall(function, hdc, {});
     GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr) {
+    GdiPathState needed = step == PathStep::End ? GdiPathState::Open : GdiPathState::Closed;
+    if (dc == nullptr || (step != PathStep::Begin && dc->dc.path != needed)) {
         return Fail<BOOL>(call, FALSE);
     }
-    // A new bracket discards whatever path the DC had.
-    dc->dc.path = GdiPathState::Open;
-    dc->dc.pathFigures = 0;
-    dc->dc.pathSegments = 0;
-    dc->dc.pathWidened = false;
+    GdiDcState &state = dc->dc;
+    switch (step) {
+    case PathStep::Begin:
+        // A new bracket discards whatever path the DC had.
+        state.path = GdiPathState::Open;
+        state.pathFigures = 0;
+        state.pathSegments = 0;
+        state.pathWidened = false;
+        break;
+    case PathStep::End:
+        state.path = GdiPathState::Closed;
+        break;
+    case PathStep::Widen:
+        state.pathWidened = true;
+        break;
+    case PathStep::Fill:
+        // Filling consumes the path; the figure counts stay for inspection.
+        state.path = GdiPathState::None;
+        state.pathFills += 1;
+        break;
+    }
     return Succeed<BOOL>(call, TRUE);
+}
+
+}  // namespace
+
+BOOL BeginPath(HDC hdc)
+{
+    return StepPath("BeginPath", hdc, PathStep::Begin);
 }
 
 BOOL EndPath(HDC hdc)
 {
-    size_t call = BeginCall("EndPath", hdc, {});
-    GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr || dc->dc.path != GdiPathState::Open) {
-        return Fail<BOOL>(call, FALSE);
-    }
-    dc->dc.path = GdiPathState::Closed;
-    return Succeed<BOOL>(call, TRUE);
+    return StepPath("EndPath", hdc, PathStep::End);
 }
 
 BOOL WidenPath(HDC hdc)
 {
-    size_t call = BeginCall("WidenPath", hdc, {});
-    GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr || dc->dc.path != GdiPathState::Closed) {
-        return Fail<BOOL>(call, FALSE);
-    }
-    dc->dc.pathWidened = true;
-    return Succeed<BOOL>(call, TRUE);
+    return StepPath("WidenPath", hdc, PathStep::Widen);
 }
 
 BOOL FillPath(HDC hdc)
 {
-    size_t call = BeginCall("FillPath", hdc, {});
-    GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr || dc->dc.path != GdiPathState::Closed) {
-        return Fail<BOOL>(call, FALSE);
-    }
-    // Filling consumes the path; the figure counts stay for inspection.
-    dc->dc.path = GdiPathState::None;
-    dc->dc.pathFills += 1;
-    return Succeed<BOOL>(call, TRUE);
+    return StepPath("FillPath", hdc, PathStep::Fill);
 }
 
 BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc, int wSrc,
@@ -682,7 +662,9 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCSTR
     }
     size_t call = BeginCall("ExtTextOutA", hdc,
                             {Dec(x), Dec(y), Hex(options), Pointer(lprect, lprect ? RectText(*lprect) : ""),
-                             Pointer(lpString, BytesText(bytes)), Dec(c), Pointer(lpDx, IntsText(dx))});
+                             Pointer(lpString, EscapedText((const unsigned char *)bytes.data(), bytes.size(), "\"",
+                                                           "\\x%02X", false)),
+                             Dec(c), Pointer(lpDx, IntsText(dx))});
     GdiCall &record = CallAt(call);
     record.bytes = bytes;
     record.hasDx = lpDx != nullptr;
@@ -711,7 +693,8 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCWST
     }
     size_t call = BeginCall("ExtTextOutW", hdc,
                             {Dec(x), Dec(y), Hex(options), Pointer(lprect, lprect ? RectText(*lprect) : ""),
-                             Pointer(lpString, WideText(units)), Dec(c), Pointer(lpDx, IntsText(dx))});
+                             Pointer(lpString, EscapedText(units.data(), units.size(), "L\"", "\\u%04X", false)),
+                             Dec(c), Pointer(lpDx, IntsText(dx))});
     GdiCall &record = CallAt(call);
     record.wide = units;
     record.hasDx = lpDx != nullptr;
