@@ -652,21 +652,33 @@ BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdc
     return Succeed<BOOL>(call, TRUE);
 }
 
-BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCSTR lpString, UINT c, const INT *lpDx)
+namespace {
+
+// ExtTextOutA (bytes) and ExtTextOutW (16-bit units): the string and the
+// advances are kept for the test, up to the copy limit.
+template <class Unit>
+BOOL TextOutCall(const char *function, HDC hdc, int x, int y, UINT options, const RECT *lprect, const Unit *lpString,
+                 UINT c, const INT *lpDx, const char *open, const char *format)
 {
     bool copyable = c <= (UINT)kMaxCopyItems;
-    std::string bytes = lpString != nullptr && copyable ? std::string(lpString, c) : std::string();
+    std::vector<Unit> units;
     std::vector<INT> dx;
+    if (lpString != nullptr && copyable) {
+        units.assign(lpString, lpString + c);
+    }
     if (lpDx != nullptr && copyable) {
         dx.assign(lpDx, lpDx + c);
     }
-    size_t call = BeginCall("ExtTextOutA", hdc,
+    size_t call = BeginCall(function, hdc,
                             {Dec(x), Dec(y), Hex(options), Pointer(lprect, lprect ? RectText(*lprect) : ""),
-                             Pointer(lpString, EscapedText((const unsigned char *)bytes.data(), bytes.size(), "\"",
-                                                           "\\x%02X", false)),
-                             Dec(c), Pointer(lpDx, IntsText(dx))});
+                             Pointer(lpString, EscapedText(units.data(), units.size(), open, format, false)), Dec(c),
+                             Pointer(lpDx, IntsText(dx))});
     GdiCall &record = CallAt(call);
-    record.bytes = bytes;
+    if constexpr (sizeof(Unit) == 1) {
+        record.bytes.assign(units.begin(), units.end());
+    } else {
+        record.wide = units;
+    }
     record.hasDx = lpDx != nullptr;
     record.dx = dx;
     if (lprect != nullptr) {
@@ -680,32 +692,15 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCSTR
     return Succeed<BOOL>(call, TRUE);
 }
 
+}  // namespace
+
+BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCSTR lpString, UINT c, const INT *lpDx)
+{
+    return TextOutCall("ExtTextOutA", hdc, x, y, options, lprect, (const unsigned char *)lpString, c, lpDx, "\"",
+                       "\\x%02X");
+}
+
 BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCWSTR lpString, UINT c, const INT *lpDx)
 {
-    bool copyable = c <= (UINT)kMaxCopyItems;
-    std::vector<WCHAR> units;
-    if (lpString != nullptr && copyable) {
-        units.assign(lpString, lpString + c);
-    }
-    std::vector<INT> dx;
-    if (lpDx != nullptr && copyable) {
-        dx.assign(lpDx, lpDx + c);
-    }
-    size_t call = BeginCall("ExtTextOutW", hdc,
-                            {Dec(x), Dec(y), Hex(options), Pointer(lprect, lprect ? RectText(*lprect) : ""),
-                             Pointer(lpString, EscapedText(units.data(), units.size(), "L\"", "\\u%04X", false)),
-                             Dec(c), Pointer(lpDx, IntsText(dx))});
-    GdiCall &record = CallAt(call);
-    record.wide = units;
-    record.hasDx = lpDx != nullptr;
-    record.dx = dx;
-    if (lprect != nullptr) {
-        record.hasRect = true;
-        record.rect = *lprect;
-    }
-    GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr || (lpString == nullptr && c != 0) || !copyable) {
-        return Fail<BOOL>(call, FALSE);
-    }
-    return Succeed<BOOL>(call, TRUE);
+    return TextOutCall("ExtTextOutW", hdc, x, y, options, lprect, lpString, c, lpDx, "L\"", "\\u%04X");
 }
