@@ -79,28 +79,6 @@ size_t Find(const std::vector<EmfRecord> &records, DWORD type, size_t from = 0)
     return records.size();
 }
 
-// The picture's frame (0.01 mm) that covers logical units 0..width, 0..height
-// of the DISPLAY reference, so a render of width x height pixels maps one
-// logical unit to one pixel.
-RECT FrameFor(int width, int height)
-{
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    RECT frame = {0, 0, MulDiv(width, GetDeviceCaps(display, HORZSIZE) * 100, GetDeviceCaps(display, HORZRES)),
-                  MulDiv(height, GetDeviceCaps(display, VERTSIZE) * 100, GetDeviceCaps(display, VERTRES))};
-    DeleteDC(display);
-    return frame;
-}
-
-// A rendered picture kept as a BMP in the temp folder for a person to look at.
-void Keep(const char *name, int width, int height, const std::vector<uint32_t> &pixels)
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    std::string file = std::string(folder) + name;
-    EXPECT_TRUE(WriteBmp(file.c_str(), width, height, pixels)) << file;
-    printf("picture written to %s\n", file.c_str());
-}
-
 // The byte of row y (0 = top) at `column` bytes into a DIB stored in a record.
 uint8_t DibByte(const EmfRecord &record, DWORD offBmi, DWORD offBits, int y, int column)
 {
@@ -147,6 +125,20 @@ class OutputGdiTest : public RecordingTest {
         Dll().DeleteObject32(&surface, &out[0], &out[1]);
         Dll().DeleteObject32(&surface, &out[2], &out[3]);
         Dll().DeleteObject32(&surface, &out[4], &none);
+    }
+
+    // A triangle filled with a brush made from `pattern`, on a new recording.
+    Request FillTriangle(uint16_t style, BITMAP *pattern)
+    {
+        static const Point16 triangle[3] = {{0, 0}, {60, 0}, {0, 60}};
+        Open();
+        Request request;
+        request.style = style;
+        request.count = 3;
+        request.points = triangle;
+        request.brush = {BS_PATTERN, 0, (ULONG_PTR)pattern};
+        EXPECT_EQ(request.Send(&surface), 0);
+        return request;
     }
 };
 
@@ -369,14 +361,7 @@ TEST_F(OutputGdiTest, MonochromePatternRecordsTheCallersBits)
         rows[i] = kMonoRows[i];
     }
     BITMAP pattern = {0, 8, 8, 2, 1, 1, rows};
-    Point16 triangle[3] = {{0, 0}, {60, 0}, {0, 60}};
-    Open();
-    Request request;
-    request.style = OUT_WINDPOLYGON;
-    request.count = 3;
-    request.points = triangle;
-    request.brush = {BS_PATTERN, 0, (ULONG_PTR)&pattern};
-    EXPECT_EQ(request.Send(&surface), 0);
+    Request request = FillTriangle(OUT_WINDPOLYGON, &pattern);
     EXPECT_NE(request.brush.lbHatch, (ULONG_PTR)&pattern) << "the record now names the bitmap";
     auto records = Finish();
     std::string dump = DescribeEmfRecords(records);
@@ -399,14 +384,7 @@ TEST_F(OutputGdiTest, ColourPatternRecordsTheCallersPixels)
         }
     }
     BITMAP pattern = {0, 8, 8, 32, 1, 32, pixels};
-    Point16 triangle[3] = {{0, 0}, {60, 0}, {0, 60}};
-    Open();
-    Request request;
-    request.style = OUT_ALTPOLYGON;
-    request.count = 3;
-    request.points = triangle;
-    request.brush = {BS_PATTERN, 0, (ULONG_PTR)&pattern};
-    EXPECT_EQ(request.Send(&surface), 0);
+    FillTriangle(OUT_ALTPOLYGON, &pattern);
     auto records = Finish();
     std::string dump = DescribeEmfRecords(records);
     auto brushes = RecordsOf(records, EMR_CREATEDIBPATTERNBRUSHPT);
@@ -448,8 +426,7 @@ TEST_F(OutputGdiTest, PolygonAbove1024PointsRecordsEveryPoint)
 TEST_F(OutputGdiTest, ScanBracketFillsItsRunsWithTheBrush)
 {
     const int size = 100;
-    RECT frame = FrameFor(size, size);
-    Open(&frame);
+    OpenPixelFrame(size, size);
     Request begin;
     begin.style = OUT_BEGINSCAN;
     begin.brush = {BS_SOLID, 0x0000FF, 0};
@@ -514,7 +491,7 @@ TEST_F(OutputGdiTest, ScanBracketFillsItsRunsWithTheBrush)
 
     std::vector<uint32_t> pixels;
     ASSERT_TRUE(RenderEmf(path.c_str(), size, size, &pixels));
-    Keep("quillrec-scan-bracket.bmp", size, size, pixels);
+    Keep("scan-bracket", size, size, pixels);
     auto at = [&](int x, int y) { return pixels[y * size + x]; };
     const uint32_t red = 0xFF0000;
     const uint32_t white = 0xFFFFFF;
@@ -568,8 +545,7 @@ class PatternPictureTest : public OutputGdiTest {
     {
         const int size = 100;
         Point16 square[4] = {{20, 20}, {80, 20}, {80, 80}, {20, 80}};
-        RECT frame = FrameFor(size, size);
-        Open(&frame);
+        OpenPixelFrame(size, size);
         Request request;
         request.style = OUT_WINDPOLYGON;
         request.count = 4;
@@ -608,14 +584,14 @@ TEST_F(PatternPictureTest, ColourPatternFillsThePolygon)
 {
     uint32_t bits[64];
     FillColourChecks(bits);
-    PaintAndLook({0, 8, 8, 32, 1, 32, bits}, 0xFF0000, 0x0000FF, "quillrec-pattern-colour.bmp");
+    PaintAndLook({0, 8, 8, 32, 1, 32, bits}, 0xFF0000, 0x0000FF, "pattern-colour");
 }
 
 TEST_F(PatternPictureTest, WideMonochromePatternFillsThePolygon)
 {
     uint8_t bits[8 * 4];
     FillMonoChecks(bits, 4);
-    PaintAndLook({0, 32, 8, 4, 1, 1, bits}, 0xFFFF00, 0x008000, "quillrec-pattern-mono32.bmp");
+    PaintAndLook({0, 32, 8, 4, 1, 1, bits}, 0xFFFF00, 0x008000, "pattern-mono32");
 }
 
 // The file holds the right rows (MonochromePatternRecordsTheCallersBits);
@@ -629,7 +605,7 @@ TEST_F(PatternPictureTest, NarrowMonochromePatternFillsThePolygon)
     }
     uint8_t bits[8 * 2];
     FillMonoChecks(bits, 2);
-    PaintAndLook({0, 8, 8, 2, 1, 1, bits}, 0xFFFF00, 0x008000, "quillrec-pattern-mono8.bmp");
+    PaintAndLook({0, 8, 8, 2, 1, 1, bits}, 0xFFFF00, 0x008000, "pattern-mono8");
 }
 
 } // namespace
