@@ -244,12 +244,8 @@ void ExpectSourcelessBlit(const EMRBITBLT *r, DWORD rop)
 {
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->dwRop, rop);
-    EXPECT_EQ(r->xDest, 20);
-    EXPECT_EQ(r->yDest, 30);
-    EXPECT_EQ(r->cxDest, 40);
-    EXPECT_EQ(r->cyDest, 50);
-    EXPECT_EQ(r->xSrc, 0);
-    EXPECT_EQ(r->ySrc, 0);
+    std::vector<LONG> placed = {r->xDest, r->yDest, r->cxDest, r->cyDest, r->xSrc, r->ySrc};
+    EXPECT_EQ(placed, (std::vector<LONG>{20, 30, 40, 50, 0, 0})) << "destination, then source origin";
 }
 
 TEST_F(RasterGdiTest, WithoutSourceTheBrushIsBlittedOverTheDestination)
