@@ -8,6 +8,18 @@ using namespace gdi_double;
 
 namespace {
 
+// Ends a deletion of `object` (null: not of the kind the call deletes): a
+// second deletion, like a wrong kind, is misuse and fails.
+BOOL DeleteOnce(size_t call, GdiObjectInfo *object, const std::string &wrongKind, const std::string &again)
+{
+    if (object == nullptr || !object->live()) {
+        Misuse(call, object == nullptr ? wrongKind : again);
+        return Fail<BOOL>(call, FALSE);
+    }
+    object->deleteCount = 1;
+    return Succeed<BOOL>(call, TRUE);
+}
+
 // Larger copies are refused rather than attempted: the double must not be the
 // thing that runs out of memory when a test hands it an absurd count.
 const int64_t kMaxCopyItems = 1 << 24;
@@ -205,16 +217,9 @@ BOOL DeleteEnhMetaFile(HENHMETAFILE hmf)
         return Fail<BOOL>(call, FALSE);
     }
     GdiObjectInfo *metafile = FindObject(hmf);
-    if (metafile == nullptr || metafile->kind != GdiKind::EnhMetafile) {
-        Misuse(call, "DeleteEnhMetaFile of " + GdiDoubleHandleName(hmf) + ", not an enhanced metafile");
-        return Fail<BOOL>(call, FALSE);
-    }
-    if (!metafile->live()) {
-        Misuse(call, "enhanced metafile " + GdiDoubleHandleName(hmf) + " deleted twice");
-        return Fail<BOOL>(call, FALSE);
-    }
-    metafile->deleteCount = 1;
-    return Succeed<BOOL>(call, TRUE);
+    return DeleteOnce(call, metafile != nullptr && metafile->kind == GdiKind::EnhMetafile ? metafile : nullptr,
+                      "DeleteEnhMetaFile of " + GdiDoubleHandleName(hmf) + ", not an enhanced metafile",
+                      "enhanced metafile " + GdiDoubleHandleName(hmf) + " deleted twice");
 }
 
 BOOL DeleteDC(HDC hdc)
@@ -224,16 +229,9 @@ BOOL DeleteDC(HDC hdc)
         return Fail<BOOL>(call, FALSE);
     }
     GdiObjectInfo *dc = FindObject(hdc);
-    if (dc == nullptr || !IsDcKind(dc->kind)) {
-        Misuse(call, "DeleteDC of " + GdiDoubleHandleName(hdc) + ", not a DC");
-        return Fail<BOOL>(call, FALSE);
-    }
-    if (!dc->live()) {
-        Misuse(call, "DC " + GdiDoubleHandleName(hdc) + " deleted after it was deleted or closed");
-        return Fail<BOOL>(call, FALSE);
-    }
-    dc->deleteCount = 1;
-    return Succeed<BOOL>(call, TRUE);
+    return DeleteOnce(call, dc != nullptr && IsDcKind(dc->kind) ? dc : nullptr,
+                      "DeleteDC of " + GdiDoubleHandleName(hdc) + ", not a DC",
+                      "DC " + GdiDoubleHandleName(hdc) + " deleted after it was deleted or closed");
 }
 
 HGDIOBJ GetStockObject(int i)
