@@ -613,8 +613,12 @@ std::string GdiDoubleHandleName(const void *handle)
             return entry.name;
         }
     }
-    // A handle as its 32 bits; one that is not a sign-extended 32-bit value in full.
-    return HexText((uintptr_t)(intptr_t)(int32_t)value == value ? (uint32_t)value : value);
+    // Made handles print as their 32 bits; a handle that lost its sign
+    // extension on the way says so, or it would print the same.
+    if ((uintptr_t)(intptr_t)(int32_t)value == value) {
+        return HexText((uint32_t)value);
+    }
+    return HexText(value) + ((uint32_t)value == value ? " (zero-extended)" : "");
 }
 
 std::vector<std::string> GdiDoubleLeakProblems(GdiLedgerScope scope)
