@@ -5,15 +5,17 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 namespace gdi_double {
 
 namespace {
 
-// Below 0x1000 so they never collide with made handles; all well under 2^31,
-// so a handle survives the library's 32-bit variables and sign extension.
-const uintptr_t kFirstHandle = 0x1000;
+// Made handles have bit 31 set and are sign-extended, as 64-bit Windows hands
+// them out: one that crosses the caller's 32-bit variables and comes back
+// zero-extended is unknown here. Stock objects stay small, below them.
+const uintptr_t kFirstHandle = (uintptr_t)(intptr_t)(int32_t)0x80001000u;
 const uintptr_t kHandleStep = 4;
 const uintptr_t kStockBase = 0x100;
 const uintptr_t kDefaultBitmap = 0x180;
@@ -208,18 +210,7 @@ std::string Quoted(const char *text)
     if (text == nullptr) {
         return "null";
     }
-    std::string shown = "\"";
-    for (const char *c = text; *c != '\0'; ++c) {
-        unsigned char byte = (unsigned char)*c;
-        if (byte < 0x20 || byte >= 0x7F || byte == '"') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            shown += escaped;
-        } else {
-            shown += (char)byte;
-        }
-    }
-    return shown + "\"";
+    return EscapedText((const unsigned char *)text, std::strlen(text), "\"", "\\x%02X", true);
 }
 
 std::string PointsText(const std::vector<POINT> &points)
@@ -622,7 +613,12 @@ std::string GdiDoubleHandleName(const void *handle)
             return entry.name;
         }
     }
-    return HexText(value);
+    // Made handles print as their 32 bits; a handle that lost its sign
+    // extension on the way says so, or it would print the same.
+    if ((uintptr_t)(intptr_t)(int32_t)value == value) {
+        return HexText((uint32_t)value);
+    }
+    return HexText(value) + ((uint32_t)value == value ? " (zero-extended)" : "");
 }
 
 std::vector<std::string> GdiDoubleLeakProblems(GdiLedgerScope scope)

@@ -180,7 +180,7 @@ const GdiCall *GdiDoubleLastCall(const std::string &function);  // null when non
 int GdiDoubleCallCount(const std::string &function);
 // Function names in call order; with a DC, only the calls made on that DC.
 std::vector<std::string> GdiDoubleCallNames(HDC dc = nullptr);
-// Every call, one per line: "SetROP2(dc=0x1000, 7) -> 13".
+// Every call, one per line: "SetROP2(dc=0x80001000, 7) -> 13".
 std::string GdiDoubleDump();
 
 // --- Objects, blocks and the ledger ---------------------------------------
@@ -191,7 +191,7 @@ GdiDcState GdiDoubleDcState(HDC dc);                    // a default state for a
 HBITMAP GdiDoubleDefaultBitmap();                       // the stock 1x1 bitmap of new memory DCs
 const GdiBlockInfo *GdiDoubleBlock(HGLOBAL handle);
 std::vector<const GdiBlockInfo *> GdiDoubleBlocks();    // every block, in allocation order
-std::string GdiDoubleHandleName(const void *handle);    // "BLACK_PEN", "0x1004", "null"
+std::string GdiDoubleHandleName(const void *handle);    // "BLACK_PEN", "0x80001004", "null"
 
 enum class GdiLedgerScope {
     ObjectsAndBlocks,  // pens, brushes, bitmaps, fonts, memory DCs, global blocks

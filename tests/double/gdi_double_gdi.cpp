@@ -8,6 +8,18 @@ using namespace gdi_double;
 
 namespace {
 
+// Ends a deletion of `object` (null: not of the kind the call deletes): a
+// second deletion, like a wrong kind, is misuse and fails.
+BOOL DeleteOnce(size_t call, GdiObjectInfo *object, const std::string &wrongKind, const std::string &again)
+{
+    if (object == nullptr || !object->live()) {
+        Misuse(call, object == nullptr ? wrongKind : again);
+        return Fail<BOOL>(call, FALSE);
+    }
+    object->deleteCount = 1;
+    return Succeed<BOOL>(call, TRUE);
+}
+
 // Larger copies are refused rather than attempted: the double must not be the
 // thing that runs out of memory when a test hands it an absurd count.
 const int64_t kMaxCopyItems = 1 << 24;
@@ -15,36 +27,6 @@ const int64_t kMaxCopyItems = 1 << 24;
 std::string StringArg(const char *text)
 {
     return text == nullptr ? std::string("(null)") : std::string(text);
-}
-
-std::string BytesText(const std::string &bytes)
-{
-    std::string shown = "\"";
-    for (unsigned char byte : bytes) {
-        if (byte < 0x20 || byte >= 0x7F || byte == '"' || byte == '\\') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            shown += escaped;
-        } else {
-            shown += (char)byte;
-        }
-    }
-    return shown + "\"";
-}
-
-std::string WideText(const std::vector<WCHAR> &units)
-{
-    std::string shown = "L\"";
-    for (WCHAR unit : units) {
-        if (unit < 0x20 || unit >= 0x7F || unit == '"' || unit == '\\') {
-            char escaped[10];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", unit);
-            shown += escaped;
-        } else {
-            shown += (char)unit;
-        }
-    }
-    return shown + "\"";
 }
 
 std::string IntsText(const std::vector<INT> &values)
@@ -235,16 +217,9 @@ BOOL DeleteEnhMetaFile(HENHMETAFILE hmf)
         return Fail<BOOL>(call, FALSE);
     }
     GdiObjectInfo *metafile = FindObject(hmf);
-    if (metafile == nullptr || metafile->kind != GdiKind::EnhMetafile) {
-        Misuse(call, "DeleteEnhMetaFile of " + GdiDoubleHandleName(hmf) + ", not an enhanced metafile");
-        return Fail<BOOL>(call, FALSE);
-    }
-    if (!metafile->live()) {
-        Misuse(call, "enhanced metafile " + GdiDoubleHandleName(hmf) + " deleted twice");
-        return Fail<BOOL>(call, FALSE);
-    }
-    metafile->deleteCount = 1;
-    return Succeed<BOOL>(call, TRUE);
+    return DeleteOnce(call, metafile != nullptr && metafile->kind == GdiKind::EnhMetafile ? metafile : nullptr,
+                      "DeleteEnhMetaFile of " + GdiDoubleHandleName(hmf) + ", not an enhanced metafile",
+                      "enhanced metafile " + GdiDoubleHandleName(hmf) + " deleted twice");
 }
 
 BOOL DeleteDC(HDC hdc)
@@ -254,16 +229,9 @@ BOOL DeleteDC(HDC hdc)
         return Fail<BOOL>(call, FALSE);
     }
     GdiObjectInfo *dc = FindObject(hdc);
-    if (dc == nullptr || !IsDcKind(dc->kind)) {
-        Misuse(call, "DeleteDC of " + GdiDoubleHandleName(hdc) + ", not a DC");
-        return Fail<BOOL>(call, FALSE);
-    }
-    if (!dc->live()) {
-        Misuse(call, "DC " + GdiDoubleHandleName(hdc) + " deleted after it was deleted or closed");
-        return Fail<BOOL>(call, FALSE);
-    }
-    dc->deleteCount = 1;
-    return Succeed<BOOL>(call, TRUE);
+    return DeleteOnce(call, dc != nullptr && IsDcKind(dc->kind) ? dc : nullptr,
+                      "DeleteDC of " + GdiDoubleHandleName(hdc) + ", not a DC",
+                      "DC " + GdiDoubleHandleName(hdc) + " deleted after it was deleted or closed");
 }
 
 HGDIOBJ GetStockObject(int i)
@@ -597,54 +565,64 @@ BOOL LineTo(HDC hdc, int x, int y)
     return Succeed<BOOL>(call, TRUE);
 }
 
-BOOL BeginPath(HDC hdc)
+namespace {
+
+// The path bracket: each step needs the path in one state (Begin: any) and
+// moves it on; a step out of turn fails and changes nothing.
+enum class PathStep { Begin, End, Widen, Fill };
+
+BOOL StepPath(const char *function, HDC hdc, PathStep step)
 {
-    size_t call = BeginCall("BeginPath", hdc, {});
+    size_t call = BeginCall(function, hdc, {});
     GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr) {
+    GdiPathState needed = step == PathStep::End ? GdiPathState::Open : GdiPathState::Closed;
+    if (dc == nullptr || (step != PathStep::Begin && dc->dc.path != needed)) {
         return Fail<BOOL>(call, FALSE);
     }
-    // A new bracket discards whatever path the DC had.
-    dc->dc.path = GdiPathState::Open;
-    dc->dc.pathFigures = 0;
-    dc->dc.pathSegments = 0;
-    dc->dc.pathWidened = false;
+    GdiDcState &state = dc->dc;
+    switch (step) {
+    case PathStep::Begin:
+        // A new bracket discards whatever path the DC had.
+        state.path = GdiPathState::Open;
+        state.pathFigures = 0;
+        state.pathSegments = 0;
+        state.pathWidened = false;
+        break;
+    case PathStep::End:
+        state.path = GdiPathState::Closed;
+        break;
+    case PathStep::Widen:
+        state.pathWidened = true;
+        break;
+    case PathStep::Fill:
+        // Filling consumes the path; the figure counts stay for inspection.
+        state.path = GdiPathState::None;
+        state.pathFills += 1;
+        break;
+    }
     return Succeed<BOOL>(call, TRUE);
+}
+
+}  // namespace
+
+BOOL BeginPath(HDC hdc)
+{
+    return StepPath("BeginPath", hdc, PathStep::Begin);
 }
 
 BOOL EndPath(HDC hdc)
 {
-    size_t call = BeginCall("EndPath", hdc, {});
-    GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr || dc->dc.path != GdiPathState::Open) {
-        return Fail<BOOL>(call, FALSE);
-    }
-    dc->dc.path = GdiPathState::Closed;
-    return Succeed<BOOL>(call, TRUE);
+    return StepPath("EndPath", hdc, PathStep::End);
 }
 
 BOOL WidenPath(HDC hdc)
 {
-    size_t call = BeginCall("WidenPath", hdc, {});
-    GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr || dc->dc.path != GdiPathState::Closed) {
-        return Fail<BOOL>(call, FALSE);
-    }
-    dc->dc.pathWidened = true;
-    return Succeed<BOOL>(call, TRUE);
+    return StepPath("WidenPath", hdc, PathStep::Widen);
 }
 
 BOOL FillPath(HDC hdc)
 {
-    size_t call = BeginCall("FillPath", hdc, {});
-    GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr || dc->dc.path != GdiPathState::Closed) {
-        return Fail<BOOL>(call, FALSE);
-    }
-    // Filling consumes the path; the figure counts stay for inspection.
-    dc->dc.path = GdiPathState::None;
-    dc->dc.pathFills += 1;
-    return Succeed<BOOL>(call, TRUE);
+    return StepPath("FillPath", hdc, PathStep::Fill);
 }
 
 BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc, int wSrc,
@@ -672,19 +650,33 @@ BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdc
     return Succeed<BOOL>(call, TRUE);
 }
 
-BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCSTR lpString, UINT c, const INT *lpDx)
+namespace {
+
+// ExtTextOutA (bytes) and ExtTextOutW (16-bit units): the string and the
+// advances are kept for the test, up to the copy limit.
+template <class Unit>
+BOOL TextOutCall(const char *function, HDC hdc, int x, int y, UINT options, const RECT *lprect, const Unit *lpString,
+                 UINT c, const INT *lpDx, const char *open, const char *format)
 {
     bool copyable = c <= (UINT)kMaxCopyItems;
-    std::string bytes = lpString != nullptr && copyable ? std::string(lpString, c) : std::string();
+    std::vector<Unit> units;
     std::vector<INT> dx;
+    if (lpString != nullptr && copyable) {
+        units.assign(lpString, lpString + c);
+    }
     if (lpDx != nullptr && copyable) {
         dx.assign(lpDx, lpDx + c);
     }
-    size_t call = BeginCall("ExtTextOutA", hdc,
+    size_t call = BeginCall(function, hdc,
                             {Dec(x), Dec(y), Hex(options), Pointer(lprect, lprect ? RectText(*lprect) : ""),
-                             Pointer(lpString, BytesText(bytes)), Dec(c), Pointer(lpDx, IntsText(dx))});
+                             Pointer(lpString, EscapedText(units.data(), units.size(), open, format, false)), Dec(c),
+                             Pointer(lpDx, IntsText(dx))});
     GdiCall &record = CallAt(call);
-    record.bytes = bytes;
+    if constexpr (sizeof(Unit) == 1) {
+        record.bytes.assign(units.begin(), units.end());
+    } else {
+        record.wide = units;
+    }
     record.hasDx = lpDx != nullptr;
     record.dx = dx;
     if (lprect != nullptr) {
@@ -698,31 +690,15 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCSTR
     return Succeed<BOOL>(call, TRUE);
 }
 
+}  // namespace
+
+BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCSTR lpString, UINT c, const INT *lpDx)
+{
+    return TextOutCall("ExtTextOutA", hdc, x, y, options, lprect, (const unsigned char *)lpString, c, lpDx, "\"",
+                       "\\x%02X");
+}
+
 BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCWSTR lpString, UINT c, const INT *lpDx)
 {
-    bool copyable = c <= (UINT)kMaxCopyItems;
-    std::vector<WCHAR> units;
-    if (lpString != nullptr && copyable) {
-        units.assign(lpString, lpString + c);
-    }
-    std::vector<INT> dx;
-    if (lpDx != nullptr && copyable) {
-        dx.assign(lpDx, lpDx + c);
-    }
-    size_t call = BeginCall("ExtTextOutW", hdc,
-                            {Dec(x), Dec(y), Hex(options), Pointer(lprect, lprect ? RectText(*lprect) : ""),
-                             Pointer(lpString, WideText(units)), Dec(c), Pointer(lpDx, IntsText(dx))});
-    GdiCall &record = CallAt(call);
-    record.wide = units;
-    record.hasDx = lpDx != nullptr;
-    record.dx = dx;
-    if (lprect != nullptr) {
-        record.hasRect = true;
-        record.rect = *lprect;
-    }
-    GdiObjectInfo *dc = Injected(call) ? nullptr : LiveDc(call, hdc);
-    if (dc == nullptr || (lpString == nullptr && c != 0) || !copyable) {
-        return Fail<BOOL>(call, FALSE);
-    }
-    return Succeed<BOOL>(call, TRUE);
+    return TextOutCall("ExtTextOutW", hdc, x, y, options, lprect, lpString, c, lpDx, "L\"", "\\u%04X");
 }

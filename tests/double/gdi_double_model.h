@@ -4,6 +4,7 @@
 
 #include "gdi_double.h"
 
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -51,6 +52,25 @@ Arg Handle(const void *handle);
 Arg Pointer(const void *pointer, const std::string &shown);  // shown replaces the address in the dump
 std::string HexText(uint64_t value);
 std::string Quoted(const char *text);  // "null" for a null pointer
+// Text for the dump: printable ASCII as it is, any other unit as `format`
+// prints it, after `open` and before a closing quote. Paths keep their
+// backslashes; in drawn strings they are escaped too.
+template <class Unit>
+std::string EscapedText(const Unit *units, size_t count, const char *open, const char *format, bool keepBackslash)
+{
+    std::string shown = open;
+    for (size_t i = 0; i < count; ++i) {
+        unsigned unit = units[i];
+        if (unit < 0x20 || unit >= 0x7F || unit == '"' || (unit == '\\' && !keepBackslash)) {
+            char escaped[16];
+            std::snprintf(escaped, sizeof escaped, format, unit);
+            shown += escaped;
+        } else {
+            shown += (char)unit;
+        }
+    }
+    return shown + "\"";
+}
 std::string PointsText(const std::vector<POINT> &points);
 std::string RectText(const RECT &rect);
 

@@ -3,44 +3,24 @@
 // them, and the picture a scan bracket and a pattern fill play back as.
 #include <stdio.h>
 
+#include <algorithm>
 #include <utility>
 
+#include "../unit/output_request.h"
 #include "recording_fixture.h"
 
 namespace {
 
 typedef std::vector<std::pair<long, long>> PointList;
 
-const Handle32 kUntouched = 0xA5A5A5A5u;
-
 DWORD StockIndex(int index)
 {
     return 0x80000000u | (DWORD)index;
 }
 
-// One request's variables, as the caller's driver holds them.
-struct Request {
-    uint16_t style = OUT_RECTANGLE;
-    uint16_t scanFlag = 0;
-    uint16_t count = 0;
-    const void *points = nullptr;
-    LOGPEN pen = {PS_SOLID, {3, 0}, 0x0000FF};
-    bool hasPen = true;
-    uint32_t geometricPenStyle = 0;
-    LOGBRUSH brush = {BS_SOLID, 0x00FF00, 0};
-    bool hasBrush = true;
-    DrawModeRecord drawMode = {R2_COPYPEN, TRANSPARENT, 0xFFFFFF, 0x000000, 0};
-    bool hasDrawMode = true;
-    RECT clip = {0, 0, 200, 200};
-    bool hasClip = false;
-    Handle32 out[5] = {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched};
-
-    int32_t Send(Handle32 *surface)
-    {
-        return Dll().Output32(surface, &style, &scanFlag, &count, points, hasPen ? &pen : nullptr, &geometricPenStyle,
-                              hasBrush ? &brush : nullptr, hasDrawMode ? &drawMode : nullptr, &out[0], &out[1], &out[2],
-                              &out[3], &out[4], hasClip ? &clip : nullptr);
-    }
+// Sent to the DLL's export, found by ordinal.
+struct Request : OutputRequest {
+    int32_t Send(Handle32 *surface) { return SendTo(Dll().Output32, surface); }
 };
 
 PointList PointsOf(const EmfRecord &record)
@@ -99,28 +79,6 @@ size_t Find(const std::vector<EmfRecord> &records, DWORD type, size_t from = 0)
     return records.size();
 }
 
-// The picture's frame (0.01 mm) that covers logical units 0..width, 0..height
-// of the DISPLAY reference, so a render of width x height pixels maps one
-// logical unit to one pixel.
-RECT FrameFor(int width, int height)
-{
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    RECT frame = {0, 0, MulDiv(width, GetDeviceCaps(display, HORZSIZE) * 100, GetDeviceCaps(display, HORZRES)),
-                  MulDiv(height, GetDeviceCaps(display, VERTSIZE) * 100, GetDeviceCaps(display, VERTRES))};
-    DeleteDC(display);
-    return frame;
-}
-
-// A rendered picture kept as a BMP in the temp folder for a person to look at.
-void Keep(const char *name, int width, int height, const std::vector<uint32_t> &pixels)
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    std::string file = std::string(folder) + name;
-    EXPECT_TRUE(WriteBmp(file.c_str(), width, height, pixels)) << file;
-    printf("picture written to %s\n", file.c_str());
-}
-
 // The byte of row y (0 = top) at `column` bytes into a DIB stored in a record.
 uint8_t DibByte(const EmfRecord &record, DWORD offBmi, DWORD offBits, int y, int column)
 {
@@ -168,6 +126,20 @@ class OutputGdiTest : public RecordingTest {
         Dll().DeleteObject32(&surface, &out[2], &out[3]);
         Dll().DeleteObject32(&surface, &out[4], &none);
     }
+
+    // A triangle filled with a brush made from `pattern`, on a new recording.
+    Request FillTriangle(uint16_t style, BITMAP *pattern)
+    {
+        static const Point16 triangle[3] = {{0, 0}, {60, 0}, {0, 60}};
+        Open();
+        Request request;
+        request.style = style;
+        request.count = 3;
+        request.points = triangle;
+        request.brush = {BS_PATTERN, 0, (ULONG_PTR)pattern};
+        EXPECT_EQ(request.Send(&surface), 0);
+        return request;
+    }
 };
 
 TEST_F(OutputGdiTest, ShapesRecordTheirPointsAfterFillModeAndClip)
@@ -209,8 +181,7 @@ TEST_F(OutputGdiTest, ShapesRecordTheirPointsAfterFillModeAndClip)
         size_t reset = Find(records, EMR_EXTSELECTCLIPRGN);
         size_t clip = Find(records, EMR_INTERSECTCLIPRECT);
         size_t shape = Find(records, row.type);
-        ASSERT_LT(shape, records.size()) << dump;
-        ASSERT_LT(rop, records.size()) << dump;
+        ASSERT_LT(std::max({rop, reset, clip, shape}), records.size()) << "a record is missing\n" << dump;
         EXPECT_EQ(records[rop].As<EMRSETROP2>()->iMode, (DWORD)R2_MASKPEN);
         EXPECT_LT(rop, reset) << dump;
         EXPECT_LT(reset, clip) << dump;
@@ -360,8 +331,8 @@ TEST_F(OutputGdiTest, SolidAndHatchedBrushesFollowTheDrawMode)
         size_t textColor = Find(records, EMR_SETTEXTCOLOR);
         size_t created = Find(records, EMR_CREATEBRUSHINDIRECT);
         size_t rop = Find(records, EMR_SETROP2);
-        ASSERT_LT(created, records.size()) << dump;
-        ASSERT_LT(rop, records.size()) << dump;
+        ASSERT_LT(std::max({bkMode, bkColor, textColor, created, rop}), records.size()) << "a record is missing\n"
+                                                                                       << dump;
         EXPECT_LT(bkMode, created) << dump;
         EXPECT_LT(bkColor, created) << dump;
         EXPECT_LT(textColor, created) << dump;
@@ -390,14 +361,7 @@ TEST_F(OutputGdiTest, MonochromePatternRecordsTheCallersBits)
         rows[i] = kMonoRows[i];
     }
     BITMAP pattern = {0, 8, 8, 2, 1, 1, rows};
-    Point16 triangle[3] = {{0, 0}, {60, 0}, {0, 60}};
-    Open();
-    Request request;
-    request.style = OUT_WINDPOLYGON;
-    request.count = 3;
-    request.points = triangle;
-    request.brush = {BS_PATTERN, 0, (ULONG_PTR)&pattern};
-    EXPECT_EQ(request.Send(&surface), 0);
+    Request request = FillTriangle(OUT_WINDPOLYGON, &pattern);
     EXPECT_NE(request.brush.lbHatch, (ULONG_PTR)&pattern) << "the record now names the bitmap";
     auto records = Finish();
     std::string dump = DescribeEmfRecords(records);
@@ -420,14 +384,7 @@ TEST_F(OutputGdiTest, ColourPatternRecordsTheCallersPixels)
         }
     }
     BITMAP pattern = {0, 8, 8, 32, 1, 32, pixels};
-    Point16 triangle[3] = {{0, 0}, {60, 0}, {0, 60}};
-    Open();
-    Request request;
-    request.style = OUT_ALTPOLYGON;
-    request.count = 3;
-    request.points = triangle;
-    request.brush = {BS_PATTERN, 0, (ULONG_PTR)&pattern};
-    EXPECT_EQ(request.Send(&surface), 0);
+    FillTriangle(OUT_ALTPOLYGON, &pattern);
     auto records = Finish();
     std::string dump = DescribeEmfRecords(records);
     auto brushes = RecordsOf(records, EMR_CREATEDIBPATTERNBRUSHPT);
@@ -469,8 +426,7 @@ TEST_F(OutputGdiTest, PolygonAbove1024PointsRecordsEveryPoint)
 TEST_F(OutputGdiTest, ScanBracketFillsItsRunsWithTheBrush)
 {
     const int size = 100;
-    RECT frame = FrameFor(size, size);
-    Open(&frame);
+    OpenPixelFrame(size, size);
     Request begin;
     begin.style = OUT_BEGINSCAN;
     begin.brush = {BS_SOLID, 0x0000FF, 0};
@@ -515,7 +471,8 @@ TEST_F(OutputGdiTest, ScanBracketFillsItsRunsWithTheBrush)
     size_t fillMode = Find(records, EMR_SETPOLYFILLMODE, endPath);
     size_t widen = Find(records, EMR_WIDENPATH);
     size_t fill = Find(records, EMR_FILLPATH);
-    ASSERT_LT(fill, records.size()) << dump;
+    ASSERT_LT(std::max({beginPath, endPath, fillMode, widen, fill}), records.size()) << "a record is missing\n"
+                                                                                      << dump;
     RecordedPen pen = GeometricPenOf(records);
     ASSERT_TRUE(pen.found) << dump;
     EXPECT_EQ(pen.style, (DWORD)PS_GEOMETRIC) << "solid, style bits 0";
@@ -534,7 +491,7 @@ TEST_F(OutputGdiTest, ScanBracketFillsItsRunsWithTheBrush)
 
     std::vector<uint32_t> pixels;
     ASSERT_TRUE(RenderEmf(path.c_str(), size, size, &pixels));
-    Keep("quillrec-scan-bracket.bmp", size, size, pixels);
+    Keep("scan-bracket", size, size, pixels);
     auto at = [&](int x, int y) { return pixels[y * size + x]; };
     const uint32_t red = 0xFF0000;
     const uint32_t white = 0xFFFFFF;
@@ -588,8 +545,7 @@ class PatternPictureTest : public OutputGdiTest {
     {
         const int size = 100;
         Point16 square[4] = {{20, 20}, {80, 20}, {80, 80}, {20, 80}};
-        RECT frame = FrameFor(size, size);
-        Open(&frame);
+        OpenPixelFrame(size, size);
         Request request;
         request.style = OUT_WINDPOLYGON;
         request.count = 4;
@@ -628,14 +584,14 @@ TEST_F(PatternPictureTest, ColourPatternFillsThePolygon)
 {
     uint32_t bits[64];
     FillColourChecks(bits);
-    PaintAndLook({0, 8, 8, 32, 1, 32, bits}, 0xFF0000, 0x0000FF, "quillrec-pattern-colour.bmp");
+    PaintAndLook({0, 8, 8, 32, 1, 32, bits}, 0xFF0000, 0x0000FF, "pattern-colour");
 }
 
 TEST_F(PatternPictureTest, WideMonochromePatternFillsThePolygon)
 {
     uint8_t bits[8 * 4];
     FillMonoChecks(bits, 4);
-    PaintAndLook({0, 32, 8, 4, 1, 1, bits}, 0xFFFF00, 0x008000, "quillrec-pattern-mono32.bmp");
+    PaintAndLook({0, 32, 8, 4, 1, 1, bits}, 0xFFFF00, 0x008000, "pattern-mono32");
 }
 
 // The file holds the right rows (MonochromePatternRecordsTheCallersBits);
@@ -649,7 +605,7 @@ TEST_F(PatternPictureTest, NarrowMonochromePatternFillsThePolygon)
     }
     uint8_t bits[8 * 2];
     FillMonoChecks(bits, 2);
-    PaintAndLook({0, 8, 8, 2, 1, 1, bits}, 0xFFFF00, 0x008000, "quillrec-pattern-mono8.bmp");
+    PaintAndLook({0, 8, 8, 2, 1, 1, bits}, 0xFFFF00, 0x008000, "pattern-mono8");
 }
 
 } // namespace

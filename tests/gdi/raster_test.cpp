@@ -87,17 +87,6 @@ std::vector<uint32_t> SourcePixels(const BITMAP &record)
 
 class RasterGdiTest : public RecordingTest {
   protected:
-    // A frame of width x height pixels of the reference device, so playing the
-    // file into a bitmap of that size maps one logical unit to one pixel.
-    void OpenPixelFrame(int width, int height)
-    {
-        HDC display = CreateDCA("DISPLAY", NULL, NULL, NULL);
-        RECT frame = {0, 0, MulDiv(width, GetDeviceCaps(display, HORZSIZE) * 100, GetDeviceCaps(display, HORZRES)),
-                      MulDiv(height, GetDeviceCaps(display, VERTSIZE) * 100, GetDeviceCaps(display, VERTRES))};
-        DeleteDC(display);
-        Open(&frame);
-    }
-
     int32_t Raster(int32_t xDest, int32_t yDest, int32_t cxDest, int32_t cyDest, const BITMAP *source, int32_t xSrc,
                    int32_t ySrc, int32_t cxSrc, int32_t cySrc, uint32_t rop, LOGBRUSH *brush,
                    const DrawModeRecord *mode)
@@ -125,16 +114,6 @@ class RasterGdiTest : public RecordingTest {
         const EMRSTRETCHDIBITS *r = stretches[0]->As<EMRSTRETCHDIBITS>();
         *dib = DibOf(*stretches[0], r->offBmiSrc, r->cbBmiSrc, r->offBitsSrc, r->cbBitsSrc);
         return r;
-    }
-
-    // Writes the picture as a BMP under the temp folder, for a person to look at.
-    static void Keep(const char *name, int width, int height, const std::vector<uint32_t> &pixels)
-    {
-        char folder[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, folder);
-        std::string file = std::string(folder) + name;
-        EXPECT_TRUE(WriteBmp(file.c_str(), width, height, pixels)) << file;
-        printf("picture kept: %s\n", file.c_str());
     }
 };
 
@@ -187,7 +166,7 @@ TEST_F(RasterGdiTest, MonochromeTransferPlaysBackAsTheSourceInTextAndBackgroundC
     EXPECT_EQ(Raster(0, 0, 160, 80, &source, 0, 0, 16, 8, kSrcCopy, nullptr, &mode), 0);
     std::vector<uint32_t> pixels = FinishAndRender(160, 80);
     ASSERT_EQ(pixels.size(), 160u * 80u);
-    Keep("quillrec-raster-mono.bmp", 160, 80, pixels);
+    Keep("raster-mono", 160, 80, pixels);
     std::vector<uint32_t> own = SourcePixels(source);
     // Sample the centre of each 10x10 cell a source pixel became.
     for (int y = 0; y < 8; ++y) {
@@ -259,6 +238,16 @@ TEST_F(RasterGdiTest, ColourSourcesRecordTheirPixelsInTheClampedRectangle)
     }
 }
 
+// Both blits without a source: the raster operation, destination (20, 30)
+// 40 x 50, source origin 0, 0. A stretch record begins as a blit record does.
+void ExpectSourcelessBlit(const EMRBITBLT *r, DWORD rop)
+{
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->dwRop, rop);
+    std::vector<LONG> placed = {r->xDest, r->yDest, r->cxDest, r->cyDest, r->xSrc, r->ySrc};
+    EXPECT_EQ(placed, (std::vector<LONG>{20, 30, 40, 50, 0, 0})) << "destination, then source origin";
+}
+
 TEST_F(RasterGdiTest, WithoutSourceTheBrushIsBlittedOverTheDestination)
 {
     OpenPixelFrame(100, 100);
@@ -268,18 +257,11 @@ TEST_F(RasterGdiTest, WithoutSourceTheBrushIsBlittedOverTheDestination)
     auto stretches = RecordsOf(records, EMR_STRETCHBLT);
     auto blits = RecordsOf(records, EMR_BITBLT);
     ASSERT_EQ(stretches.size() + blits.size(), 1u) << DescribeEmfRecords(records);
-    const EMRBITBLT *r = stretches.empty() ? blits[0]->As<EMRBITBLT>() : stretches[0]->As<EMRBITBLT>();
-    EXPECT_EQ(r->dwRop, kPatCopy);
-    EXPECT_EQ(r->xDest, 20);
-    EXPECT_EQ(r->yDest, 30);
-    EXPECT_EQ(r->cxDest, 40);
-    EXPECT_EQ(r->cyDest, 50);
-    EXPECT_EQ(r->xSrc, 0);
-    EXPECT_EQ(r->ySrc, 0);
+    ExpectSourcelessBlit(stretches.empty() ? blits[0]->As<EMRBITBLT>() : stretches[0]->As<EMRBITBLT>(), kPatCopy);
 
     std::vector<uint32_t> pixels;
     ASSERT_TRUE(RenderEmf(path.c_str(), 100, 100, &pixels));
-    Keep("quillrec-raster-blank.bmp", 100, 100, pixels);
+    Keep("raster-blank", 100, 100, pixels);
     EXPECT_EQ(pixels[(30 + 25) * 100 + 20 + 20], 0x00FF00u);
     EXPECT_EQ(pixels[(30 + 2) * 100 + 20 + 2], 0x00FF00u);
     EXPECT_EQ(pixels[(30 + 47) * 100 + 20 + 37], 0x00FF00u);
@@ -296,14 +278,8 @@ TEST_F(RasterGdiTest, WithoutSourceASourceBlitRecordsTheDestinationSizedSourceRe
     auto records = Finish();
     auto stretches = RecordsOf(records, EMR_STRETCHBLT);
     ASSERT_EQ(stretches.size(), 1u) << DescribeEmfRecords(records);
+    ExpectSourcelessBlit(stretches[0]->As<EMRBITBLT>(), kSrcCopy);
     const EMRSTRETCHBLT *r = stretches[0]->As<EMRSTRETCHBLT>();
-    EXPECT_EQ(r->dwRop, kSrcCopy);
-    EXPECT_EQ(r->xDest, 20);
-    EXPECT_EQ(r->yDest, 30);
-    EXPECT_EQ(r->cxDest, 40);
-    EXPECT_EQ(r->cyDest, 50);
-    EXPECT_EQ(r->xSrc, 0);
-    EXPECT_EQ(r->ySrc, 0);
     EXPECT_EQ(r->cxSrc, 40);
     EXPECT_EQ(r->cySrc, 50);
 }

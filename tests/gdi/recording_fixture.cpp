@@ -1,5 +1,7 @@
 #include "recording_fixture.h"
 
+#include <cstdio>
+
 const QuillrecExports &Dll()
 {
     static QuillrecExports exports;
@@ -40,6 +42,15 @@ void RecordingTest::Open(const RECT *frame)
     open = true;
 }
 
+void RecordingTest::OpenPixelFrame(int width, int height)
+{
+    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    RECT frame = {0, 0, MulDiv(width, GetDeviceCaps(display, HORZSIZE) * 100, GetDeviceCaps(display, HORZRES)),
+                  MulDiv(height, GetDeviceCaps(display, VERTSIZE) * 100, GetDeviceCaps(display, VERTRES))};
+    DeleteDC(display);
+    Open(&frame);
+}
+
 std::vector<EmfRecord> RecordingTest::Finish()
 {
     EXPECT_TRUE(open);
@@ -56,6 +67,15 @@ std::vector<uint32_t> RecordingTest::FinishAndRender(int width, int height)
     std::vector<uint32_t> pixels;
     EXPECT_TRUE(RenderEmf(path.c_str(), width, height, &pixels)) << path;
     return pixels;
+}
+
+void Keep(const char *name, int width, int height, const std::vector<uint32_t> &pixels)
+{
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    std::string file = std::string(folder) + "quillrec-" + name + ".bmp";
+    EXPECT_TRUE(WriteBmp(file.c_str(), width, height, pixels)) << file;
+    std::printf("rendering kept in %s\n", file.c_str());
 }
 
 size_t CountRecords(const std::vector<EmfRecord> &records, DWORD type)

@@ -23,6 +23,9 @@ class RecordingTest : public ::testing::Test {
     // Opens the recording on a new spool file against the "DISPLAY"
     // reference; frame may be null.
     void Open(const RECT *frame = nullptr);
+    // Opens it with a frame of width x height pixels of the reference, so a
+    // rendering of that size maps one logical unit onto one pixel.
+    void OpenPixelFrame(int width, int height);
     // Closes the recording and returns its records.
     std::vector<EmfRecord> Finish();
     // Closes, then plays the file into a width x height bitmap.
@@ -35,6 +38,9 @@ class RecordingTest : public ::testing::Test {
     Handle32 surface = 0;
     bool open = false;
 };
+
+// Keeps a rendering to look at: <temp>\quillrec-<name>.bmp.
+void Keep(const char *name, int width, int height, const std::vector<uint32_t> &pixels);
 
 // Counts records of one type.
 size_t CountRecords(const std::vector<EmfRecord> &records, DWORD type);

@@ -85,27 +85,6 @@ class TextRecordingTest : public RecordingTest {
         return Dll().TextOut32(&surface, &font, &x, &y, &options, rectangle, string, &count, advances, &drawMode);
     }
 
-    // A frame that maps one logical unit of the reference device onto one
-    // pixel of a width x height rendering.
-    static RECT FrameFor(int width, int height)
-    {
-        HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-        RECT frame = {0, 0, MulDiv(width, GetDeviceCaps(display, HORZSIZE) * 100, GetDeviceCaps(display, HORZRES)),
-                      MulDiv(height, GetDeviceCaps(display, VERTSIZE) * 100, GetDeviceCaps(display, VERTRES))};
-        DeleteDC(display);
-        return frame;
-    }
-
-    // Keeps a rendering to look at: <temp>\quillrec-<name>.bmp.
-    static void Keep(const char *name, int width, int height, const std::vector<uint32_t> &pixels)
-    {
-        char folder[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, folder);
-        std::string file = std::string(folder) + "quillrec-" + name + ".bmp";
-        EXPECT_TRUE(WriteBmp(file.c_str(), width, height, pixels)) << file;
-        std::printf("rendering kept in %s\n", file.c_str());
-    }
-
     LOGFONTA font = {};
     DrawModeRecord drawMode = {R2_COPYPEN, TRANSPARENT, 0x00FFFFFF, 0x00000000, 0};
 };
@@ -169,8 +148,7 @@ TEST_F(TextRecordingTest, GlyphIndicesAreOneWideRecordWithOrWithoutAdvances)
 TEST_F(TextRecordingTest, RotatedStringWithAdvancesIsPlacedCharacterByCharacter)
 {
     const int width = 400, height = 400;
-    RECT frame = FrameFor(width, height);
-    Open(&frame);
+    OpenPixelFrame(width, height);
     font.lfEscapement = 450;
     font.lfOrientation = 450;
     const int32_t advances[] = {100, 100, 100, 100};
@@ -201,8 +179,7 @@ TEST_F(TextRecordingTest, RotatedStringWithAdvancesIsPlacedCharacterByCharacter)
 TEST_F(TextRecordingTest, ShiftJisDoubleByteCharactersAreRecordedWhole)
 {
     const int width = 300, height = 80;
-    RECT frame = FrameFor(width, height);
-    Open(&frame);
+    OpenPixelFrame(width, height);
     font.lfCharSet = SHIFTJIS_CHARSET;
     // 'A', HIRAGANA LETTER A (82 A0), 'B', the kanji 88 9F, 'C', one width per
     // byte: a double-byte character steps by its first width, and its second
@@ -240,8 +217,7 @@ TEST_F(TextRecordingTest, ShiftJisDoubleByteCharactersAreRecordedWhole)
 TEST_F(TextRecordingTest, OpaqueRectangleIsFilledInTheBackgroundColour)
 {
     const int width = 200, height = 100;
-    RECT frame = FrameFor(width, height);
-    Open(&frame);
+    OpenPixelFrame(width, height);
     drawMode.bkMode = TRANSPARENT;
     drawMode.bkColor = RGB(0xFF, 0, 0);
     RECT box = {40, 30, 120, 70};

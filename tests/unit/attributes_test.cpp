@@ -1,7 +1,7 @@
 // Pens, brushes and draw modes realized on the recording surface, the attribute
 // set each output style gets, and their release.
 #include "attributes/attributes.h"
-#include "gdi_double.h"
+#include "surface_fixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,34 +13,20 @@ using ::testing::IsEmpty;
 
 namespace {
 
-using Names = std::vector<std::string>;
-
 const DrawModeRecord kDrawMode = {R2_XORPEN, TRANSPARENT, 0x123456, 0x654321, 0};
 const Names kDrawModeCalls = {"SetBkMode", "SetBkColor", "SetTextColor"};
-
-Names Join(std::initializer_list<Names> parts)
-{
-    Names all;
-    for (const Names &part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
 
 HGDIOBJ Object(Handle32 slot)
 {
     return HandleFrom32(slot);
 }
 
-class AttributesTest : public ::testing::Test {
+class AttributesTest : public SurfaceTest {
   protected:
     void SetUp() override
     {
-        GdiDoubleReset();
-        reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
+        SurfaceTest::SetUp();
         before = GdiDoubleDcState(surface);
-        GdiDoubleClearLog();
     }
 
     // Releases the slots and checks GDI is left clean and holding what it held.
@@ -63,8 +49,6 @@ class AttributesTest : public ::testing::Test {
         return now.bkMode == TRANSPARENT && now.bkColor == kDrawMode.bkColor && now.textColor == kDrawMode.textColor;
     }
 
-    HDC reference = nullptr;
-    HDC surface = nullptr;
     GdiDcState before;
     ObjectSlots slots = {0, 0, 0, 0, 0};
 };
@@ -219,7 +203,9 @@ TEST_F(AttributesTest, DrawModeIsInForceBeforeEachKindOfBrushIsCreated)
                 EXPECT_EQ(record.lbHatch, (ULONG_PTR)Object(slots.patternBitmap));
             } else {
                 EXPECT_EQ(record.lbHatch, row.record.lbHatch);
-                EXPECT_EQ(GdiDoubleObject(Object(slots.brush))->logBrush.lbStyle, row.record.lbStyle);
+                const GdiObjectInfo *made = GdiDoubleObject(Object(slots.brush));
+                ASSERT_NE(made, nullptr) << GdiDoubleDump();
+                EXPECT_EQ(made->logBrush.lbStyle, row.record.lbStyle);
             }
             ReleaseAndCheck(slots);
         }
@@ -260,7 +246,7 @@ TEST_F(AttributesTest, ColourPatternIsReadBackAsPacked24BitDib)
         const GdiCall *read = GdiDoubleLastCall("GetDIBits");
         const GdiCall *made = GdiDoubleLastCall("CreateDIBPatternBrushPt");
         int64_t lockedAt = GdiDoubleLastCall("GlobalLock")->result;
-        EXPECT_THAT(read->args, ElementsAre((int64_t)slots.patternBitmap, 0, 8, lockedAt + 40, testing::_, 0));
+        EXPECT_THAT(read->args, ElementsAre((int64_t)(intptr_t)Object(slots.patternBitmap), 0, 8, lockedAt + 40, testing::_, 0));
         EXPECT_THAT(made->args, ElementsAre(lockedAt, DIB_RGB_COLORS));
         const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *)made->info.data();
         EXPECT_EQ(header->biSize, 40u);

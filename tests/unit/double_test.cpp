@@ -1,6 +1,6 @@
 // The GDI test double's own behaviour, where a mistake would make the
 // library's tests pass or fail for the wrong reason.
-#include "gdi_double.h"
+#include "surface_fixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,24 +15,13 @@ using ::testing::SizeIs;
 
 namespace {
 
-class GdiDoubleTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        GdiDoubleReset();
-        reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
-        GdiDoubleClearLog();
-    }
-
+class GdiDoubleTest : public SurfaceTest {
+  protected:
     HPEN MakePen(COLORREF color)
     {
         LOGPEN pen = {PS_DASH, {3, 0}, color};
         return CreatePenIndirect(&pen);
     }
-
-    HDC reference = nullptr;
-    HDC surface = nullptr;
 };
 
 TEST_F(GdiDoubleTest, HandlesAreDistinctAndSurviveA32BitRoundTrip)
@@ -43,6 +32,8 @@ TEST_F(GdiDoubleTest, HandlesAreDistinctAndSurviveA32BitRoundTrip)
     EXPECT_NE((void *)pen, GetStockObject(BLACK_PEN));
     int32_t narrow = (int32_t)(uintptr_t)pen;
     EXPECT_EQ((HPEN)(intptr_t)narrow, pen);
+    EXPECT_LT(narrow, 0) << "bit 31 set, as 64-bit Windows hands handles out";
+    EXPECT_EQ(GdiDoubleObject((HGDIOBJ)(uintptr_t)(uint32_t)narrow), nullptr) << "zero-extended, it names nothing";
     EXPECT_EQ(GetStockObject(NULL_PEN), GetStockObject(NULL_PEN));
     EXPECT_EQ(GetStockObject(9), nullptr);
 }

@@ -1,8 +1,8 @@
 // The shape emitters against the GDI test double: the drawing call each makes,
 // the points it hands over, where those points live, and what happens when
 // memory or the drawing call fails.
-#include "gdi_double.h"
 #include "output/emitters.h"
+#include "surface_fixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -43,19 +43,9 @@ std::vector<std::pair<int, int>> Widened(const std::vector<Point16> &points, siz
     return pairs;
 }
 
-class EmitterTest : public ::testing::Test {
+class EmitterTest : public SurfaceTest {
   protected:
-    void SetUp() override
-    {
-        GdiDoubleReset();
-        HDC reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
-        GdiDoubleClearLog();
-    }
-
     void TearDown() override { EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump(); }
-
-    HDC surface = nullptr;
 };
 
 typedef int32_t (*PointEmitter)(HDC, uint16_t, uint16_t, const void *, const RECT *);
@@ -136,9 +126,7 @@ TEST_F(EmitterTest, PointBufferMovesToOneGlobalBlockAbove1024Points)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
-        GdiDoubleReset();
-        HDC reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
+        Reopen();
         std::vector<Point16> points = DistinctPoints(row.count);
         EXPECT_EQ(row.emit(surface, OUT_WINDPOLYGON, row.count, points.data(), nullptr), 0);
         const GdiCall *draw = GdiDoubleLastCall(row.drawing);
@@ -213,9 +201,7 @@ TEST_F(EmitterTest, PolyPolygonBufferFollowsTheVertexTotal)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
-        GdiDoubleReset();
-        HDC reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
+        Reopen();
         size_t total = 0;
         for (int32_t count : row.counts) {
             total += count;
@@ -268,6 +254,8 @@ TEST_F(EmitterTest, PolyPolygonTotalsThatCannotBeHeldDrawNothing)
     } rows[] = {
         {"total wraps 32 bits to 4", {0x7FFFFFFF, 0x7FFFFFFF, 6}, 0},
         {"total wraps to a small inline total", {INT32_MAX, INT32_MAX, 2, 3}, 0},
+        {"each count fits, the total wraps to 8",
+         {0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 0x1FFFFFFF, 16}, 0},
         {"block size above 32 bits", {0x10000000, 0x10000000}, 0},
         {"negative entry", {-4, 10}, 0},
         {"negative entry cancelling a large one", {2000, -1000}, 0},

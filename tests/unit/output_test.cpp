@@ -2,8 +2,8 @@
 // pointers to variables as the thunk calls it: the calls each style makes on
 // the surface, the raster-operation rule, the scan bracket across requests,
 // what carries from one request to the next, and the ledger after each.
-#include "gdi_double.h"
-#include "platform.h"
+#include "output_request.h"
+#include "surface_fixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,60 +17,25 @@ using ::testing::IsEmpty;
 
 namespace {
 
-const Handle32 kUntouched = 0xA5A5A5A5u;
-
-typedef std::vector<std::string> Names;
-
-Names Join(std::initializer_list<Names> parts)
-{
-    Names joined;
-    for (const Names &part : parts) {
-        joined.insert(joined.end(), part.begin(), part.end());
-    }
-    return joined;
-}
-
 Handle32 Stock(int index)
 {
     return (Handle32)(uintptr_t)GetStockObject(index);
 }
 
-// One request's variables, as the caller's driver holds them.
-struct Request {
-    uint16_t style = OUT_RECTANGLE;
-    uint16_t scanFlag = 0;
-    uint16_t count = 0;
-    const void *points = nullptr;
-    LOGPEN pen = {PS_SOLID, {3, 0}, 0x0000FF};
-    bool hasPen = true;
-    uint32_t geometricPenStyle = 0;
-    LOGBRUSH brush = {BS_SOLID, 0x00FF00, 0};
-    bool hasBrush = true;
-    DrawModeRecord drawMode = {R2_XORPEN, OPAQUE, 0x112233, 0x445566, 0};
-    bool hasDrawMode = true;
-    RECT clip = {1, 2, 30, 40};
-    bool hasClip = true;
-    Handle32 out[5] = {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched};
-
-    int32_t Send(Handle32 surface)
+// A raster operation and colours that are not the surface's defaults, and a
+// clip, so a request that skips a record is seen to skip it.
+struct Request : OutputRequest {
+    Request()
     {
-        return Output32(&surface, &style, &scanFlag, &count, points, hasPen ? &pen : nullptr, &geometricPenStyle,
-                        hasBrush ? &brush : nullptr, hasDrawMode ? &drawMode : nullptr, &out[0], &out[1], &out[2],
-                        &out[3], &out[4], hasClip ? &clip : nullptr);
+        drawMode = {R2_XORPEN, OPAQUE, 0x112233, 0x445566, 0};
+        clip = {1, 2, 30, 40};
+        hasClip = true;
     }
+    int32_t Send(Handle32 surface) { return SendTo(Output32, &surface); }
 };
 
-class OutputTest : public ::testing::Test {
+class OutputTest : public SurfaceTest {
   protected:
-    void SetUp() override
-    {
-        GdiDoubleReset();
-        HDC reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
-        variable = (Handle32)(uintptr_t)surface;
-        GdiDoubleClearLog();
-    }
-
     // The caller's releases of a handed-out set, in the documented order.
     void ReleaseHandedOut(Handle32 *out)
     {
@@ -79,9 +44,6 @@ class OutputTest : public ::testing::Test {
         DeleteObject32(&variable, &out[2], &out[3]);
         DeleteObject32(&variable, &out[4], &none);
     }
-
-    HDC surface = nullptr;
-    Handle32 variable = 0;
 };
 
 // What realization puts on the surface for the default request's records.
@@ -153,11 +115,7 @@ TEST_F(OutputTest, CircleRecordsExactlyWhatEllipseRecords)
     Point16 box[2] = {{-5, 9}, {17, (int16_t)0x8000}};
     std::vector<std::string> dumps;
     for (uint16_t style : {OUT_ELLIPSE, OUT_CIRCLE}) {
-        GdiDoubleReset();
-        HDC reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
-        variable = (Handle32)(uintptr_t)surface;
-        GdiDoubleClearLog();
+        Reopen();
         Request request;
         request.style = style;
         request.points = box;

@@ -1,8 +1,8 @@
 // Device-bitmap and DIB transfers against the GDI test double: what is
 // converted, how the blocks are sized, what is stretched, and that every
 // path (failures and absurd sizes included) leaves nothing behind.
-#include "gdi_double.h"
 #include "raster/raster.h"
+#include "surface_fixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -32,16 +32,8 @@ DrawModeRecord Mode(uint32_t rop2, uint32_t bkMode, COLORREF bkColor, COLORREF t
     return mode;
 }
 
-class RasterTest : public ::testing::Test {
+class RasterTest : public SurfaceTest {
   protected:
-    void SetUp() override
-    {
-        GdiDoubleReset();
-        reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
-        GdiDoubleClearLog();
-    }
-
     int32_t Transfer(const BITMAP *source, int32_t xSrc, int32_t ySrc, int32_t cxSrc, int32_t cySrc,
                      const DrawModeRecord *mode, uint32_t rop = kSrcCopy)
     {
@@ -67,9 +59,6 @@ class RasterTest : public ::testing::Test {
         }
         return handles;
     }
-
-    HDC reference = nullptr;
-    HDC surface = nullptr;
 };
 
 // --- Block sizes and headers ------------------------------------------------
@@ -94,8 +83,7 @@ TEST_F(RasterTest, BlocksCoverTheLongerOfTheCallersStrideAndTheDibRow)
     };
     for (const SizeCase &c : cases) {
         SCOPED_TRACE(c.label);
-        GdiDoubleReset();
-        SetUp();
+        Reopen();
         DrawModeRecord mode = Mode(13, OPAQUE, 0xFFFFFF, 0, 1);
         Transfer(&c.source, 0, 0, c.source.bmWidth, c.source.bmHeight, &mode);
         EXPECT_EQ(AllocatedSizes(), c.blocks) << GdiDoubleDump();
@@ -168,8 +156,7 @@ TEST_F(RasterTest, MonochromeColourTableTakesTextThenBackgroundColourInBlueGreen
     };
     for (const ColourCase &c : cases) {
         SCOPED_TRACE(c.label);
-        GdiDoubleReset();
-        SetUp();
+        Reopen();
         BITMAP source = Record(16, 4, 2, 1);
         DrawModeRecord mode = Mode(0, OPAQUE, c.bkColor, c.textColor, 0);
         EXPECT_EQ(Transfer(&source, 0, 0, 16, 4, &mode), 0);
@@ -216,8 +203,7 @@ TEST_F(RasterTest, BackgroundModeIsSetOnlyWithARop2AndIsOpaqueUnlessTheRecordSay
     };
     for (const BkModeCase &c : cases) {
         SCOPED_TRACE(c.label);
-        GdiDoubleReset();
-        SetUp();
+        Reopen();
         BITMAP source = Record(16, 4, 16 * c.bitsPixel / 8, c.bitsPixel);
         DrawModeRecord mode = Mode(c.rop2, c.bkMode, 0xFFFFFF, 0, c.useBkMode);
         EXPECT_EQ(Transfer(&source, 0, 0, 16, 4, &mode), 0);
@@ -254,8 +240,7 @@ TEST_F(RasterTest, SourceRectangleIsClampedToTheBitmapAndReadFromTheBottomUp)
     };
     for (const SpanCase &c : cases) {
         SCOPED_TRACE(c.label);
-        GdiDoubleReset();
-        SetUp();
+        Reopen();
         BITMAP source = Record(c.width, c.height, c.width * 3, 24);
         Transfer(&source, c.xSrc, c.ySrc, c.cxSrc, c.cySrc, nullptr);
         const GdiCall *get = GdiDoubleLastCall("GetDIBits");
@@ -308,8 +293,7 @@ TEST_F(RasterTest, NothingFetchedDrawsNothingYetStillSetsTheBackgroundMode)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        GdiDoubleReset();
-        SetUp();
+        Reopen();
         if (c.fail != nullptr) {
             GdiDoubleFailCall(c.fail);
         }
@@ -375,8 +359,7 @@ TEST_F(RasterTest, EachBlockFailureStopsBeforeConvertingAndReleasesWhatWasMade)
     };
     for (const BlockFailureCase &c : cases) {
         SCOPED_TRACE(c.label);
-        GdiDoubleReset();
-        SetUp();
+        Reopen();
         GdiDoubleFailCall(c.function, c.nth);
         BITMAP source = Record(16, 8, 2 * c.bitsPixel, c.bitsPixel);
         DrawModeRecord mode = Mode(R2_COPYPEN, TRANSPARENT, 0xFFFFFF, 0, 0);
@@ -418,8 +401,7 @@ TEST_F(RasterTest, BlockSizesThatDoNotFitFailLikeAnAllocation)
     };
     for (const OverflowCase &c : cases) {
         SCOPED_TRACE(c.label);
-        GdiDoubleReset();
-        SetUp();
+        Reopen();
         DrawModeRecord mode = Mode(R2_COPYPEN, TRANSPARENT, 0xFFFFFF, 0, 0);
         EXPECT_EQ(Transfer(&c.source, 0, 0, 8, 8, &mode), -1);
         std::vector<int64_t> expected;
@@ -459,8 +441,7 @@ TEST_F(RasterTest, ExtremeSourceRectanglesStayInsideTheBlocks)
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::Message() << c.xSrc << "," << c.ySrc << " " << c.cxSrc << "x" << c.cySrc);
         for (WORD bitsPixel : {1, 4, 24}) {
-            GdiDoubleReset();
-            SetUp();
+            Reopen();
             BITMAP source = Record(16, 8, 8 * bitsPixel / 4, bitsPixel);
             Transfer(&source, c.xSrc, c.ySrc, c.cxSrc, c.cySrc, nullptr);
             const GdiCall *get = GdiDoubleLastCall("GetDIBits");
@@ -514,8 +495,7 @@ TEST_F(RasterTest, WithoutSourceOnlyTheBlitResultCounts)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
-        GdiDoubleReset();
-        SetUp();
+        Reopen();
         GdiDoubleFailCall(c.fail);
         EXPECT_EQ(Transfer(nullptr, 0, 0, 0, 0, nullptr, c.rop), c.result) << GdiDoubleDump();
         EXPECT_EQ(GdiDoubleCallCount("StretchBlt"), 1);
@@ -564,7 +544,6 @@ class RasterRequestTest : public RasterTest {
   protected:
     int32_t Raster(const BITMAP *source, LOGBRUSH *brush, const DrawModeRecord *mode, int32_t ySrc = 0)
     {
-        Handle32 variable = HandleTo32(surface);
         int32_t xDest = kX, yDest = kY, cxDest = kCx, cyDest = kCy, xSrc = 0, cxSrc = 16, cySrc = 8;
         uint32_t rop = kSrcCopy;
         return Raster32(&variable, &xDest, &yDest, &cxDest, &cyDest, source, &xSrc, &ySrc, &cxSrc, &cySrc, &rop, brush,
@@ -610,8 +589,7 @@ TEST_F(RasterRequestTest, RequestsReportZeroWhateverFailed)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
-        GdiDoubleReset();
-        SetUp();
+        Reopen();
         GdiDoubleFailCall(c.fail);
         BITMAP source = Record(16, 8, 48, 24);
         LOGBRUSH brush = {BS_SOLID, 0x0000FF, 0};

@@ -34,14 +34,16 @@ class Recording : public ::testing::Test {
 
 TEST_F(Recording, SpoolFileIsNamedInTheWindowsTempFolderWithPrefixEmf)
 {
-    char name[MAX_PATH] = {};
-    EXPECT_EQ(GetEmfFilePath32(name), 0);
+    // The caller's buffer holds old bytes: the name must arrive terminated.
+    std::vector<char> name = Poisoned();
+    EXPECT_EQ(GetEmfFilePath32(name.data()), 0);
     const GdiCall *call = GdiDoubleLastCall("GetTempFileNameA");
     ASSERT_NE(call, nullptr) << GdiDoubleDump();
     EXPECT_THAT(call->strings, ElementsAre("C:\\WINDOWS\\temp", "EMF")) << GdiDoubleDump();
     EXPECT_EQ(call->args[2], 0) << "a unique number of 0 lets GetTempFileNameA choose and create the file";
     ASSERT_EQ(GdiDoubleTempFiles().size(), 1u);
-    EXPECT_EQ(std::string(name), GdiDoubleTempFiles()[0]);
+    std::string made = GdiDoubleTempFiles()[0];
+    EXPECT_EQ(std::string(name.data(), made.size() + 1), made + '\0');
     EXPECT_EQ(GdiDoubleCallCount("GetWindowsDirectoryA"), 1);
 }
 
@@ -57,8 +59,8 @@ TEST_F(Recording, NoNameMeansFailureAndAnUntouchedBuffer)
         {"GetTempFileNameA fails (folder full)", [] { GdiDoubleFailCall("GetTempFileNameA"); }},
         {"GetWindowsDirectoryA fails", [] { GdiDoubleFailCall("GetWindowsDirectoryA"); }},
         {"Windows directory fills the buffer", [] { GdiDoubleSetWindowsDirectory("C:\\" + std::string(300, 'W')); }},
-        // 254 characters plus "\temp" and the terminator is one byte too many.
-        {"no room for the temp suffix", [] { GdiDoubleSetWindowsDirectory("C:\\" + std::string(251, 'W')); }},
+        // 255 characters plus "\temp" and the terminator is one byte too many.
+        {"no room for the temp suffix", [] { GdiDoubleSetWindowsDirectory("C:\\" + std::string(252, 'W')); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
@@ -72,8 +74,8 @@ TEST_F(Recording, NoNameMeansFailureAndAnUntouchedBuffer)
 
 TEST_F(Recording, LongestWindowsDirectoryThatFitsIsHandedOnWhole)
 {
-    // 253 characters + "\temp" (5) + terminator = 259 bytes: fits the 260-byte buffer.
-    std::string directory = "C:\\" + std::string(250, 'W');
+    // 254 characters + "\temp" (5) + terminator = 260 bytes: fills the buffer exactly.
+    std::string directory = "C:\\" + std::string(251, 'W');
     GdiDoubleSetWindowsDirectory(directory);
     char name[MAX_PATH] = {};
     GetEmfFilePath32(name);

@@ -3,7 +3,7 @@
 #ifndef QUILLREC_TEXT_SUPPORT_H
 #define QUILLREC_TEXT_SUPPORT_H
 
-#include "gdi_double.h"
+#include "surface_fixture.h"
 #include "text/placement.h"
 #include "text/text.h"
 
@@ -39,18 +39,15 @@ inline std::ostream &operator<<(std::ostream &out, const DrawnText &text)
     return out << "\"";
 }
 
-class TextTest : public ::testing::Test {
+class TextTest : public SurfaceTest {
   protected:
     void SetUp() override
     {
-        GdiDoubleReset();
-        reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
+        SurfaceTest::SetUp();
         font.lfHeight = -20;
         font.lfWeight = 400;
         font.lfCharSet = ANSI_CHARSET;
         std::strcpy(font.lfFaceName, "DejaVu Sans");
-        GdiDoubleClearLog();
     }
 
     void TearDown() override
@@ -90,8 +87,6 @@ class TextTest : public ::testing::Test {
         return drawn;
     }
 
-    HDC reference = nullptr;
-    HDC surface = nullptr;
     LOGFONTA font = {};
     DrawModeRecord drawMode = {R2_COPYPEN, TRANSPARENT, 0x00336699, 0x000000FF, 0};
     const RECT *rectangle = nullptr;

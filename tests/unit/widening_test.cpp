@@ -2,8 +2,8 @@
 // four, then one); every count must come out whole, signed and in order,
 // whichever of those paths its points went through, and from any alignment of
 // the caller's array.
-#include "gdi_double.h"
 #include "output/emitters.h"
+#include "surface_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +12,9 @@
 
 namespace {
 
-HDC OpenSurface()
-{
-    GdiDoubleReset();
-    HDC reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
-    HDC surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
-    GdiDoubleClearLog();
-    return surface;
-}
+typedef SurfaceTest PointWidening;
 
-TEST(PointWidening, EveryCountAndOffsetWidensEachPointSigned)
+TEST_F(PointWidening, EveryCountAndOffsetWidensEachPointSigned)
 {
     // Extremes and signs in every lane, so a lane swapped, skipped or widened
     // without its sign shows.
@@ -35,7 +28,7 @@ TEST(PointWidening, EveryCountAndOffsetWidensEachPointSigned)
     for (uint16_t count : counts) {
         for (size_t offset = 0; offset < 3; ++offset) {
             SCOPED_TRACE("count " + std::to_string(count) + ", offset " + std::to_string(offset));
-            HDC surface = OpenSurface();
+            Reopen();
             const Point16 *points = storage.data() + offset;
             EmitPolyline(surface, OUT_POLYLINE, count, points, nullptr);
             const GdiCall *drawn = GdiDoubleLastCall("Polyline");

@@ -1,0 +1,47 @@
+// The recording surface the host tests draw on: a fresh GDI test double, a
+// printer reference, the metafile context made on it, and an empty call log,
+// so a test's call list holds only its own calls.
+#ifndef QUILLREC_SURFACE_FIXTURE_H
+#define QUILLREC_SURFACE_FIXTURE_H
+
+#include "gdi_double.h"
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+class SurfaceTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Reopen(); }
+
+    // Starts again from nothing, for a table whose rows each want a new surface.
+    void Reopen()
+    {
+        GdiDoubleReset();
+        reference = CreateDCA("WINSPL16", "PRINTER", nullptr, nullptr);
+        surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
+        variable = HandleTo32(surface);
+        GdiDoubleClearLog();
+    }
+
+    HDC reference = nullptr;
+    HDC surface = nullptr;
+    Handle32 variable = 0; // the caller's 32-bit variable holding the surface
+};
+
+typedef std::vector<std::string> Names;
+
+// Call-name lists put end to end, for sequences built from named parts.
+inline Names Join(std::initializer_list<Names> parts)
+{
+    Names joined;
+    for (const Names &part : parts) {
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    return joined;
+}
+
+#endif
