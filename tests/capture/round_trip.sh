@@ -38,7 +38,7 @@ windows_path()
 # replay.job in FOLDER through the real DLL; its pages are FOLDER/replayed/replay-page<N>.emf
 replay()
 {
-    "$wine_run" "$arch" "$driver" --dll "$real" --out "$1/replayed" "$1/replay.job" >"$1/replay.log" 2>&1 ||
+    "$wine_run" "$arch" "$driver" --dll "$real" --no-listing --out "$1/replayed" "$1/replay.job" >"$1/replay.log" 2>&1 ||
         { cat "$1/replay.log" >&2; fail "the capture in $1 does not replay"; }
 }
 
@@ -48,7 +48,7 @@ jobs=("$samples"/*.job)
 
 # ---- capture every sample in one driver process: one capture file
 QUILLREC_CAPTURE=$(windows_path "$work/captures") "$wine_run" "$arch" "$driver" --dll "$capture/QUILLREC.dll" \
-    --out "$work/captured" "${jobs[@]}" >"$work/capture.log" 2>&1 || fail "the samples failed through the capture DLL"
+    --no-listing --out "$work/captured" "${jobs[@]}" >"$work/capture.log" 2>&1 || fail "the samples failed through the capture DLL"
 captured=("$work"/captures/QRC*.JOB)
 [ "${#captured[@]}" -eq 1 ] || fail "expected one capture file, found ${#captured[@]}"
 cp "${captured[0]}" "$work/replay.job"

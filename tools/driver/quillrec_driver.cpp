@@ -2,13 +2,13 @@
 // job files, calls the nine exports by ordinal as the driver's thunk would,
 // and leaves for each page the spool file, a record listing and a picture.
 //
-//   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--verbose] JOB...
+//   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] [--verbose] JOB...
 //   quillrec_driver --reference
 //   quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]
 //
 // Exit status: 0 when every job ran, 1 when a job failed while running, 2 for
-// a job file that does not parse or a bad command line. A failed job leaves
-// no spool file or output behind.
+// a job file that does not parse or a bad command line. A job that fails
+// keeps the pages finished before the one that failed.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -27,12 +27,13 @@ namespace {
 
 void Usage()
 {
-    fprintf(stderr, "usage: quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--verbose] "
-                    "JOB...\n"
+    fprintf(stderr, "usage: quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] "
+                    "[--verbose] JOB...\n"
                     "  --dll PATH      QUILLREC.dll to drive (default: next to this program)\n"
                     "  --out FOLDER    where page files go (default: out)\n"
                     "  --width PIXELS  picture width of the page frame (default: 800)\n"
                     "  --check         parse the jobs only; call nothing\n"
+                    "  --no-listing    record each job once, without the inspection run that makes the listings\n"
                     "  --verbose       name each spool file as it is started\n"
                     "  --reference     print the job format: every keyword, option and constant name\n"
                     "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
@@ -52,6 +53,7 @@ struct CommandLine {
     std::string dllPath = ProgramFolder() + "QUILLREC.dll";
     RunOptions options;
     bool checkOnly = false;
+    bool listing = true;
     std::vector<std::string> jobs;
 };
 
@@ -77,6 +79,8 @@ int ReadCommandLine(int argc, char **argv, CommandLine *line)
             }
         } else if (!strcmp(argument, "--check")) {
             line->checkOnly = true;
+        } else if (!strcmp(argument, "--no-listing")) {
+            line->listing = false;
         } else if (!strcmp(argument, "--verbose")) {
             line->options.verbose = true;
         } else if (!strcmp(argument, "--reference")) {
@@ -98,13 +102,15 @@ int ReadCommandLine(int argc, char **argv, CommandLine *line)
 
 // A normal run for the spool files and pictures, then an inspection run for
 // the listings; one summary line for the job.
-int RunAndList(const QuillrecExports &dll, const job::Job &job, RunOptions options)
+// Without the listing (a capture's round trip, say) every page is recorded
+// just once.
+int RunAndList(const QuillrecExports &dll, const job::Job &job, RunOptions options, bool listing)
 {
     JobSummary summary, inspected;
     std::string error, inspectError;
     const bool ran = RunJob(dll, job, options, &summary, &error);
     options.inspect = true;
-    const bool listed = RunJob(dll, job, options, &inspected, &inspectError);
+    const bool listed = !listing || RunJob(dll, job, options, &inspected, &inspectError);
     if (!ran) {
         fprintf(stderr, "%s\n", error.c_str());
     } else if (!listed) {
@@ -133,7 +139,7 @@ int RunJobs(const CommandLine &line, const std::vector<job::Job> &parsed)
     int status = 0;
     for (const job::Job &job : parsed) {
         options.jobName = JobName(job.path);
-        status = std::max(status, RunAndList(dll, job, options));
+        status = std::max(status, RunAndList(dll, job, options, line.listing));
     }
     UnloadQuillrec(&dll);
     return status;
