@@ -92,6 +92,14 @@ for job in "${jobs[@]}"; do
         [ -f "$base.emf" ] || continue
         # the listing ends with the spool file's EOF record, as GDI enumerated it
         grep -q 'EMR_EOF' "$base.txt" || fail "$name page $page: the listing has no EMR_EOF"
+        # every transfer and text request of a sample records its drawing
+        silent=$(tr -d '\r' <"$base.txt" | awk '
+            function check() { if (call != "" && !drawn) print call }
+            /^line [0-9]+: / { check(); call = ""; drawn = 0 }
+            /^line [0-9]+: (Raster32|Dib32|TextOut32)\(/ { call = $0 }
+            /EMR_(STRETCHDIBITS|BITBLT|STRETCHBLT|EXTTEXTOUT)/ { drawn = 1 }
+            END { check() }')
+        [ -z "$silent" ] || fail "$name page $page: requests that recorded no drawing: $silent"
         if ! emf2svg-conv -i "$base.emf" -o "$base.svg" >"$base.emf2svg.log" 2>&1 || [ ! -s "$base.svg" ]; then
             cat "$base.emf2svg.log" >&2
             fail "$name page $page: emf2svg-conv does not accept $base.emf"

@@ -24,6 +24,7 @@ struct DriverBitmap {
     std::vector<BYTE> dibBits;
     std::vector<BYTE> packedDib; // a raw DIB's header, colour table and bits in one block
     bool noBits = false;         // a raw DIB passed without bits
+    bool noInfo = false;         // a raw DIB passed without BITMAPINFO (info=0)
 };
 
 // A bitmap the job gives byte for byte. The bytes sit in zero-padded blocks:
@@ -41,6 +42,7 @@ void MakeRawBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
         out->packedDib = setting.bytes;
         out->packedDib.resize(setting.bytes.size() + padding, 0);
         out->noBits = setting.noBits;
+        out->noInfo = info == 0;
         return;
     }
     const int64_t rows = setting.height < 0 ? -(int64_t)setting.height : setting.height;
@@ -528,8 +530,7 @@ bool Runner::Dib(const job::Request &request)
     const DriverBitmap &dib = bitmaps_[request.source];
     int32_t result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
                                 dib.noBits ? nullptr : dib.dibBits.data(),
-                                job_.bitmaps[request.source].infoSize == 0
-                                    ? nullptr
+                                dib.noInfo ? nullptr
                                     : reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()),
                                 &rop,
                                 BrushRecord(request.brush), DrawMode(request.drawMode));
