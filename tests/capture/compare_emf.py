@@ -3,8 +3,10 @@
 
 Masks only what GDI writes differently from run to run under Wine: in a font
 record (EMR_EXTCREATEFONTINDIRECTW) the bytes after the face name's
-terminating NUL and the full-name and style fields, which Wine leaves
-undefined. Exits 1 with the first difference of each pair, else 0.
+terminating NUL, to the end of the record (the rest of the face buffer, the
+full name, the style and the extended fields after them), which Wine leaves
+undefined; `quillrec_driver --compare` masks the same. Exits 1 with the first
+difference of each pair, else 0.
 """
 import struct
 import sys
@@ -12,7 +14,6 @@ import sys
 EMR_EXTCREATEFONTINDIRECTW = 82
 FACE_START = 12 + 28  # record header and ihFont, then LOGFONTW up to lfFaceName
 FACE_END = FACE_START + 64
-STYLE_END = FACE_END + 128 + 64  # elfFullName, elfStyle
 
 
 def records(path):
@@ -32,7 +33,7 @@ def masked(kind, body):
     if kind == EMR_EXTCREATEFONTINDIRECTW and len(body) >= FACE_END:
         face = body[FACE_START:FACE_END]
         end = next((i for i in range(0, 64, 2) if face[i:i + 2] == b'\0\0'), 64)
-        for i in range(FACE_START + end, min(len(body), STYLE_END)):
+        for i in range(FACE_START + end, len(body)):
             body[i] = 0
     return body
 
