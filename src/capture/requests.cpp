@@ -2,6 +2,7 @@
 // and named, a new one only when the driver's record changed), then the
 // request line with every value the real DLL may read, read before it runs,
 // and after it the result and what it wrote back.
+#include "attributes/attributes.h"
 #include "capture/capture.h"
 
 #include "job_grammar.h"
@@ -482,33 +483,6 @@ static uint32_t WriteBrush(const LOGBRUSH *brush)
 
 // ---------------------------------------------------------------- requests
 
-// The attribute set a style realizes, which decides the records the DLL
-// reads: the logical and geometric sets read pen and brush, the scan set the
-// brush (the pen only without one), the empty set nothing.
-enum RecordsRead { READS_LOGICAL, READS_GEOMETRIC, READS_SCAN, READS_EMPTY };
-
-static RecordsRead RecordsFor(uint16_t style, uint16_t scanFlag)
-{
-    // exactly 1 marks a request inside a scan bracket: the scan set whatever the style
-    if (scanFlag == 1 || style == OUT_BEGINSCAN) {
-        return READS_SCAN;
-    }
-    switch (style) {
-    case OUT_BEZIER:
-    case OUT_POLYLINE:
-    case OUT_WINDPOLYGON:
-    case OUT_ALTPOLYGON:
-    case OUT_WINDPOLYPOLYGON:
-    case OUT_ALTPOLYPOLYGON:
-        return READS_GEOMETRIC;
-    case OUT_SCANLINES:
-    case OUT_ENDSCAN:
-        return READS_EMPTY;
-    default:
-        return READS_LOGICAL;
-    }
-}
-
 // The emitters that apply the request's clip rectangle: every named shape
 // but the scanline runs and the bracket's ends.
 static int ClipsFor(const OutputStyle *style)
@@ -582,11 +556,11 @@ void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const 
 {
     const grammar::KeywordId keyword = grammar::KEYWORD_OUTPUT;
     const OutputStyle *style = FindOutputStyle(styleCode);
-    RecordsRead records = RecordsFor(styleCode, scanFlag);
-    int readsPen = records == READS_LOGICAL || records == READS_GEOMETRIC || (records == READS_SCAN && brush == NULL);
+    AttributeSet set = AttributeSetFor(styleCode, scanFlag);
+    int readsPen = set == LOGICAL_SET || set == GEOMETRIC_SET || (set == SCAN_SET && brush == NULL);
     uint32_t penName = readsPen ? WritePen(pen) : 0;
-    uint32_t brushName = records != READS_EMPTY ? WriteBrush(brush) : 0;
-    uint32_t modeName = records != READS_EMPTY ? WriteDrawMode(drawMode) : 0;
+    uint32_t brushName = set != EMPTY_SET ? WriteBrush(brush) : 0;
+    uint32_t modeName = set != EMPTY_SET ? WriteDrawMode(drawMode) : 0;
     PutKeyword(keyword);
     PutChar(' ');
     if (style != NULL) {
