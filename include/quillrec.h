@@ -171,6 +171,20 @@ typedef int32_t(WINAPI *PFN_TextOut32)(const Handle32 *surface, const LOGFONTA *
 typedef int32_t(WINAPI *PFN_GetEmfFilePath32)(char *buffer);
 typedef int32_t(WINAPI *PFN_SetClipRect32)(const Handle32 *surface, const RECT *clip);
 
+/* The nine exports as found by ordinal: one record for every caller that
+   loads the DLL (the driver simulator, the soak, the capture DLL). */
+typedef struct QuillrecCalls {
+    PFN_GetEmfFileDC32 GetEmfFileDC32;
+    PFN_CloseEmfFile32 CloseEmfFile32;
+    PFN_DeleteObject32 DeleteObject32;
+    PFN_Output32 Output32;
+    PFN_Raster32 Raster32;
+    PFN_Dib32 Dib32;
+    PFN_TextOut32 TextOut32;
+    PFN_GetEmfFilePath32 GetEmfFilePath32;
+    PFN_SetClipRect32 SetClipRect32;
+} QuillrecCalls;
+
 /*
  * GetEmfFileDC32 (ordinal 2): opens the recording surface on fileName with the
  * printer deviceName (driver "WINSPL16", devMode) as reference device; frame is

@@ -1,27 +1,5 @@
 #include "attributes/attributes.h"
 
-enum AttributeSet { GEOMETRIC_SET, SCAN_SET, EMPTY_SET, LOGICAL_SET };
-
-static AttributeSet SetForKey(uint16_t key)
-{
-    switch (key) {
-    case OUT_BEZIER:
-    case OUT_POLYLINE:
-    case OUT_WINDPOLYGON:
-    case OUT_ALTPOLYGON:
-    case OUT_WINDPOLYPOLYGON:
-    case OUT_ALTPOLYPOLYGON:
-        return GEOMETRIC_SET;
-    case OUT_BEGINSCAN:
-        return SCAN_SET;
-    case OUT_SCANLINES:
-    case OUT_ENDSCAN:
-        return EMPTY_SET;
-    default:
-        return LOGICAL_SET;
-    }
-}
-
 // Shapes drawn as outlines of any width get a geometric pen; an inside-frame
 // record goes through the logical rules, which turn it into a solid pen. The
 // scan bracket widens its path with a one-unit pen of the brush colour, so the
@@ -57,8 +35,7 @@ __attribute__((flatten)) int32_t RealizeAttributes(HDC surface, uint16_t style, 
     slots->brush = 0;
     slots->oldBrush = 0;
     slots->patternBitmap = 0;
-    // Only exactly 1 marks a request inside a scan bracket.
-    AttributeSet set = SetForKey(scanFlag == 1 ? (uint16_t)OUT_BEGINSCAN : style);
+    AttributeSet set = AttributeSetFor(style, scanFlag);
     if (set == EMPTY_SET) {
         return 0;
     }

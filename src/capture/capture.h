@@ -17,17 +17,7 @@
 
 // ---- forward.cpp: the real DLL's exports, loaded on first use (never from
 // the entry routine, where the loader lock is held).
-typedef struct RealExports {
-    PFN_GetEmfFileDC32 GetEmfFileDC32;
-    PFN_CloseEmfFile32 CloseEmfFile32;
-    PFN_DeleteObject32 DeleteObject32;
-    PFN_Output32 Output32;
-    PFN_Raster32 Raster32;
-    PFN_Dib32 Dib32;
-    PFN_TextOut32 TextOut32;
-    PFN_GetEmfFilePath32 GetEmfFilePath32;
-    PFN_SetClipRect32 SetClipRect32;
-} RealExports;
+typedef QuillrecCalls RealExports;
 
 // The real exports, or NULL when the real DLL cannot be loaded (the capture
 // file then says why).

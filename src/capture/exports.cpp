@@ -100,21 +100,35 @@ extern "C" int32_t WINAPI Output32(const Handle32 *surface, const uint16_t *styl
     return result;
 }
 
+// Raster32 and Dib32 open alike: the request, and the destination and
+// source rectangles read through the driver's pointers while capturing.
+static const RealExports *ForwardCopy(int32_t *rectangles, const int32_t *xDest, const int32_t *yDest,
+                                      const int32_t *cxDest, const int32_t *cyDest, const int32_t *xSrc,
+                                      const int32_t *ySrc, const int32_t *cxSrc, const int32_t *cySrc)
+{
+    const RealExports *real = Forward();
+    if (real != NULL && CaptureOn()) {
+        const int32_t *from[8] = {xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc};
+        for (int i = 0; i < 8; ++i) {
+            rectangles[i] = *from[i];
+        }
+    }
+    return real;
+}
+
 extern "C" int32_t WINAPI Raster32(const Handle32 *surface, const int32_t *xDest, const int32_t *yDest,
                                    const int32_t *cxDest, const int32_t *cyDest, const BITMAP *source,
                                    const int32_t *xSrc, const int32_t *ySrc, const int32_t *cxSrc, const int32_t *cySrc,
                                    const uint32_t *rop, LOGBRUSH *brush, const DrawModeRecord *drawMode)
 {
-    const RealExports *real = Forward();
-    if (real == NULL) {
-        return 0;
-    }
-    if (CaptureOn()) {
-        int32_t rectangles[8] = {*xDest, *yDest, *cxDest, *cyDest, *xSrc, *ySrc, *cxSrc, *cySrc};
+    int32_t rectangles[8] = {};
+    const RealExports *real = ForwardCopy(rectangles, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc);
+    if (real != NULL && CaptureOn()) {
         CaptureRaster(rectangles, source, *rop, brush, drawMode);
     }
-    return Finish(
-        real->Raster32(surface, xDest, yDest, cxDest, cyDest, source, xSrc, ySrc, cxSrc, cySrc, rop, brush, drawMode));
+    return real == NULL ? 0
+                        : Finish(real->Raster32(surface, xDest, yDest, cxDest, cyDest, source, xSrc, ySrc, cxSrc, cySrc,
+                                                rop, brush, drawMode));
 }
 
 extern "C" int32_t WINAPI Dib32(const Handle32 *surface, const int32_t *xDest, const int32_t *yDest,
@@ -122,16 +136,14 @@ extern "C" int32_t WINAPI Dib32(const Handle32 *surface, const int32_t *xDest, c
                                 const int32_t *cxSrc, const int32_t *cySrc, const void *bits, const BITMAPINFO *info,
                                 const uint32_t *rop, LOGBRUSH *brush, const DrawModeRecord *drawMode)
 {
-    const RealExports *real = Forward();
-    if (real == NULL) {
-        return 0;
-    }
-    if (CaptureOn()) {
-        int32_t rectangles[8] = {*xDest, *yDest, *cxDest, *cyDest, *xSrc, *ySrc, *cxSrc, *cySrc};
+    int32_t rectangles[8] = {};
+    const RealExports *real = ForwardCopy(rectangles, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc);
+    if (real != NULL && CaptureOn()) {
         CaptureDib(rectangles, bits, info, *rop, brush, drawMode);
     }
-    return Finish(
-        real->Dib32(surface, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc, bits, info, rop, brush, drawMode));
+    return real == NULL ? 0
+                        : Finish(real->Dib32(surface, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc, bits,
+                                             info, rop, brush, drawMode));
 }
 
 extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *font, const int32_t *x, const int32_t *y,

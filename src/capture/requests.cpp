@@ -2,6 +2,7 @@
 // and named, a new one only when the driver's record changed), then the
 // request line with every value the real DLL may read, read before it runs,
 // and after it the result and what it wrote back.
+#include "attributes/attributes.h"
 #include "capture/capture.h"
 
 #include "job_grammar.h"
@@ -96,92 +97,57 @@ typedef struct SettingRecords {
     const LOGFONTA *font;
 } SettingRecords;
 
+// Answers value, for the one-line cases below.
+static int Answer(uint32_t *to, uint32_t value)
+{
+    *to = value;
+    return 1;
+}
+
 // The value of one option field, or 0 for a field the writer leaves to its
 // default or writes itself (angle stands for two fields; face is a string).
+// clang-format off
 static int SettingValue(const SettingRecords *records, grammar::Field field, uint32_t *value)
 {
+    const LOGPEN *pen = records->pen;
+    const LOGBRUSH *brush = records->brush;
+    const DrawModeRecord *mode = records->mode;
     const LOGFONTA *font = records->font;
     switch (field) {
-    case grammar::FIELD_PEN_STYLE:
-        *value = records->pen->lopnStyle;
-        return 1;
-    case grammar::FIELD_PEN_WIDTH:
-        *value = (uint32_t)records->pen->lopnWidth.x;
-        return 1;
+    case grammar::FIELD_PEN_STYLE: return Answer(value, pen->lopnStyle);
+    case grammar::FIELD_PEN_WIDTH: return Answer(value, (uint32_t)pen->lopnWidth.x);
     case grammar::FIELD_PEN_WIDTH_Y:
-        *value = (uint32_t)records->pen->lopnWidth.y;
+        *value = (uint32_t)pen->lopnWidth.y;
         return *value != 0;
-    case grammar::FIELD_PEN_COLOR:
-        *value = records->pen->lopnColor;
-        return 1;
-    case grammar::FIELD_BRUSH_STYLE:
-        *value = records->brush->lbStyle;
-        return 1;
-    case grammar::FIELD_BRUSH_COLOR:
-        *value = records->brush->lbColor;
-        return 1;
+    case grammar::FIELD_PEN_COLOR: return Answer(value, pen->lopnColor);
+    case grammar::FIELD_BRUSH_STYLE: return Answer(value, brush->lbStyle);
+    case grammar::FIELD_BRUSH_COLOR: return Answer(value, brush->lbColor);
     case grammar::FIELD_BRUSH_HATCH:
         // a hatch of 0 is the default, and only hatched brushes name one
-        *value = (uint32_t)records->brush->lbHatch;
+        *value = (uint32_t)brush->lbHatch;
         return records->pattern == 0 && *value != 0;
-    case grammar::FIELD_ROP2:
-        *value = records->mode->rop2;
-        return 1;
-    case grammar::FIELD_BK_MODE:
-        *value = records->mode->bkMode;
-        return 1;
-    case grammar::FIELD_BK_COLOR:
-        *value = records->mode->bkColor;
-        return 1;
-    case grammar::FIELD_TEXT_COLOR:
-        *value = records->mode->textColor;
-        return 1;
-    case grammar::FIELD_USE_BK_MODE:
-        *value = records->mode->useBkMode;
-        return 1;
-    case grammar::FIELD_FONT_HEIGHT:
-        *value = (uint32_t)font->lfHeight;
-        return 1;
-    case grammar::FIELD_FONT_WIDTH:
-        *value = (uint32_t)font->lfWidth;
-        return 1;
-    case grammar::FIELD_FONT_ESCAPEMENT:
-        *value = (uint32_t)font->lfEscapement;
-        return 1;
-    case grammar::FIELD_FONT_ORIENTATION:
-        *value = (uint32_t)font->lfOrientation;
-        return 1;
-    case grammar::FIELD_FONT_WEIGHT:
-        *value = (uint32_t)font->lfWeight;
-        return 1;
-    case grammar::FIELD_FONT_ITALIC:
-        *value = font->lfItalic;
-        return 1;
-    case grammar::FIELD_FONT_UNDERLINE:
-        *value = font->lfUnderline;
-        return 1;
-    case grammar::FIELD_FONT_STRIKEOUT:
-        *value = font->lfStrikeOut;
-        return 1;
-    case grammar::FIELD_FONT_CHARSET:
-        *value = font->lfCharSet;
-        return 1;
-    case grammar::FIELD_FONT_OUT_PRECISION:
-        *value = font->lfOutPrecision;
-        return 1;
-    case grammar::FIELD_FONT_CLIP_PRECISION:
-        *value = font->lfClipPrecision;
-        return 1;
-    case grammar::FIELD_FONT_QUALITY:
-        *value = font->lfQuality;
-        return 1;
-    case grammar::FIELD_FONT_PITCH_AND_FAMILY:
-        *value = font->lfPitchAndFamily;
-        return 1;
-    default:
-        return 0;
+    case grammar::FIELD_ROP2: return Answer(value, mode->rop2);
+    case grammar::FIELD_BK_MODE: return Answer(value, mode->bkMode);
+    case grammar::FIELD_BK_COLOR: return Answer(value, mode->bkColor);
+    case grammar::FIELD_TEXT_COLOR: return Answer(value, mode->textColor);
+    case grammar::FIELD_USE_BK_MODE: return Answer(value, mode->useBkMode);
+    case grammar::FIELD_FONT_HEIGHT: return Answer(value, (uint32_t)font->lfHeight);
+    case grammar::FIELD_FONT_WIDTH: return Answer(value, (uint32_t)font->lfWidth);
+    case grammar::FIELD_FONT_ESCAPEMENT: return Answer(value, (uint32_t)font->lfEscapement);
+    case grammar::FIELD_FONT_ORIENTATION: return Answer(value, (uint32_t)font->lfOrientation);
+    case grammar::FIELD_FONT_WEIGHT: return Answer(value, (uint32_t)font->lfWeight);
+    case grammar::FIELD_FONT_ITALIC: return Answer(value, font->lfItalic);
+    case grammar::FIELD_FONT_UNDERLINE: return Answer(value, font->lfUnderline);
+    case grammar::FIELD_FONT_STRIKEOUT: return Answer(value, font->lfStrikeOut);
+    case grammar::FIELD_FONT_CHARSET: return Answer(value, font->lfCharSet);
+    case grammar::FIELD_FONT_OUT_PRECISION: return Answer(value, font->lfOutPrecision);
+    case grammar::FIELD_FONT_CLIP_PRECISION: return Answer(value, font->lfClipPrecision);
+    case grammar::FIELD_FONT_QUALITY: return Answer(value, font->lfQuality);
+    case grammar::FIELD_FONT_PITCH_AND_FAMILY: return Answer(value, font->lfPitchAndFamily);
+    default: return 0;
     }
 }
+// clang-format on
 
 // The fields that are not numbers: a pattern's bitmap and a face name.
 static void PutSpecialField(grammar::KeywordId keyword, const grammar::Option *row, const SettingRecords *records)
@@ -517,33 +483,6 @@ static uint32_t WriteBrush(const LOGBRUSH *brush)
 
 // ---------------------------------------------------------------- requests
 
-// The attribute set a style realizes, which decides the records the DLL
-// reads: the logical and geometric sets read pen and brush, the scan set the
-// brush (the pen only without one), the empty set nothing.
-enum RecordsRead { READS_LOGICAL, READS_GEOMETRIC, READS_SCAN, READS_EMPTY };
-
-static RecordsRead RecordsFor(uint16_t style, uint16_t scanFlag)
-{
-    // exactly 1 marks a request inside a scan bracket: the scan set whatever the style
-    if (scanFlag == 1 || style == OUT_BEGINSCAN) {
-        return READS_SCAN;
-    }
-    switch (style) {
-    case OUT_BEZIER:
-    case OUT_POLYLINE:
-    case OUT_WINDPOLYGON:
-    case OUT_ALTPOLYGON:
-    case OUT_WINDPOLYPOLYGON:
-    case OUT_ALTPOLYPOLYGON:
-        return READS_GEOMETRIC;
-    case OUT_SCANLINES:
-    case OUT_ENDSCAN:
-        return READS_EMPTY;
-    default:
-        return READS_LOGICAL;
-    }
-}
-
 // The emitters that apply the request's clip rectangle: every named shape
 // but the scanline runs and the bracket's ends.
 static int ClipsFor(const OutputStyle *style)
@@ -617,11 +556,11 @@ void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const 
 {
     const grammar::KeywordId keyword = grammar::KEYWORD_OUTPUT;
     const OutputStyle *style = FindOutputStyle(styleCode);
-    RecordsRead records = RecordsFor(styleCode, scanFlag);
-    int readsPen = records == READS_LOGICAL || records == READS_GEOMETRIC || (records == READS_SCAN && brush == NULL);
+    AttributeSet set = AttributeSetFor(styleCode, scanFlag);
+    int readsPen = set == LOGICAL_SET || set == GEOMETRIC_SET || (set == SCAN_SET && brush == NULL);
     uint32_t penName = readsPen ? WritePen(pen) : 0;
-    uint32_t brushName = records != READS_EMPTY ? WriteBrush(brush) : 0;
-    uint32_t modeName = records != READS_EMPTY ? WriteDrawMode(drawMode) : 0;
+    uint32_t brushName = set != EMPTY_SET ? WriteBrush(brush) : 0;
+    uint32_t modeName = set != EMPTY_SET ? WriteDrawMode(drawMode) : 0;
     PutKeyword(keyword);
     PutChar(' ');
     if (style != NULL) {

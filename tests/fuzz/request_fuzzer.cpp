@@ -60,8 +60,9 @@ void PrintTotals()
 // The exports linked in directly: there is no module to load on the host.
 QuillrecExports HostCalls()
 {
-    return QuillrecExports{nullptr,   &GetEmfFileDC32, &CloseEmfFile32, &DeleteObject32,   &Output32,
-                           &Raster32, &Dib32,          &TextOut32,      &GetEmfFilePath32, &SetClipRect32};
+    return QuillrecExports{{&GetEmfFileDC32, &CloseEmfFile32, &DeleteObject32, &Output32, &Raster32, &Dib32, &TextOut32,
+                            &GetEmfFilePath32, &SetClipRect32},
+                           nullptr};
 }
 
 [[noreturn]] void Fail(const std::string &problem, const std::string &request)

@@ -23,36 +23,37 @@ struct Request : OutputRequest {
     int32_t Send(Handle32 *surface) { return SendTo(Dll().Output32, surface); }
 };
 
+// Any of the point types a record or a request holds, as plain pairs.
+template <typename P> void Append(const P *from, size_t count, PointList *to)
+{
+    for (size_t i = 0; i < count; ++i) {
+        to->emplace_back(from[i].x, from[i].y);
+    }
+}
+
 PointList PointsOf(const EmfRecord &record)
 {
     PointList points;
     switch (record.type) {
     case EMR_POLYGON16:
     case EMR_POLYLINE16:
-    case EMR_POLYBEZIER16: {
-        const EMRPOLYLINE16 *r = record.As<EMRPOLYLINE16>();
-        for (DWORD i = 0; r != nullptr && i < r->cpts; ++i) {
-            points.emplace_back(r->apts[i].x, r->apts[i].y);
+    case EMR_POLYBEZIER16:
+        if (const EMRPOLYLINE16 *r = record.As<EMRPOLYLINE16>()) {
+            Append(r->apts, r->cpts, &points);
         }
         break;
-    }
     case EMR_POLYGON:
     case EMR_POLYLINE:
-    case EMR_POLYBEZIER: {
-        const EMRPOLYLINE *r = record.As<EMRPOLYLINE>();
-        for (DWORD i = 0; r != nullptr && i < r->cptl; ++i) {
-            points.emplace_back(r->aptl[i].x, r->aptl[i].y);
+    case EMR_POLYBEZIER:
+        if (const EMRPOLYLINE *r = record.As<EMRPOLYLINE>()) {
+            Append(r->aptl, r->cptl, &points);
         }
         break;
-    }
-    case EMR_POLYPOLYGON16: {
-        const EMRPOLYPOLYGON16 *r = record.As<EMRPOLYPOLYGON16>();
-        const POINTS *first = reinterpret_cast<const POINTS *>(&r->aPolyCounts[r->nPolys]);
-        for (DWORD i = 0; i < r->cpts; ++i) {
-            points.emplace_back(first[i].x, first[i].y);
+    case EMR_POLYPOLYGON16:
+        if (const EMRPOLYPOLYGON16 *r = record.As<EMRPOLYPOLYGON16>()) {
+            Append(reinterpret_cast<const POINTS *>(&r->aPolyCounts[r->nPolys]), r->cpts, &points);
         }
         break;
-    }
     default:
         break;
     }
@@ -62,9 +63,7 @@ PointList PointsOf(const EmfRecord &record)
 PointList Widened(const Point16 *points, size_t count)
 {
     PointList list;
-    for (size_t i = 0; i < count; ++i) {
-        list.emplace_back(points[i].x, points[i].y);
-    }
+    Append(points, count, &list);
     return list;
 }
 

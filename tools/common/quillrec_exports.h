@@ -7,17 +7,9 @@
 
 #include "quillrec.h"
 
-struct QuillrecExports {
+// The calls, and the module to unload when done.
+struct QuillrecExports : QuillrecCalls {
     HMODULE module;
-    PFN_GetEmfFileDC32 GetEmfFileDC32;
-    PFN_CloseEmfFile32 CloseEmfFile32;
-    PFN_DeleteObject32 DeleteObject32;
-    PFN_Output32 Output32;
-    PFN_Raster32 Raster32;
-    PFN_Dib32 Dib32;
-    PFN_TextOut32 TextOut32;
-    PFN_GetEmfFilePath32 GetEmfFilePath32;
-    PFN_SetClipRect32 SetClipRect32;
 };
 
 // Loads the DLL from path and finds all nine exports by ordinal. On failure

@@ -77,23 +77,16 @@ size_t DibBitsBytes(const BITMAPINFOHEADER &header)
 
 const char *RequestKindName(RequestKind kind)
 {
-    switch (kind) {
-    case RequestKind::Clip:
-        return "SetClipRect32";
-    case RequestKind::Output:
-        return "Output32";
-    case RequestKind::Raster:
-        return "Raster32";
-    case RequestKind::Dib:
-        return "Dib32";
-    case RequestKind::Text:
-        return "TextOut32";
-    case RequestKind::Release:
-        return "DeleteObject32";
-    case RequestKind::Reopen:
-        return "CloseEmfFile32+GetEmfFileDC32";
-    }
-    return "?";
+    // in the order of RequestKind
+    static const char *const kNames[] = {"SetClipRect32",
+                                         "Output32",
+                                         "Raster32",
+                                         "Dib32",
+                                         "TextOut32",
+                                         "DeleteObject32",
+                                         "CloseEmfFile32+GetEmfFileDC32"};
+    size_t index = (size_t)kind;
+    return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : "?";
 }
 
 // --- RequestBytes ------------------------------------------------------------

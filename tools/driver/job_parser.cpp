@@ -147,7 +147,7 @@ struct LineRecord {
     grammar::SettingKind selectKind = grammar::SETTING_NONE;
     int selected = -1;
     std::vector<Point> polygon;
-    bool countsGiven = false;           // counts=: a poly-polygon's counts as the driver passed them
+    bool countsGiven = false; // counts=: a poly-polygon's counts as the driver passed them
     std::vector<int32_t> explicitCounts;
 };
 
@@ -214,6 +214,8 @@ struct Parser {
     bool StoreSetting(Field field, const Value &value, LineRecord *record);
     bool StoreMore(Field field, const Value &value, LineRecord *record);
     bool StoreRest(Field field, const Value &value, LineRecord *record);
+    bool BitmapSize(const Value &value, LineRecord *record);
+    bool BitmapFile(const std::string &text, LineRecord *record);
     bool Finish(const Keyword &keyword, LineRecord *record);
     bool FinishOutput(LineRecord *record);
     bool FinishText(LineRecord *record);
@@ -680,7 +682,6 @@ bool Parser::StoreRest(Field field, const Value &value, LineRecord *record)
     BitmapSetting &bitmap = record->bitmap;
     Request &request = record->request;
     const int32_t number = (int32_t)value.number;
-    std::string contents, problem, name;
     switch (field) {
     case grammar::FIELD_GLYPHS:
         for (int32_t glyph : value.numbers) {
@@ -704,34 +705,9 @@ bool Parser::StoreRest(Field field, const Value &value, LineRecord *record)
         record->fromRows = value.number == grammar::SHAPE_DIB;
         return record->hasShape = true;
     case grammar::FIELD_BITMAP_SIZE:
-        if (bitmap.raw == BitmapSetting::Raw::Device) {
-            // a driver's BITMAP as it was, whatever its size
-            bitmap.width = value.pair[0], bitmap.height = value.pair[1];
-            bitmap.widthBytes = ((bitmap.width < 0 ? -bitmap.width : bitmap.width) + 15) / 16 * 2;
-            return record->fromRows = true;
-        }
-        if (value.pair[0] < 1 || value.pair[1] < 1 || value.pair[0] > 4096 || value.pair[1] > 4096) {
-            return Fail("a bitmap is 1 to 4096 pixels each way, not " + std::to_string(value.pair[0]) + "x" +
-                        std::to_string(value.pair[1]));
-        }
-        bitmap.width = value.pair[0], bitmap.height = value.pair[1];
-        return record->fromRows = true;
+        return BitmapSize(value, record);
     case grammar::FIELD_BITMAP_FILE:
-        if (record->fromRows) {
-            return Fail("a bitmap comes from rows or from file=, not both");
-        }
-        // bitmap file names take string escapes, point file names do not
-        if (!Unescape(value.text, &name)) {
-            return false;
-        }
-        name = !name.empty() && name[0] == '/' ? name : folder + name;
-        if (!(*reader)(name, &contents)) {
-            return Fail("cannot read the bitmap file '" + name + "'");
-        }
-        if (!DecodeImage(contents, &bitmap, &problem)) {
-            return Fail("bitmap file '" + name + "': " + problem);
-        }
-        return record->fromFile = true;
+        return BitmapFile(value.text, record);
     case grammar::FIELD_BITMAP_DEPTH:
         if (value.number != 24 && value.number != 32) {
             return Fail("expected depth=24 or depth=32 for a colour bitmap, not " + std::to_string(value.number));
@@ -746,6 +722,45 @@ bool Parser::StoreRest(Field field, const Value &value, LineRecord *record)
     }
 }
 
+// A bitmap's WxH rows follow.
+bool Parser::BitmapSize(const Value &value, LineRecord *record)
+{
+    BitmapSetting &bitmap = record->bitmap;
+    if (bitmap.raw == BitmapSetting::Raw::Device) {
+        // a driver's BITMAP as it was, whatever its size
+        bitmap.width = value.pair[0], bitmap.height = value.pair[1];
+        bitmap.widthBytes = ((bitmap.width < 0 ? -bitmap.width : bitmap.width) + 15) / 16 * 2;
+        return record->fromRows = true;
+    }
+    if (value.pair[0] < 1 || value.pair[1] < 1 || value.pair[0] > 4096 || value.pair[1] > 4096) {
+        return Fail("a bitmap is 1 to 4096 pixels each way, not " + std::to_string(value.pair[0]) + "x" +
+                    std::to_string(value.pair[1]));
+    }
+    bitmap.width = value.pair[0], bitmap.height = value.pair[1];
+    return record->fromRows = true;
+}
+
+// A bitmap read from an image file, relative to the job's folder.
+bool Parser::BitmapFile(const std::string &text, LineRecord *record)
+{
+    std::string contents, problem, name;
+    if (record->fromRows) {
+        return Fail("a bitmap comes from rows or from file=, not both");
+    }
+    // bitmap file names take string escapes, point file names do not
+    if (!Unescape(text, &name)) {
+        return false;
+    }
+    name = !name.empty() && name[0] == '/' ? name : folder + name;
+    if (!(*reader)(name, &contents)) {
+        return Fail("cannot read the bitmap file '" + name + "'");
+    }
+    if (!DecodeImage(contents, &record->bitmap, &problem)) {
+        return Fail("bitmap file '" + name + "': " + problem);
+    }
+    return record->fromFile = true;
+}
+
 // The values captures write beyond a hand-written job's: every field of a
 // driver's records, byte for byte.
 bool Parser::StoreCaptured(Field field, const Value &value, LineRecord *record)
@@ -753,11 +768,16 @@ bool Parser::StoreCaptured(Field field, const Value &value, LineRecord *record)
     BitmapSetting &bitmap = record->bitmap;
     const int32_t number = (int32_t)value.number;
     switch (field) {
-    case grammar::FIELD_PEN_WIDTH_Y: return (record->pen.widthY = number), true;
-    case grammar::FIELD_BITMAP_BITS_PIXEL: return (bitmap.bitsPixel = (uint16_t)number), true;
-    case grammar::FIELD_BITMAP_PLANES: return (bitmap.planes = (uint16_t)number), true;
-    case grammar::FIELD_BITMAP_WIDTH_BYTES: return (bitmap.widthBytes = number), true;
-    case grammar::FIELD_BITMAP_TYPE: return (bitmap.type = number), true;
+    case grammar::FIELD_PEN_WIDTH_Y:
+        return (record->pen.widthY = number), true;
+    case grammar::FIELD_BITMAP_BITS_PIXEL:
+        return (bitmap.bitsPixel = (uint16_t)number), true;
+    case grammar::FIELD_BITMAP_PLANES:
+        return (bitmap.planes = (uint16_t)number), true;
+    case grammar::FIELD_BITMAP_WIDTH_BYTES:
+        return (bitmap.widthBytes = number), true;
+    case grammar::FIELD_BITMAP_TYPE:
+        return (bitmap.type = number), true;
     case grammar::FIELD_BITMAP_INFO_SIZE:
     case grammar::FIELD_BITMAP_BITS_SIZE:
         if (value.number < 0 || value.number > (64 << 20) ||
@@ -767,8 +787,10 @@ bool Parser::StoreCaptured(Field field, const Value &value, LineRecord *record)
         }
         (field == grammar::FIELD_BITMAP_INFO_SIZE ? bitmap.infoSize : bitmap.bitsSize) = (uint32_t)number;
         return true;
-    case grammar::FIELD_PAGE_DEVMODE: return HexBytes(value.text, &record->request.devMode);
-    case grammar::FIELD_POLYGON_COUNTS: return (record->explicitCounts = value.numbers), (record->countsGiven = true);
+    case grammar::FIELD_PAGE_DEVMODE:
+        return HexBytes(value.text, &record->request.devMode);
+    case grammar::FIELD_POLYGON_COUNTS:
+        return (record->explicitCounts = value.numbers), (record->countsGiven = true);
     default:
         return Fail("this line has no place for that value"); // a grammar row without a field
     }

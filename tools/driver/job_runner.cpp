@@ -160,6 +160,7 @@ class Runner {
     bool ListPage(const job::Request &request, const std::string &base, const std::vector<EmfRecord> &records);
 
     bool Page(const job::Request &request);
+    bool PageFrame(const job::Request &request);
     bool Clip(const job::Request &request);
     bool Output(const job::Request &request);
     bool Raster(const job::Request &request);
@@ -353,26 +354,10 @@ void Runner::MarkRequest(const job::Request &request)
     GdiComment((HDC)(intptr_t)(int32_t)surface_, (UINT)text.size() + 1, reinterpret_cast<const BYTE *>(text.c_str()));
 }
 
-bool Runner::Page(const job::Request &request)
+// The page's frame in 0.01 mm: as the job gives it, or measured from the
+// reference device for size=, or A4 portrait.
+bool Runner::PageFrame(const job::Request &request)
 {
-    ++page_;
-    calls_.clear();
-    bracket_ = BracketHandles();
-    char name[MAX_PATH + 1] = {};
-    int32_t result = dll_.GetEmfFilePath32(name);
-    Log(FormatText("line %d: GetEmfFilePath32 -> %ld \"%s\"", request.line, (long)result, name));
-    if (result != 0) {
-        return Fail(request, FormatText("GetEmfFilePath32 returned %ld", (long)result));
-    }
-    if (name[0] == '\0') {
-        return Fail(request, "GetEmfFilePath32 named no spool file");
-    }
-    spoolPath_ = name;
-    started_.push_back(spoolPath_);
-    if (options_.verbose) {
-        printf("started %s\n", name);
-    }
-
     if (request.hasFrame) {
         frame_ = {request.frame.left, request.frame.top, request.frame.right, request.frame.bottom};
     } else {
@@ -396,6 +381,32 @@ bool Runner::Page(const job::Request &request)
             return Fail(request, "cannot measure the reference device '" + request.device +
                                      "' to turn size= into a frame; give frame= instead");
         }
+    }
+    return true;
+}
+
+bool Runner::Page(const job::Request &request)
+{
+    ++page_;
+    calls_.clear();
+    bracket_ = BracketHandles();
+    char name[MAX_PATH + 1] = {};
+    int32_t result = dll_.GetEmfFilePath32(name);
+    Log(FormatText("line %d: GetEmfFilePath32 -> %ld \"%s\"", request.line, (long)result, name));
+    if (result != 0) {
+        return Fail(request, FormatText("GetEmfFilePath32 returned %ld", (long)result));
+    }
+    if (name[0] == '\0') {
+        return Fail(request, "GetEmfFilePath32 named no spool file");
+    }
+    spoolPath_ = name;
+    started_.push_back(spoolPath_);
+    if (options_.verbose) {
+        printf("started %s\n", name);
+    }
+
+    if (!PageFrame(request)) {
+        return false;
     }
 
     Handle32 surface = 0;
@@ -530,9 +541,7 @@ bool Runner::Dib(const job::Request &request)
     const DriverBitmap &dib = bitmaps_[request.source];
     int32_t result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
                                 dib.noBits ? nullptr : dib.dibBits.data(),
-                                dib.noInfo ? nullptr
-                                    : reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()),
-                                &rop,
+                                dib.noInfo ? nullptr : reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
                                 BrushRecord(request.brush), DrawMode(request.drawMode));
     Log(FormatText("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s (bottom-up), src %ld,%ld %ldx%ld from its "
                    "bottom-left, rop 0x%08lx) -> %ld",

@@ -117,117 +117,182 @@ void KeepSpoolFile(const char *folder, const std::string &path, uint64_t page)
     }
 }
 
-} // namespace
+const char *const kDevice = "DISPLAY";
 
-int main(int argc, char **argv)
+// The command line and the environment (see the top of this file).
+struct SoakOptions {
+    uint64_t total;
+    uint64_t perFile;
+    uint64_t seed;
+    const char *dllPath;
+    const char *keep;
+    bool trace;
+    bool checkHeap;   // validating the heap after every request finds the one that overran a block
+    const char *only; // "Output32,Dib32": other kinds of request become clip requests
+};
+
+SoakOptions ReadOptions(int argc, char **argv)
 {
-    uint64_t total = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
-    uint64_t perFile = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 10000;
-    uint64_t seed = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1;
-    if (perFile == 0)
-        perFile = 10000;
+    SoakOptions options;
+    options.total = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
+    options.perFile = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 10000;
+    options.seed = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1;
+    if (options.perFile == 0)
+        options.perFile = 10000;
+    options.dllPath = std::getenv("QUILLREC_SOAK_DLL");
+    options.keep = std::getenv("QUILLREC_SOAK_KEEP");
+    options.trace = std::getenv("QUILLREC_SOAK_TRACE") != nullptr;
+    options.checkHeap = std::getenv("QUILLREC_SOAK_CHECK_HEAP") != nullptr;
+    options.only = std::getenv("QUILLREC_SOAK_ONLY");
+    return options;
+}
 
-    QuillrecExports dll = {};
-    std::string error;
-    const char *dllPath = std::getenv("QUILLREC_SOAK_DLL");
-    const char *keep = std::getenv("QUILLREC_SOAK_KEEP");
-    if (!LoadQuillrec(dllPath != nullptr ? dllPath : (ProgramFolder() + "QUILLREC.dll").c_str(), &dll, &error)) {
-        std::fprintf(stderr, "soak: %s\n", error.c_str());
-        return 2;
-    }
-    const QuillrecExports &calls = dll;
-    const char *device = "DISPLAY";
-    DWORD before = GdiObjectCount();
-    size_t roomBefore = GdiRoomLeft();
-    std::printf("soak: %llu requests, a new spool file every %llu, seed %llu\n", (unsigned long long)total,
-                (unsigned long long)perFile, (unsigned long long)seed);
-    std::printf("soak: GDI objects before: %lu\n", (unsigned long)before);
-    std::fflush(stdout);
+struct GdiState {
+    DWORD count;
+    size_t room;
+};
 
-    auto started = std::chrono::steady_clock::now();
-    RecordingCaller caller(calls, true);
-    RequestBytes bytes(seed);
-    if (std::getenv("QUILLREC_SOAK_TRACE") != nullptr) {
-        caller.TraceTo(stderr); // each request before it is sent, to find the one that fails
-    }
-    // Validating the heap after every request finds the one that overran a block.
-    bool checkHeap = std::getenv("QUILLREC_SOAK_CHECK_HEAP") != nullptr;
-    // QUILLREC_SOAK_ONLY="Output32,Dib32": other kinds of request become clip requests.
-    const char *only = std::getenv("QUILLREC_SOAK_ONLY");
+// What the run did, for the report.
+struct SoakRun {
     int problems = 0;
-    uint64_t files = 0, sinceOpen = 0, failedOpens = 0;
-    std::string previous;
-    while (caller.ExportCalls() < total) {
-        if (!caller.IsOpen() || sinceOpen >= perFile) {
-            while (caller.IsOpen() && caller.HoldsBrackets()) {
-                caller.Send(RequestKind::Release, bytes, device);
-            }
-            caller.Close();
-            if (!previous.empty()) {
-                KeepSpoolFile(keep, previous, files);
-                DeleteFileA(previous.c_str());
-            }
-            if (caller.Open(bytes, device) != 0) {
-                if (++failedOpens > 3) {
+    uint64_t files = 0;
+    uint64_t failedOpens = 0;
+    std::string previous; // the last spool file opened
+    double seconds = 0;
+};
+
+// Ends the open spool file as a spooler would: its brackets released, then
+// closed, kept if asked and deleted.
+void EndSpoolFile(RecordingCaller &caller, RequestBytes &bytes, const SoakOptions &options, const SoakRun &run)
+{
+    while (caller.IsOpen() && caller.HoldsBrackets()) {
+        caller.Send(RequestKind::Release, bytes, kDevice);
+    }
+    caller.Close();
+    if (!run.previous.empty()) {
+        KeepSpoolFile(options.keep, run.previous, run.files);
+        DeleteFileA(run.previous.c_str());
+    }
+}
+
+// One request of a chosen kind; false when it damaged the heap.
+bool SendOne(RecordingCaller &caller, RequestBytes &bytes, const SoakOptions &options, SoakRun *run)
+{
+    RequestKind kind = caller.ChooseKind(bytes, false);
+    if (options.only != nullptr && kind != RequestKind::Release &&
+        std::strstr(options.only, RequestKindName(kind)) == nullptr) {
+        kind = RequestKind::Clip;
+    }
+    SentRequest sent = caller.Send(kind, bytes, kDevice);
+    if (options.checkHeap && !HeapValidate(GetProcessHeap(), 0, nullptr)) {
+        std::fprintf(stderr, "soak: the process heap is damaged after request %llu: %s\n",
+                     (unsigned long long)caller.ExportCalls(), sent.text.c_str());
+        return false;
+    }
+    if (!sent.problem.empty() && ++run->problems <= 10) {
+        std::fprintf(stderr, "soak: %s\n  request: %s\n", sent.problem.c_str(), sent.text.c_str());
+    }
+    return true;
+}
+
+// Sends requests until the export calls reach the total, with a new spool
+// file every so many; false when the run had to stop.
+bool SendRequests(RecordingCaller &caller, RequestBytes &bytes, const SoakOptions &options, SoakRun *run)
+{
+    uint64_t sinceOpen = 0;
+    while (caller.ExportCalls() < options.total) {
+        if (!caller.IsOpen() || sinceOpen >= options.perFile) {
+            EndSpoolFile(caller, bytes, options, *run);
+            if (caller.Open(bytes, kDevice) != 0) {
+                if (++run->failedOpens > 3) {
                     std::fprintf(stderr, "soak: GetEmfFileDC32 keeps failing\n");
-                    return 1;
+                    return false;
                 }
                 continue;
             }
-            previous = caller.SpoolName();
-            ++files;
+            run->previous = caller.SpoolName();
+            ++run->files;
             sinceOpen = 0;
         }
-        RequestKind kind = caller.ChooseKind(bytes, false);
-        if (only != nullptr && kind != RequestKind::Release && std::strstr(only, RequestKindName(kind)) == nullptr) {
-            kind = RequestKind::Clip;
+        if (!SendOne(caller, bytes, options, run)) {
+            return false;
         }
-        SentRequest sent = caller.Send(kind, bytes, device);
         ++sinceOpen;
-        if (checkHeap && !HeapValidate(GetProcessHeap(), 0, nullptr)) {
-            std::fprintf(stderr, "soak: the process heap is damaged after request %llu: %s\n",
-                         (unsigned long long)caller.ExportCalls(), sent.text.c_str());
-            return 1;
-        }
-        if (!sent.problem.empty() && ++problems <= 10) {
-            std::fprintf(stderr, "soak: %s\n  request: %s\n", sent.problem.c_str(), sent.text.c_str());
-        }
     }
-    while (caller.HoldsBrackets()) {
-        caller.Send(RequestKind::Release, bytes, device);
-    }
-    caller.Close();
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return true;
+}
 
+// Checks the last spool file and what GDI has left, prints the figures, and
+// answers the exit code.
+int Report(const RecordingCaller &caller, const SoakRun &run, const SoakOptions &options, GdiState before,
+           QuillrecExports *dll)
+{
     size_t records = 0;
     std::string why;
-    bool complete = SpoolFileIsComplete(previous.c_str(), &records, &why);
-    KeepSpoolFile(keep, previous, files);
-    DeleteFileA(previous.c_str());
-    DWORD after = GdiObjectCount();
-    size_t roomAfter = GdiRoomLeft();
+    bool complete = SpoolFileIsComplete(run.previous.c_str(), &records, &why);
+    KeepSpoolFile(options.keep, run.previous, run.files);
+    DeleteFileA(run.previous.c_str());
+    GdiState after = {GdiObjectCount(), GdiRoomLeft()};
     bool creates = CanStillCreateObjects(10000);
-    UnloadQuillrec(&dll);
+    UnloadQuillrec(dll);
 
     std::printf("soak: %llu export calls in %.1f s (%.0f per second), %llu spool files\n",
-                (unsigned long long)caller.ExportCalls(), seconds, caller.ExportCalls() / seconds,
-                (unsigned long long)files);
-    std::printf("soak: GDI objects after: %lu%s\n", (unsigned long)after,
-                before == 0 && after == 0 ? " (GetGuiResources answers 0 here: the platform does not count them)" : "");
-    std::printf("soak: GDI objects that could still be made: %zu before, %zu after\n", roomBefore, roomAfter);
-    std::printf("soak: last spool file %s: %zu records%s%s\n", previous.c_str(), records,
+                (unsigned long long)caller.ExportCalls(), run.seconds, caller.ExportCalls() / run.seconds,
+                (unsigned long long)run.files);
+    std::printf("soak: GDI objects after: %lu%s\n", (unsigned long)after.count,
+                before.count == 0 && after.count == 0
+                    ? " (GetGuiResources answers 0 here: the platform does not count them)"
+                    : "");
+    std::printf("soak: GDI objects that could still be made: %zu before, %zu after\n", before.room, after.room);
+    std::printf("soak: last spool file %s: %zu records%s%s\n", run.previous.c_str(), records,
                 complete ? ", complete" : ", INCOMPLETE: ", complete ? "" : why.c_str());
     std::printf("soak: 10000 pens and brushes created afterwards: %s\n", creates ? "yes" : "NO");
-    std::printf("soak: problems in results: %d\n", problems);
+    std::printf("soak: problems in results: %d\n", run.problems);
     // Wine 8 itself keeps two GDI handles for every blit from a memory DC it
     // records (seen with plain BitBlt and StretchBlt, without this library);
     // only a loss beyond that counts against the library.
     uint64_t wineKeeps = 2 * caller.SourcelessRasters();
     std::printf("soak: Raster32 requests without source: %llu\n", (unsigned long long)caller.SourcelessRasters());
-    bool leaked = (before != 0 && after > before + 16) || roomAfter + 16 + wineKeeps < roomBefore;
+    bool leaked = (before.count != 0 && after.count > before.count + 16) || after.room + 16 + wineKeeps < before.room;
     if (leaked) {
-        std::printf("soak: GDI objects were left alive (count %lu -> %lu, room %zu -> %zu)\n", (unsigned long)before,
-                    (unsigned long)after, roomBefore, roomAfter);
+        std::printf("soak: GDI objects were left alive (count %lu -> %lu, room %zu -> %zu)\n",
+                    (unsigned long)before.count, (unsigned long)after.count, before.room, after.room);
     }
-    return problems == 0 && complete && creates && !leaked ? 0 : 1;
+    return run.problems == 0 && complete && creates && !leaked ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    SoakOptions options = ReadOptions(argc, argv);
+    QuillrecExports dll = {};
+    std::string error;
+    const std::string path = options.dllPath != nullptr ? options.dllPath : ProgramFolder() + "QUILLREC.dll";
+    if (!LoadQuillrec(path.c_str(), &dll, &error)) {
+        std::fprintf(stderr, "soak: %s\n", error.c_str());
+        return 2;
+    }
+    GdiState before = {GdiObjectCount(), GdiRoomLeft()};
+    std::printf("soak: %llu requests, a new spool file every %llu, seed %llu\n", (unsigned long long)options.total,
+                (unsigned long long)options.perFile, (unsigned long long)options.seed);
+    std::printf("soak: GDI objects before: %lu\n", (unsigned long)before.count);
+    std::fflush(stdout);
+
+    auto started = std::chrono::steady_clock::now();
+    RecordingCaller caller(dll, true);
+    RequestBytes bytes(options.seed);
+    if (options.trace) {
+        caller.TraceTo(stderr); // each request before it is sent, to find the one that fails
+    }
+    SoakRun run;
+    if (!SendRequests(caller, bytes, options, &run)) {
+        return 1;
+    }
+    while (caller.HoldsBrackets()) {
+        caller.Send(RequestKind::Release, bytes, kDevice);
+    }
+    caller.Close();
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return Report(caller, run, options, before, &dll);
 }
