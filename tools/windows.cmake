@@ -20,8 +20,9 @@ quillrec_warnings(quillrec_driver)
 add_dependencies(quillrec_driver QUILLREC)
 
 # Every sample through the driver under Wine: the outputs exist, GDI reads
-# each spool file back, emf2svg-conv accepts it, and a job that fails leaves
-# no spool file behind.
+# each spool file back, emf2svg-conv accepts it, every transfer and text
+# records its drawing, listings, compare and warnings say what they should,
+# and a job that fails keeps only the pages finished before it.
 add_test(NAME driver_samples
          COMMAND ${CMAKE_SOURCE_DIR}/tests/driver/check_samples.sh ${QUILLREC_WINE_ARCH}
                  $<TARGET_FILE:quillrec_driver> ${CMAKE_SOURCE_DIR}/samples ${CMAKE_BINARY_DIR}/driver_samples)
