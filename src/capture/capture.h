@@ -59,8 +59,11 @@ void CaptureRaster(const int32_t *rectangles, const BITMAP *source, uint32_t rop
                    const DrawModeRecord *drawMode);
 void CaptureDib(const int32_t *rectangles, const void *bits, const BITMAPINFO *info, uint32_t rop,
                 const LOGBRUSH *brush, const DrawModeRecord *drawMode);
+// Written after the real DLL answered: it reads the string, advances,
+// rectangle and draw mode only once the font exists (fontMade).
 void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
-                 const char *string, uint32_t count, const int32_t *advances, const DrawModeRecord *drawMode);
+                 const char *string, uint32_t count, const int32_t *advances, const DrawModeRecord *drawMode,
+                 bool fontMade);
 void CaptureResult(int32_t result); // ends the request line: expect=
 
 #endif

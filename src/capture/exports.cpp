@@ -154,10 +154,13 @@ extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *fon
     if (real == NULL) {
         return -1;
     }
+    // The text's records are left as the driver passed them, so they are
+    // read afterwards, when the result says whether the real DLL read them.
+    int32_t result = real->TextOut32(surface, font, x, y, options, rectangle, string, count, advances, drawMode);
     if (CaptureOn()) {
-        CaptureText(font, *x, *y, *options, rectangle, string, *count, advances, drawMode);
+        CaptureText(font, *x, *y, *options, rectangle, string, *count, advances, drawMode, result == 0);
     }
-    return Finish(real->TextOut32(surface, font, x, y, options, rectangle, string, count, advances, drawMode));
+    return Finish(result);
 }
 
 extern "C" int32_t WINAPI GetEmfFilePath32(char *buffer)
