@@ -3,7 +3,7 @@
 #   - every sample runs through the capture DLL (which forwards to the real
 #     one beside it) into one capture file; the simulator replays that file
 #     through the real DLL, and each replayed page's spool file must equal the
-#     captured run's, record for record (compare_emf.py masks what Wine writes
+#     captured run's, record for record (the simulator's --compare masks what Wine writes
 #     differently from run to run);
 #   - with the soak program given, its mix of requests (some thousands, unnamed
 #     style codes, null records, odd sizes) is captured and replayed the same way;
@@ -33,6 +33,23 @@ windows_path()
 {
     local path=${1//\//\\}
     echo "Z:$path"
+}
+
+# compare_pairs SET A1 B1 [A2 B2 ...]: the simulator's --compare over the pairs,
+# each pair copied under one page name into two folders it compares page by page
+compare_pairs()
+{
+    local set=$work/compare/$1 page=0
+    shift
+    mkdir -p "$set/captured" "$set/replayed"
+    while [ $# -gt 0 ]; do
+        page=$((page + 1))
+        cp "$1" "$set/captured/page$page.emf"
+        cp "$2" "$set/replayed/page$page.emf"
+        shift 2
+    done
+    "$wine_run" "$arch" "$driver" --compare "$set/captured" "$set/replayed" --out "$set/marks" >"$set.log" 2>&1 ||
+        { cat "$set.log" >&2; return 1; }
 }
 
 # replay.job in FOLDER through the real DLL; its pages are FOLDER/replayed/replay-page<N>.emf
@@ -65,7 +82,7 @@ for job in "${jobs[@]}"; do
 done
 requests=$(grep -cE '^(page|clip|output|raster|dib|text|delete|close)( |$)' "$work/replay.job" || true)
 echo "$arch: ${#jobs[@]} samples, $requests requests, $page pages captured and replayed"
-python3 "$here/compare_emf.py" "${pairs[@]}" || fail "replayed spool files differ from the captured run's"
+compare_pairs samples "${pairs[@]}" || fail "replayed spool files differ from the captured run's"
 
 # ---- the request maker's mix, 3,000 requests over three spool files
 if [ -n "$soak" ]; then
@@ -81,7 +98,7 @@ if [ -n "$soak" ]; then
     done
     requests=$(grep -cE '^(page|clip|output|raster|dib|text|delete|close)( |$)' "$work/mix/replay.job" || true)
     echo "$arch: the soak's mix, $requests requests on $((${#pairs[@]} / 2)) pages, captured and replayed"
-    python3 "$here/compare_emf.py" "${pairs[@]}" || fail "the mix's replayed spool files differ"
+    compare_pairs mix "${pairs[@]}" || fail "the mix's replayed spool files differ"
 fi
 
 # ---- a second capture into the same folder: a new name, the first file untouched
