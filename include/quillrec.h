@@ -126,6 +126,22 @@ static inline const OutputStyle *FindOutputStyle(uint16_t code)
     return 0;
 }
 
+/* How many Point16 a request of this style reads for its count: none for
+ * an unnamed code or a style that reads nothing, the fixed number, or count
+ * points, but none for a scanline run of one point or none (its first point
+ * only names the line). Poly-polygons read the total of their counts, which
+ * only their record knows: 0 here. */
+static inline uint32_t OutputPointsRead(const OutputStyle *style, uint16_t count)
+{
+    if (style == 0 || style->reads == OUT_READS_NOTHING || style->reads == OUT_READS_POLYGONS) {
+        return 0;
+    }
+    if (style->reads == OUT_READS_FIXED) {
+        return style->points;
+    }
+    return style->code == OUT_SCANLINES && count <= 1 ? 0 : count;
+}
+
 /* Result codes. */
 enum { QUILLREC_SUCCESS = 0, QUILLREC_FAILURE = -1 };
 

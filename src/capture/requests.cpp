@@ -532,18 +532,11 @@ static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons)
 // The points the style reads, and count= where the points alone do not say it.
 static void PutOutputPoints(const OutputStyle *style, uint16_t count, const void *points)
 {
-    uint32_t natural = 0;
-    if (style == NULL || style->reads == OUT_READS_NOTHING) {
-        natural = 0;
-    } else if (style->reads == OUT_READS_FIXED) {
-        natural = style->points;
-        PutPoints((const Point16 *)points, natural);
-    } else if (style->reads == OUT_READS_POLYGONS) {
+    uint32_t natural = OutputPointsRead(style, count);
+    if (style != NULL && style->reads == OUT_READS_POLYGONS) {
         PutPolygons((const PolyPolygonRecord *)points, count);
         natural = count;
-    } else {
-        // scanline runs: one point or none is not read at all
-        natural = style->code == OUT_SCANLINES && count <= 1 ? 0 : count;
+    } else if (natural > 0) {
         PutPoints((const Point16 *)points, natural);
     }
     if (count != natural) {

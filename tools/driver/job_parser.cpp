@@ -931,9 +931,8 @@ bool Parser::FinishOutput(LineRecord *record)
         return Fail("the count is 16 bits; " + std::to_string(natural) + " points do not fit");
     }
     const bool counted = style != nullptr && (style->reads == OUT_READS_COUNT || polyPolygon);
-    // scanline runs read nothing for a count of 0 or 1
-    const bool unread = request.style == OUT_SCANLINES && record->count <= 1;
-    if (record->countGiven && counted && (size_t)record->count > natural && !unread) {
+    const size_t wanted = polyPolygon ? (size_t)record->count : OutputPointsRead(style, (uint16_t)record->count);
+    if (record->countGiven && counted && wanted > natural) {
         return Fail("count=" + std::to_string(record->count) + " is more than the " + std::to_string(natural) +
                     (polyPolygon ? " polygons" : " points") + " given");
     }

@@ -14,19 +14,8 @@ void UnusedPoints(const job::Request &request, std::vector<std::string> *warning
         warnings->push_back(FormatText("style 0x%04x is not one the DLL draws; it records nothing", request.style));
         return;
     }
-    size_t read = given;
-    switch (style->reads) {
-    case OUT_READS_NOTHING:
-        read = 0;
-        break;
-    case OUT_READS_FIXED:
-        read = style->points;
-        break;
-    case OUT_READS_COUNT:
-        read = request.count;
-        break;
-    case OUT_READS_POLYGONS:
-        read = 0;
+    size_t read = OutputPointsRead(style, request.count);
+    if (style->reads == OUT_READS_POLYGONS) {
         for (size_t i = 0; i < request.count && i < request.polygonCounts.size(); ++i) {
             read += (size_t)request.polygonCounts[i];
         }
@@ -36,7 +25,6 @@ void UnusedPoints(const job::Request &request, std::vector<std::string> *warning
                 (unsigned)(request.polygonCounts.size() - request.count), (unsigned)request.polygonCounts.size()));
             return;
         }
-        break;
     }
     if (given > read) {
         warnings->push_back(FormatText("%s reads %u point(s); the last %u of the %u given are not used", style->name,
