@@ -12,14 +12,8 @@ set_target_properties(QUILLREC_capture PROPERTIES PREFIX "" OUTPUT_NAME QUILLREC
   ARCHIVE_OUTPUT_DIRECTORY ${QUILLREC_CAPTURE_DIR})
 target_include_directories(QUILLREC_capture PRIVATE ${QUILLREC_INCLUDES} ${CMAKE_SOURCE_DIR}/tools/common)
 quillrec_warnings(QUILLREC_capture)
-# The same freestanding rules as the shipped image (see windows.cmake).
-get_target_property(quillrec_compile_options QUILLREC COMPILE_OPTIONS)
-get_target_property(quillrec_link_options QUILLREC LINK_OPTIONS)
-# The shipped image is compiled as one unit with everything but its exports
-# internal; the capture DLL is built file by file, so that option stays there.
-list(REMOVE_ITEM quillrec_compile_options -fwhole-program)
-target_compile_options(QUILLREC_capture PRIVATE ${quillrec_compile_options})
-target_link_options(QUILLREC_capture PRIVATE ${quillrec_link_options})
+# The shipped image's rules; it is built file by file, not as one unit.
+quillrec_freestanding(QUILLREC_capture)
 target_link_libraries(QUILLREC_capture PRIVATE kernel32 gcc)
 
 # The installation a user makes, made by the build so the tests use it: the
