@@ -73,8 +73,8 @@ void Keep(const char *name, int width, int height, const std::vector<uint32_t> &
 {
     char folder[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, folder);
-    std::string file = std::string(folder) + "quillrec-" + name + ".bmp";
-    EXPECT_TRUE(WriteBmp(file.c_str(), width, height, pixels)) << file;
+    std::string file = std::string(folder) + "quillrec-" + name + ".png";
+    EXPECT_TRUE(WritePng(file.c_str(), width, height, pixels)) << file;
     std::printf("rendering kept in %s\n", file.c_str());
 }
 

@@ -39,7 +39,7 @@ class RecordingTest : public ::testing::Test {
     bool open = false;
 };
 
-// Keeps a rendering to look at: <temp>\quillrec-<name>.bmp.
+// Keeps a rendering to look at: <temp>\quillrec-<name>.png.
 void Keep(const char *name, int width, int height, const std::vector<uint32_t> &pixels);
 
 // Counts records of one type.

@@ -44,137 +44,80 @@ template <size_t N> std::string FlagsOf(DWORD value, const Named (&table)[N])
     return text.empty() ? table[0].name : text;
 }
 
-const Named kStockObjects[] = {
-    {WHITE_BRUSH, "WHITE_BRUSH"},
-    {LTGRAY_BRUSH, "LTGRAY_BRUSH"},
-    {GRAY_BRUSH, "GRAY_BRUSH"},
-    {DKGRAY_BRUSH, "DKGRAY_BRUSH"},
-    {BLACK_BRUSH, "BLACK_BRUSH"},
-    {NULL_BRUSH, "NULL_BRUSH"},
-    {WHITE_PEN, "WHITE_PEN"},
-    {BLACK_PEN, "BLACK_PEN"},
-    {NULL_PEN, "NULL_PEN"},
-    {OEM_FIXED_FONT, "OEM_FIXED_FONT"},
-    {ANSI_FIXED_FONT, "ANSI_FIXED_FONT"},
-    {ANSI_VAR_FONT, "ANSI_VAR_FONT"},
-    {SYSTEM_FONT, "SYSTEM_FONT"},
-    {DEVICE_DEFAULT_FONT, "DEVICE_DEFAULT_FONT"},
-    {DEFAULT_PALETTE, "DEFAULT_PALETTE"},
-    {SYSTEM_FIXED_FONT, "SYSTEM_FIXED_FONT"},
-    {DEFAULT_GUI_FONT, "DEFAULT_GUI_FONT"},
-    {DC_BRUSH, "DC_BRUSH"},
-    {DC_PEN, "DC_PEN"},
-};
-const Named kRop2[] = {
-    {R2_BLACK, "R2_BLACK"},
-    {R2_NOTMERGEPEN, "R2_NOTMERGEPEN"},
-    {R2_MASKNOTPEN, "R2_MASKNOTPEN"},
-    {R2_NOTCOPYPEN, "R2_NOTCOPYPEN"},
-    {R2_MASKPENNOT, "R2_MASKPENNOT"},
-    {R2_NOT, "R2_NOT"},
-    {R2_XORPEN, "R2_XORPEN"},
-    {R2_NOTMASKPEN, "R2_NOTMASKPEN"},
-    {R2_MASKPEN, "R2_MASKPEN"},
-    {R2_NOTXORPEN, "R2_NOTXORPEN"},
-    {R2_NOP, "R2_NOP"},
-    {R2_MERGENOTPEN, "R2_MERGENOTPEN"},
-    {R2_COPYPEN, "R2_COPYPEN"},
-    {R2_MERGEPENNOT, "R2_MERGEPENNOT"},
-    {R2_MERGEPEN, "R2_MERGEPEN"},
-    {R2_WHITE, "R2_WHITE"},
-};
-const Named kRop3[] = {
-    {SRCCOPY, "SRCCOPY"},       {SRCPAINT, "SRCPAINT"},     {SRCAND, "SRCAND"},           {SRCINVERT, "SRCINVERT"},
-    {SRCERASE, "SRCERASE"},     {NOTSRCCOPY, "NOTSRCCOPY"}, {NOTSRCERASE, "NOTSRCERASE"}, {MERGECOPY, "MERGECOPY"},
-    {MERGEPAINT, "MERGEPAINT"}, {PATCOPY, "PATCOPY"},       {PATPAINT, "PATPAINT"},       {PATINVERT, "PATINVERT"},
-    {DSTINVERT, "DSTINVERT"},   {BLACKNESS, "BLACKNESS"},   {WHITENESS, "WHITENESS"},
-};
-const Named kBkModes[] = {{TRANSPARENT, "TRANSPARENT"}, {OPAQUE, "OPAQUE"}};
-const Named kFillModes[] = {{ALTERNATE, "ALTERNATE"}, {WINDING, "WINDING"}};
-const Named kMapModes[] = {{MM_TEXT, "MM_TEXT"},           {MM_LOMETRIC, "MM_LOMETRIC"},
-                           {MM_HIMETRIC, "MM_HIMETRIC"},   {MM_LOENGLISH, "MM_LOENGLISH"},
-                           {MM_HIENGLISH, "MM_HIENGLISH"}, {MM_TWIPS, "MM_TWIPS"},
-                           {MM_ISOTROPIC, "MM_ISOTROPIC"}, {MM_ANISOTROPIC, "MM_ANISOTROPIC"}};
-const Named kStretchModes[] = {{BLACKONWHITE, "BLACKONWHITE"},
-                               {WHITEONBLACK, "WHITEONBLACK"},
-                               {COLORONCOLOR, "COLORONCOLOR"},
-                               {HALFTONE, "HALFTONE"}};
+// A row named by the constant's own spelling.
+// clang-format off
+#define NAMED(value) {value, #value}
+// clang-format on
+
+const Named kStockObjects[] = {NAMED(WHITE_BRUSH),
+                               NAMED(LTGRAY_BRUSH),
+                               NAMED(GRAY_BRUSH),
+                               NAMED(DKGRAY_BRUSH),
+                               NAMED(BLACK_BRUSH),
+                               NAMED(NULL_BRUSH),
+                               NAMED(WHITE_PEN),
+                               NAMED(BLACK_PEN),
+                               NAMED(NULL_PEN),
+                               NAMED(OEM_FIXED_FONT),
+                               NAMED(ANSI_FIXED_FONT),
+                               NAMED(ANSI_VAR_FONT),
+                               NAMED(SYSTEM_FONT),
+                               NAMED(DEVICE_DEFAULT_FONT),
+                               NAMED(DEFAULT_PALETTE),
+                               NAMED(SYSTEM_FIXED_FONT),
+                               NAMED(DEFAULT_GUI_FONT),
+                               NAMED(DC_BRUSH),
+                               NAMED(DC_PEN)};
+const Named kRop2[] = {NAMED(R2_BLACK),      NAMED(R2_NOTMERGEPEN), NAMED(R2_MASKNOTPEN), NAMED(R2_NOTCOPYPEN),
+                       NAMED(R2_MASKPENNOT), NAMED(R2_NOT),         NAMED(R2_XORPEN),     NAMED(R2_NOTMASKPEN),
+                       NAMED(R2_MASKPEN),    NAMED(R2_NOTXORPEN),   NAMED(R2_NOP),        NAMED(R2_MERGENOTPEN),
+                       NAMED(R2_COPYPEN),    NAMED(R2_MERGEPENNOT), NAMED(R2_MERGEPEN),   NAMED(R2_WHITE)};
+const Named kRop3[] = {NAMED(SRCCOPY),    NAMED(SRCPAINT),    NAMED(SRCAND),    NAMED(SRCINVERT),  NAMED(SRCERASE),
+                       NAMED(NOTSRCCOPY), NAMED(NOTSRCERASE), NAMED(MERGECOPY), NAMED(MERGEPAINT), NAMED(PATCOPY),
+                       NAMED(PATPAINT),   NAMED(PATINVERT),   NAMED(DSTINVERT), NAMED(BLACKNESS),  NAMED(WHITENESS)};
+const Named kBkModes[] = {NAMED(TRANSPARENT), NAMED(OPAQUE)};
+const Named kFillModes[] = {NAMED(ALTERNATE), NAMED(WINDING)};
+const Named kMapModes[] = {NAMED(MM_TEXT),      NAMED(MM_LOMETRIC), NAMED(MM_HIMETRIC),  NAMED(MM_LOENGLISH),
+                           NAMED(MM_HIENGLISH), NAMED(MM_TWIPS),    NAMED(MM_ISOTROPIC), NAMED(MM_ANISOTROPIC)};
+const Named kStretchModes[] = {NAMED(BLACKONWHITE), NAMED(WHITEONBLACK), NAMED(COLORONCOLOR), NAMED(HALFTONE)};
 // TA_LEFT, TA_TOP and TA_NOUPDATECP are zero: the first row names the default
-const Named kTextAlign[] = {{0, "TA_LEFT|TA_TOP"},           {TA_BASELINE, "TA_BASELINE"}, {TA_CENTER, "TA_CENTER"},
-                            {TA_UPDATECP, "TA_UPDATECP"},    {TA_RIGHT, "TA_RIGHT"},       {TA_BOTTOM, "TA_BOTTOM"},
-                            {TA_RTLREADING, "TA_RTLREADING"}};
+const Named kTextAlign[] = {{0, "TA_LEFT|TA_TOP"}, NAMED(TA_BASELINE), NAMED(TA_CENTER),    NAMED(TA_UPDATECP),
+                            NAMED(TA_RIGHT),       NAMED(TA_BOTTOM),   NAMED(TA_RTLREADING)};
 const Named kTextOptions[] = {{0, "0"},
-                              {ETO_OPAQUE, "ETO_OPAQUE"},
-                              {ETO_CLIPPED, "ETO_CLIPPED"},
-                              {ETO_GLYPH_INDEX, "ETO_GLYPH_INDEX"},
-                              {ETO_RTLREADING, "ETO_RTLREADING"},
-                              {ETO_NUMERICSLOCAL, "ETO_NUMERICSLOCAL"},
-                              {ETO_NUMERICSLATIN, "ETO_NUMERICSLATIN"},
-                              {ETO_IGNORELANGUAGE, "ETO_IGNORELANGUAGE"},
-                              {ETO_PDY, "ETO_PDY"}};
-const Named kPenStyles[] = {{PS_SOLID, "PS_SOLID"},
-                            {PS_DASH, "PS_DASH"},
-                            {PS_DOT, "PS_DOT"},
-                            {PS_DASHDOT, "PS_DASHDOT"},
-                            {PS_DASHDOTDOT, "PS_DASHDOTDOT"},
-                            {PS_NULL, "PS_NULL"},
-                            {PS_INSIDEFRAME, "PS_INSIDEFRAME"},
-                            {PS_USERSTYLE, "PS_USERSTYLE"},
-                            {PS_ALTERNATE, "PS_ALTERNATE"}};
-const Named kPenCaps[] = {
-    {PS_ENDCAP_ROUND, "PS_ENDCAP_ROUND"}, {PS_ENDCAP_SQUARE, "PS_ENDCAP_SQUARE"}, {PS_ENDCAP_FLAT, "PS_ENDCAP_FLAT"}};
-const Named kPenJoins[] = {
-    {PS_JOIN_ROUND, "PS_JOIN_ROUND"}, {PS_JOIN_BEVEL, "PS_JOIN_BEVEL"}, {PS_JOIN_MITER, "PS_JOIN_MITER"}};
-const Named kPenTypes[] = {{PS_COSMETIC, "PS_COSMETIC"}, {PS_GEOMETRIC, "PS_GEOMETRIC"}};
-const Named kBrushStyles[] = {{BS_SOLID, "BS_SOLID"},
-                              {BS_NULL, "BS_NULL"},
-                              {BS_HATCHED, "BS_HATCHED"},
-                              {BS_PATTERN, "BS_PATTERN"},
-                              {BS_INDEXED, "BS_INDEXED"},
-                              {BS_DIBPATTERN, "BS_DIBPATTERN"},
-                              {BS_DIBPATTERNPT, "BS_DIBPATTERNPT"},
-                              {BS_PATTERN8X8, "BS_PATTERN8X8"},
-                              {BS_DIBPATTERN8X8, "BS_DIBPATTERN8X8"},
-                              {BS_MONOPATTERN, "BS_MONOPATTERN"}};
-const Named kHatches[] = {{HS_HORIZONTAL, "HS_HORIZONTAL"}, {HS_VERTICAL, "HS_VERTICAL"},
-                          {HS_FDIAGONAL, "HS_FDIAGONAL"},   {HS_BDIAGONAL, "HS_BDIAGONAL"},
-                          {HS_CROSS, "HS_CROSS"},           {HS_DIAGCROSS, "HS_DIAGCROSS"}};
-const Named kClipModes[] = {
-    {RGN_AND, "RGN_AND"}, {RGN_OR, "RGN_OR"}, {RGN_XOR, "RGN_XOR"}, {RGN_DIFF, "RGN_DIFF"}, {RGN_COPY, "RGN_COPY"}};
-const Named kColorUsage[] = {
-    {DIB_RGB_COLORS, "DIB_RGB_COLORS"}, {DIB_PAL_COLORS, "DIB_PAL_COLORS"}, {2, "DIB_PAL_INDICES"}};
-const Named kCompressions[] = {{BI_RGB, "BI_RGB"},   {BI_RLE8, "BI_RLE8"},
-                               {BI_RLE4, "BI_RLE4"}, {BI_BITFIELDS, "BI_BITFIELDS"},
-                               {BI_JPEG, "BI_JPEG"}, {BI_PNG, "BI_PNG"}};
-const Named kWeights[] = {{FW_DONTCARE, "FW_DONTCARE"}, {FW_THIN, "FW_THIN"},     {FW_EXTRALIGHT, "FW_EXTRALIGHT"},
-                          {FW_LIGHT, "FW_LIGHT"},       {FW_NORMAL, "FW_NORMAL"}, {FW_MEDIUM, "FW_MEDIUM"},
-                          {FW_SEMIBOLD, "FW_SEMIBOLD"}, {FW_BOLD, "FW_BOLD"},     {FW_EXTRABOLD, "FW_EXTRABOLD"},
-                          {FW_HEAVY, "FW_HEAVY"}};
-const Named kCharsets[] = {{ANSI_CHARSET, "ANSI_CHARSET"},
-                           {DEFAULT_CHARSET, "DEFAULT_CHARSET"},
-                           {SYMBOL_CHARSET, "SYMBOL_CHARSET"},
-                           {MAC_CHARSET, "MAC_CHARSET"},
-                           {SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET"},
-                           {HANGEUL_CHARSET, "HANGEUL_CHARSET"},
-                           {JOHAB_CHARSET, "JOHAB_CHARSET"},
-                           {GB2312_CHARSET, "GB2312_CHARSET"},
-                           {CHINESEBIG5_CHARSET, "CHINESEBIG5_CHARSET"},
-                           {GREEK_CHARSET, "GREEK_CHARSET"},
-                           {TURKISH_CHARSET, "TURKISH_CHARSET"},
-                           {VIETNAMESE_CHARSET, "VIETNAMESE_CHARSET"},
-                           {HEBREW_CHARSET, "HEBREW_CHARSET"},
-                           {ARABIC_CHARSET, "ARABIC_CHARSET"},
-                           {BALTIC_CHARSET, "BALTIC_CHARSET"},
-                           {RUSSIAN_CHARSET, "RUSSIAN_CHARSET"},
-                           {THAI_CHARSET, "THAI_CHARSET"},
-                           {EASTEUROPE_CHARSET, "EASTEUROPE_CHARSET"},
-                           {OEM_CHARSET, "OEM_CHARSET"}};
-const Named kQualities[] = {{DEFAULT_QUALITY, "DEFAULT_QUALITY"},
-                            {DRAFT_QUALITY, "DRAFT_QUALITY"},
-                            {PROOF_QUALITY, "PROOF_QUALITY"},
-                            {NONANTIALIASED_QUALITY, "NONANTIALIASED_QUALITY"},
-                            {ANTIALIASED_QUALITY, "ANTIALIASED_QUALITY"},
-                            {CLEARTYPE_QUALITY, "CLEARTYPE_QUALITY"}};
+                              NAMED(ETO_OPAQUE),
+                              NAMED(ETO_CLIPPED),
+                              NAMED(ETO_GLYPH_INDEX),
+                              NAMED(ETO_RTLREADING),
+                              NAMED(ETO_NUMERICSLOCAL),
+                              NAMED(ETO_NUMERICSLATIN),
+                              NAMED(ETO_IGNORELANGUAGE),
+                              NAMED(ETO_PDY)};
+const Named kPenStyles[] = {NAMED(PS_SOLID),       NAMED(PS_DASH),       NAMED(PS_DOT),
+                            NAMED(PS_DASHDOT),     NAMED(PS_DASHDOTDOT), NAMED(PS_NULL),
+                            NAMED(PS_INSIDEFRAME), NAMED(PS_USERSTYLE),  NAMED(PS_ALTERNATE)};
+const Named kPenCaps[] = {NAMED(PS_ENDCAP_ROUND), NAMED(PS_ENDCAP_SQUARE), NAMED(PS_ENDCAP_FLAT)};
+const Named kPenJoins[] = {NAMED(PS_JOIN_ROUND), NAMED(PS_JOIN_BEVEL), NAMED(PS_JOIN_MITER)};
+const Named kPenTypes[] = {NAMED(PS_COSMETIC), NAMED(PS_GEOMETRIC)};
+const Named kBrushStyles[] = {
+    NAMED(BS_SOLID),      NAMED(BS_NULL),         NAMED(BS_HATCHED),    NAMED(BS_PATTERN),       NAMED(BS_INDEXED),
+    NAMED(BS_DIBPATTERN), NAMED(BS_DIBPATTERNPT), NAMED(BS_PATTERN8X8), NAMED(BS_DIBPATTERN8X8), NAMED(BS_MONOPATTERN)};
+const Named kHatches[] = {NAMED(HS_HORIZONTAL), NAMED(HS_VERTICAL), NAMED(HS_FDIAGONAL),
+                          NAMED(HS_BDIAGONAL),  NAMED(HS_CROSS),    NAMED(HS_DIAGCROSS)};
+const Named kClipModes[] = {NAMED(RGN_AND), NAMED(RGN_OR), NAMED(RGN_XOR), NAMED(RGN_DIFF), NAMED(RGN_COPY)};
+const Named kColorUsage[] = {NAMED(DIB_RGB_COLORS), NAMED(DIB_PAL_COLORS), {2, "DIB_PAL_INDICES"}};
+const Named kCompressions[] = {NAMED(BI_RGB),       NAMED(BI_RLE8), NAMED(BI_RLE4),
+                               NAMED(BI_BITFIELDS), NAMED(BI_JPEG), NAMED(BI_PNG)};
+const Named kWeights[] = {NAMED(FW_DONTCARE),  NAMED(FW_THIN),   NAMED(FW_EXTRALIGHT), NAMED(FW_LIGHT),
+                          NAMED(FW_NORMAL),    NAMED(FW_MEDIUM), NAMED(FW_SEMIBOLD),   NAMED(FW_BOLD),
+                          NAMED(FW_EXTRABOLD), NAMED(FW_HEAVY)};
+const Named kCharsets[] = {
+    NAMED(ANSI_CHARSET),        NAMED(DEFAULT_CHARSET),    NAMED(SYMBOL_CHARSET),  NAMED(MAC_CHARSET),
+    NAMED(SHIFTJIS_CHARSET),    NAMED(HANGEUL_CHARSET),    NAMED(JOHAB_CHARSET),   NAMED(GB2312_CHARSET),
+    NAMED(CHINESEBIG5_CHARSET), NAMED(GREEK_CHARSET),      NAMED(TURKISH_CHARSET), NAMED(VIETNAMESE_CHARSET),
+    NAMED(HEBREW_CHARSET),      NAMED(ARABIC_CHARSET),     NAMED(BALTIC_CHARSET),  NAMED(RUSSIAN_CHARSET),
+    NAMED(THAI_CHARSET),        NAMED(EASTEUROPE_CHARSET), NAMED(OEM_CHARSET)};
+const Named kQualities[] = {NAMED(DEFAULT_QUALITY),        NAMED(DRAFT_QUALITY),       NAMED(PROOF_QUALITY),
+                            NAMED(NONANTIALIASED_QUALITY), NAMED(ANTIALIASED_QUALITY), NAMED(CLEARTYPE_QUALITY)};
 
 // Continuation lines of a record sit under its fields.
 const char kIndent[] = "\n            ";
@@ -469,22 +412,22 @@ std::string Bounds(const EmfRecord &record)
     return r ? " bounds " + Box(r->rclBounds) : "";
 }
 
-std::string Poly16(const EmfRecord &record)
+// Polylines, polygons and beziers: the 16- and 32-bit records differ only in
+// the size of the points that follow the count.
+template <typename Point> std::string PolyOf(const EmfRecord &record)
 {
-    const EMRPOLYLINE16 *r = record.As<EMRPOLYLINE16>();
-    if (r == nullptr || Span(record, offsetof(EMRPOLYLINE16, apts), (uint64_t)r->cpts * sizeof(POINTS)) == nullptr) {
+    struct PolyHead {
+        EMR emr;
+        RECTL rclBounds;
+        DWORD count;
+    };
+    const PolyHead *r = record.As<PolyHead>();
+    const BYTE *points = r ? Span(record, sizeof *r, (uint64_t)r->count * sizeof(Point)) : nullptr;
+    if (points == nullptr) {
         return "";
     }
-    return FormatText(" %lu points:", (unsigned long)r->cpts) + PointList(r->apts, r->cpts);
-}
-
-std::string Poly32(const EmfRecord &record)
-{
-    const EMRPOLYLINE *r = record.As<EMRPOLYLINE>();
-    if (r == nullptr || Span(record, offsetof(EMRPOLYLINE, aptl), (uint64_t)r->cptl * sizeof(POINTL)) == nullptr) {
-        return "";
-    }
-    return FormatText(" %lu points:", (unsigned long)r->cptl) + PointList(r->aptl, r->cptl);
+    return FormatText(" %lu points:", (unsigned long)r->count) +
+           PointList(reinterpret_cast<const Point *>(points), r->count);
 }
 
 // Poly-polygons: the counts, then each polygon's points on lines of their own.
@@ -635,127 +578,131 @@ struct RecordKind {
     std::string (*describe)(const EmfRecord &record);
 };
 
-const RecordKind kRecordKinds[] = {
-    {1, "EMR_HEADER", Header},
-    {2, "EMR_POLYBEZIER", Poly32},
-    {3, "EMR_POLYGON", Poly32},
-    {4, "EMR_POLYLINE", Poly32},
-    {5, "EMR_POLYBEZIERTO", Poly32},
-    {6, "EMR_POLYLINETO", Poly32},
-    {7, "EMR_POLYPOLYLINE", PolyPolygonOf<POINTL>},
-    {8, "EMR_POLYPOLYGON", PolyPolygonOf<POINTL>},
-    {9, "EMR_SETWINDOWEXTEX", nullptr},
-    {10, "EMR_SETWINDOWORGEX", nullptr},
-    {11, "EMR_SETVIEWPORTEXTEX", nullptr},
-    {12, "EMR_SETVIEWPORTORGEX", nullptr},
-    {13, "EMR_SETBRUSHORGEX", nullptr},
-    {14, "EMR_EOF", nullptr},
-    {15, "EMR_SETPIXELV", nullptr},
-    {16, "EMR_SETMAPPERFLAGS", nullptr},
-    {17, "EMR_SETMAPMODE", Mode},
-    {18, "EMR_SETBKMODE", Mode},
-    {19, "EMR_SETPOLYFILLMODE", Mode},
-    {20, "EMR_SETROP2", Mode},
-    {21, "EMR_SETSTRETCHBLTMODE", Mode},
-    {22, "EMR_SETTEXTALIGN", Mode},
-    {23, "EMR_SETCOLORADJUSTMENT", nullptr},
-    {24, "EMR_SETTEXTCOLOR", ColourSetting},
-    {25, "EMR_SETBKCOLOR", ColourSetting},
-    {26, "EMR_OFFSETCLIPRGN", nullptr},
-    {27, "EMR_MOVETOEX", Position},
-    {28, "EMR_SETMETARGN", nullptr},
-    {29, "EMR_EXCLUDECLIPRECT", Box},
-    {30, "EMR_INTERSECTCLIPRECT", Box},
-    {31, "EMR_SCALEVIEWPORTEXTEX", nullptr},
-    {32, "EMR_SCALEWINDOWEXTEX", nullptr},
-    {33, "EMR_SAVEDC", nullptr},
-    {34, "EMR_RESTOREDC", nullptr},
-    {35, "EMR_SETWORLDTRANSFORM", nullptr},
-    {36, "EMR_MODIFYWORLDTRANSFORM", nullptr},
-    {37, "EMR_SELECTOBJECT", Object},
-    {38, "EMR_CREATEPEN", Pen},
-    {39, "EMR_CREATEBRUSHINDIRECT", Brush},
-    {40, "EMR_DELETEOBJECT", Object},
-    {41, "EMR_ANGLEARC", nullptr},
-    {42, "EMR_ELLIPSE", Box},
-    {43, "EMR_RECTANGLE", Box},
-    {44, "EMR_ROUNDRECT", nullptr},
-    {45, "EMR_ARC", nullptr},
-    {46, "EMR_CHORD", nullptr},
-    {47, "EMR_PIE", nullptr},
-    {48, "EMR_SELECTPALETTE", nullptr},
-    {49, "EMR_CREATEPALETTE", nullptr},
-    {50, "EMR_SETPALETTEENTRIES", nullptr},
-    {51, "EMR_RESIZEPALETTE", nullptr},
-    {52, "EMR_REALIZEPALETTE", nullptr},
-    {53, "EMR_EXTFLOODFILL", nullptr},
-    {54, "EMR_LINETO", Position},
-    {55, "EMR_ARCTO", nullptr},
-    {56, "EMR_POLYDRAW", nullptr},
-    {57, "EMR_SETARCDIRECTION", nullptr},
-    {58, "EMR_SETMITERLIMIT", nullptr},
-    {59, "EMR_BEGINPATH", nullptr},
-    {60, "EMR_ENDPATH", nullptr},
-    {61, "EMR_CLOSEFIGURE", nullptr},
-    {62, "EMR_FILLPATH", Bounds},
-    {63, "EMR_STROKEANDFILLPATH", Bounds},
-    {64, "EMR_STROKEPATH", Bounds},
-    {65, "EMR_FLATTENPATH", nullptr},
-    {66, "EMR_WIDENPATH", nullptr},
-    {67, "EMR_SELECTCLIPPATH", nullptr},
-    {68, "EMR_ABORTPATH", nullptr},
-    {70, "EMR_GDICOMMENT", Comment},
-    {71, "EMR_FILLRGN", nullptr},
-    {72, "EMR_FRAMERGN", nullptr},
-    {73, "EMR_INVERTRGN", nullptr},
-    {74, "EMR_PAINTRGN", nullptr},
-    {75, "EMR_EXTSELECTCLIPRGN", ClipRegion},
-    {76, "EMR_BITBLT", Blit},
-    {77, "EMR_STRETCHBLT", Blit},
-    {78, "EMR_MASKBLT", nullptr},
-    {79, "EMR_PLGBLT", nullptr},
-    {80, "EMR_SETDIBITSTODEVICE", nullptr},
-    {81, "EMR_STRETCHDIBITS", StretchDib},
-    {82, "EMR_EXTCREATEFONTINDIRECTW", Font},
-    {83, "EMR_EXTTEXTOUTA", Text},
-    {84, "EMR_EXTTEXTOUTW", Text},
-    {85, "EMR_POLYBEZIER16", Poly16},
-    {86, "EMR_POLYGON16", Poly16},
-    {87, "EMR_POLYLINE16", Poly16},
-    {88, "EMR_POLYBEZIERTO16", Poly16},
-    {89, "EMR_POLYLINETO16", Poly16},
-    {90, "EMR_POLYPOLYLINE16", PolyPolygonOf<POINTS>},
-    {91, "EMR_POLYPOLYGON16", PolyPolygonOf<POINTS>},
-    {92, "EMR_POLYDRAW16", nullptr},
-    {93, "EMR_CREATEMONOBRUSH", PatternBrush},
-    {94, "EMR_CREATEDIBPATTERNBRUSHPT", PatternBrush},
-    {95, "EMR_EXTCREATEPEN", ExtPen},
-    {96, "EMR_POLYTEXTOUTA", nullptr},
-    {97, "EMR_POLYTEXTOUTW", nullptr},
-    {98, "EMR_SETICMMODE", nullptr},
-    {99, "EMR_CREATECOLORSPACE", nullptr},
-    {100, "EMR_SETCOLORSPACE", nullptr},
-    {101, "EMR_DELETECOLORSPACE", nullptr},
-    {102, "EMR_GLSRECORD", nullptr},
-    {103, "EMR_GLSBOUNDEDRECORD", nullptr},
-    {104, "EMR_PIXELFORMAT", nullptr},
-    {105, "EMR_DRAWESCAPE", nullptr},
-    {106, "EMR_EXTESCAPE", nullptr},
-    {108, "EMR_SMALLTEXTOUT", nullptr},
-    {109, "EMR_FORCEUFIMAPPING", nullptr},
-    {110, "EMR_NAMEDESCAPE", nullptr},
-    {111, "EMR_COLORCORRECTPALETTE", nullptr},
-    {112, "EMR_SETICMPROFILEA", nullptr},
-    {113, "EMR_SETICMPROFILEW", nullptr},
-    {114, "EMR_ALPHABLEND", nullptr},
-    {115, "EMR_SETLAYOUT", nullptr},
-    {116, "EMR_TRANSPARENTBLT", nullptr},
-    {118, "EMR_GRADIENTFILL", nullptr},
-    {119, "EMR_SETLINKEDUFIS", nullptr},
-    {120, "EMR_SETTEXTJUSTIFICATION", nullptr},
-    {121, "EMR_COLORMATCHTOTARGETW", nullptr},
-    {122, "EMR_CREATECOLORSPACEW", nullptr},
-};
+// clang-format off
+#define KIND(type, describe) {type, #type, describe}
+#define NAMED_KIND(type) {type, #type, nullptr}
+// clang-format on
+
+// Types 105 to 120 that MinGW's headers leave unnamed go by number.
+const RecordKind kRecordKinds[] = {KIND(EMR_HEADER, Header),
+                                   KIND(EMR_POLYBEZIER, PolyOf<POINTL>),
+                                   KIND(EMR_POLYGON, PolyOf<POINTL>),
+                                   KIND(EMR_POLYLINE, PolyOf<POINTL>),
+                                   KIND(EMR_POLYBEZIERTO, PolyOf<POINTL>),
+                                   KIND(EMR_POLYLINETO, PolyOf<POINTL>),
+                                   KIND(EMR_POLYPOLYLINE, PolyPolygonOf<POINTL>),
+                                   KIND(EMR_POLYPOLYGON, PolyPolygonOf<POINTL>),
+                                   NAMED_KIND(EMR_SETWINDOWEXTEX),
+                                   NAMED_KIND(EMR_SETWINDOWORGEX),
+                                   NAMED_KIND(EMR_SETVIEWPORTEXTEX),
+                                   NAMED_KIND(EMR_SETVIEWPORTORGEX),
+                                   NAMED_KIND(EMR_SETBRUSHORGEX),
+                                   NAMED_KIND(EMR_EOF),
+                                   NAMED_KIND(EMR_SETPIXELV),
+                                   NAMED_KIND(EMR_SETMAPPERFLAGS),
+                                   KIND(EMR_SETMAPMODE, Mode),
+                                   KIND(EMR_SETBKMODE, Mode),
+                                   KIND(EMR_SETPOLYFILLMODE, Mode),
+                                   KIND(EMR_SETROP2, Mode),
+                                   KIND(EMR_SETSTRETCHBLTMODE, Mode),
+                                   KIND(EMR_SETTEXTALIGN, Mode),
+                                   NAMED_KIND(EMR_SETCOLORADJUSTMENT),
+                                   KIND(EMR_SETTEXTCOLOR, ColourSetting),
+                                   KIND(EMR_SETBKCOLOR, ColourSetting),
+                                   NAMED_KIND(EMR_OFFSETCLIPRGN),
+                                   KIND(EMR_MOVETOEX, Position),
+                                   NAMED_KIND(EMR_SETMETARGN),
+                                   KIND(EMR_EXCLUDECLIPRECT, Box),
+                                   KIND(EMR_INTERSECTCLIPRECT, Box),
+                                   NAMED_KIND(EMR_SCALEVIEWPORTEXTEX),
+                                   NAMED_KIND(EMR_SCALEWINDOWEXTEX),
+                                   NAMED_KIND(EMR_SAVEDC),
+                                   NAMED_KIND(EMR_RESTOREDC),
+                                   NAMED_KIND(EMR_SETWORLDTRANSFORM),
+                                   NAMED_KIND(EMR_MODIFYWORLDTRANSFORM),
+                                   KIND(EMR_SELECTOBJECT, Object),
+                                   KIND(EMR_CREATEPEN, Pen),
+                                   KIND(EMR_CREATEBRUSHINDIRECT, Brush),
+                                   KIND(EMR_DELETEOBJECT, Object),
+                                   NAMED_KIND(EMR_ANGLEARC),
+                                   KIND(EMR_ELLIPSE, Box),
+                                   KIND(EMR_RECTANGLE, Box),
+                                   NAMED_KIND(EMR_ROUNDRECT),
+                                   NAMED_KIND(EMR_ARC),
+                                   NAMED_KIND(EMR_CHORD),
+                                   NAMED_KIND(EMR_PIE),
+                                   NAMED_KIND(EMR_SELECTPALETTE),
+                                   NAMED_KIND(EMR_CREATEPALETTE),
+                                   NAMED_KIND(EMR_SETPALETTEENTRIES),
+                                   NAMED_KIND(EMR_RESIZEPALETTE),
+                                   NAMED_KIND(EMR_REALIZEPALETTE),
+                                   NAMED_KIND(EMR_EXTFLOODFILL),
+                                   KIND(EMR_LINETO, Position),
+                                   NAMED_KIND(EMR_ARCTO),
+                                   NAMED_KIND(EMR_POLYDRAW),
+                                   NAMED_KIND(EMR_SETARCDIRECTION),
+                                   NAMED_KIND(EMR_SETMITERLIMIT),
+                                   NAMED_KIND(EMR_BEGINPATH),
+                                   NAMED_KIND(EMR_ENDPATH),
+                                   NAMED_KIND(EMR_CLOSEFIGURE),
+                                   KIND(EMR_FILLPATH, Bounds),
+                                   KIND(EMR_STROKEANDFILLPATH, Bounds),
+                                   KIND(EMR_STROKEPATH, Bounds),
+                                   NAMED_KIND(EMR_FLATTENPATH),
+                                   NAMED_KIND(EMR_WIDENPATH),
+                                   NAMED_KIND(EMR_SELECTCLIPPATH),
+                                   NAMED_KIND(EMR_ABORTPATH),
+                                   KIND(EMR_GDICOMMENT, Comment),
+                                   NAMED_KIND(EMR_FILLRGN),
+                                   NAMED_KIND(EMR_FRAMERGN),
+                                   NAMED_KIND(EMR_INVERTRGN),
+                                   NAMED_KIND(EMR_PAINTRGN),
+                                   KIND(EMR_EXTSELECTCLIPRGN, ClipRegion),
+                                   KIND(EMR_BITBLT, Blit),
+                                   KIND(EMR_STRETCHBLT, Blit),
+                                   NAMED_KIND(EMR_MASKBLT),
+                                   NAMED_KIND(EMR_PLGBLT),
+                                   NAMED_KIND(EMR_SETDIBITSTODEVICE),
+                                   KIND(EMR_STRETCHDIBITS, StretchDib),
+                                   KIND(EMR_EXTCREATEFONTINDIRECTW, Font),
+                                   KIND(EMR_EXTTEXTOUTA, Text),
+                                   KIND(EMR_EXTTEXTOUTW, Text),
+                                   KIND(EMR_POLYBEZIER16, PolyOf<POINTS>),
+                                   KIND(EMR_POLYGON16, PolyOf<POINTS>),
+                                   KIND(EMR_POLYLINE16, PolyOf<POINTS>),
+                                   KIND(EMR_POLYBEZIERTO16, PolyOf<POINTS>),
+                                   KIND(EMR_POLYLINETO16, PolyOf<POINTS>),
+                                   KIND(EMR_POLYPOLYLINE16, PolyPolygonOf<POINTS>),
+                                   KIND(EMR_POLYPOLYGON16, PolyPolygonOf<POINTS>),
+                                   NAMED_KIND(EMR_POLYDRAW16),
+                                   KIND(EMR_CREATEMONOBRUSH, PatternBrush),
+                                   KIND(EMR_CREATEDIBPATTERNBRUSHPT, PatternBrush),
+                                   KIND(EMR_EXTCREATEPEN, ExtPen),
+                                   NAMED_KIND(EMR_POLYTEXTOUTA),
+                                   NAMED_KIND(EMR_POLYTEXTOUTW),
+                                   NAMED_KIND(EMR_SETICMMODE),
+                                   NAMED_KIND(EMR_CREATECOLORSPACE),
+                                   NAMED_KIND(EMR_SETCOLORSPACE),
+                                   NAMED_KIND(EMR_DELETECOLORSPACE),
+                                   NAMED_KIND(EMR_GLSRECORD),
+                                   NAMED_KIND(EMR_GLSBOUNDEDRECORD),
+                                   NAMED_KIND(EMR_PIXELFORMAT),
+                                   {105, "EMR_DRAWESCAPE", nullptr},
+                                   {106, "EMR_EXTESCAPE", nullptr},
+                                   {108, "EMR_SMALLTEXTOUT", nullptr},
+                                   {109, "EMR_FORCEUFIMAPPING", nullptr},
+                                   {110, "EMR_NAMEDESCAPE", nullptr},
+                                   NAMED_KIND(EMR_COLORCORRECTPALETTE),
+                                   NAMED_KIND(EMR_SETICMPROFILEA),
+                                   NAMED_KIND(EMR_SETICMPROFILEW),
+                                   NAMED_KIND(EMR_ALPHABLEND),
+                                   NAMED_KIND(EMR_SETLAYOUT),
+                                   NAMED_KIND(EMR_TRANSPARENTBLT),
+                                   NAMED_KIND(EMR_GRADIENTFILL),
+                                   {119, "EMR_SETLINKEDUFIS", nullptr},
+                                   {120, "EMR_SETTEXTJUSTIFICATION", nullptr},
+                                   NAMED_KIND(EMR_COLORMATCHTOTARGETW),
+                                   NAMED_KIND(EMR_CREATECOLORSPACEW)};
 
 int CALLBACK CollectRecord(HDC, HANDLETABLE *, const ENHMETARECORD *record, int, LPARAM context)
 {
@@ -880,38 +827,6 @@ bool RenderEmf(const char *path, int width, int height, std::vector<uint32_t> *p
     }
     DeleteEnhMetaFile(metafile);
     return played;
-}
-
-bool WriteBmp(const char *path, int width, int height, const std::vector<uint32_t> &pixels)
-{
-    FILE *file = fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const uint32_t rowSize = ((uint32_t)width * 3 + 3) & ~3u;
-    const uint32_t imageSize = rowSize * (uint32_t)height;
-    BITMAPFILEHEADER fileHeader = {};
-    fileHeader.bfType = 0x4D42;
-    fileHeader.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    fileHeader.bfSize = fileHeader.bfOffBits + imageSize;
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    bool written = fwrite(&fileHeader, sizeof fileHeader, 1, file) == 1 && fwrite(&header, sizeof header, 1, file) == 1;
-    std::vector<BYTE> row(rowSize, 0);
-    for (int y = height - 1; written && y >= 0; --y) {
-        for (int x = 0; x < width; ++x) {
-            uint32_t pixel = pixels[(size_t)y * width + x];
-            row[x * 3] = (BYTE)(pixel & 0xFF);
-            row[x * 3 + 1] = (BYTE)((pixel >> 8) & 0xFF);
-            row[x * 3 + 2] = (BYTE)((pixel >> 16) & 0xFF);
-        }
-        written = fwrite(row.data(), 1, rowSize, file) == rowSize;
-    }
-    return fclose(file) == 0 && written;
 }
 
 namespace {

@@ -50,10 +50,8 @@ std::vector<DWORD> EmfDrawingTypes(const std::vector<EmfRecord> &records);
 // read or play the file.
 bool RenderEmf(const char *path, int width, int height, std::vector<uint32_t> *pixels);
 
-// Writes 32-bit pixels (top row first) as a 24-bit BMP file.
-bool WriteBmp(const char *path, int width, int height, const std::vector<uint32_t> &pixels);
-
-// The same as a 24-bit PNG file; with pixelsPerMetre, the picture's size on paper.
+// Writes 32-bit pixels (top row first) as a 24-bit PNG file; with
+// pixelsPerMetre, the picture's size on paper.
 bool WritePng(const char *path, int width, int height, const std::vector<uint32_t> &pixels,
               uint32_t pixelsPerMetre = 0);
 
