@@ -159,6 +159,9 @@ class Runner {
     bool SavePage(const job::Request &request, const std::string &base);
     bool ListPage(const job::Request &request, const std::string &base, const std::vector<EmfRecord> &records);
 
+    typedef bool (Runner::*Handler)(const job::Request &request);
+    static Handler Step(job::Kind kind);
+    bool Unknown(const job::Request &request);
     bool Page(const job::Request &request);
     bool PageFrame(const job::Request &request);
     bool Clip(const job::Request &request);
@@ -170,6 +173,7 @@ class Runner {
     bool Close(const job::Request &request);
     bool FinishPage(const job::Request &request);
     void ReleaseBracket(const char *why);
+    int32_t ReleaseOne(job::Release which);
 
     LOGPEN *PenRecord(int index) { return index >= 0 ? &pens_[index] : nullptr; }
     LOGBRUSH *BrushRecord(int index);
@@ -201,6 +205,29 @@ class Runner {
     std::vector<std::string> started_;               // temporary spool files this run made
     std::vector<std::string> pageFiles_;             // outputs of the page being finished
 };
+
+// What runs each kind of job line.
+Runner::Handler Runner::Step(job::Kind kind)
+{
+    static const struct {
+        job::Kind kind;
+        Handler run;
+    } kSteps[] = {{job::Kind::Page, &Runner::Page},     {job::Kind::Clip, &Runner::Clip},
+                  {job::Kind::Output, &Runner::Output}, {job::Kind::Raster, &Runner::Raster},
+                  {job::Kind::Dib, &Runner::Dib},       {job::Kind::Text, &Runner::Text},
+                  {job::Kind::Delete, &Runner::Delete}, {job::Kind::Close, &Runner::Close}};
+    for (const auto &step : kSteps) {
+        if (step.kind == kind) {
+            return step.run;
+        }
+    }
+    return &Runner::Unknown;
+}
+
+bool Runner::Unknown(const job::Request &request)
+{
+    return Fail(request, "a job line of a kind this runner does not know");
+}
 
 bool Runner::Fail(const job::Request &request, const std::string &message)
 {
@@ -312,34 +339,7 @@ bool Runner::Run()
         if (options_.inspect && open_) {
             MarkRequest(request);
         }
-        bool ok = false;
-        switch (request.kind) {
-        case job::Kind::Page:
-            ok = Page(request);
-            break;
-        case job::Kind::Clip:
-            ok = Clip(request);
-            break;
-        case job::Kind::Output:
-            ok = Output(request);
-            break;
-        case job::Kind::Raster:
-            ok = Raster(request);
-            break;
-        case job::Kind::Dib:
-            ok = Dib(request);
-            break;
-        case job::Kind::Text:
-            ok = Text(request);
-            break;
-        case job::Kind::Delete:
-            ok = Delete(request);
-            break;
-        case job::Kind::Close:
-            ok = Close(request);
-            break;
-        }
-        if (!ok) {
+        if (!(this->*Step(request.kind))(request)) {
             return false;
         }
     }
@@ -501,19 +501,33 @@ bool Runner::Output(const job::Request &request)
     return true;
 }
 
+// Hands one object of the scan bracket back, with the predecessor it is
+// selected back to.
+int32_t Runner::ReleaseOne(job::Release which)
+{
+    Handle32 none = 0;
+    switch (which) {
+    case job::Release::Pen:
+        return dll_.DeleteObject32(&surface_, &bracket_.pen, &bracket_.oldPen);
+    case job::Release::Brush:
+        return dll_.DeleteObject32(&surface_, &bracket_.brush, &bracket_.oldBrush);
+    default:
+        return dll_.DeleteObject32(&surface_, &bracket_.patternBitmap, &none);
+    }
+}
+
 // Releases what a scan bracket handed out, one object with its predecessor
 // per call, pen first: the order that leaves the surface as it was.
 void Runner::ReleaseBracket(const char *why)
 {
-    Handle32 none = 0;
     if (bracket_.pen != 0 || bracket_.oldPen != 0) {
-        dll_.DeleteObject32(&surface_, &bracket_.pen, &bracket_.oldPen);
+        ReleaseOne(job::Release::Pen);
     }
     if (bracket_.brush != 0 || bracket_.oldBrush != 0) {
-        dll_.DeleteObject32(&surface_, &bracket_.brush, &bracket_.oldBrush);
+        ReleaseOne(job::Release::Brush);
     }
     if (bracket_.patternBitmap != 0) {
-        dll_.DeleteObject32(&surface_, &bracket_.patternBitmap, &none);
+        ReleaseOne(job::Release::Pattern);
     }
     Log(FormatText("        DeleteObject32 x3 (%s): pen, brush, pattern released", why));
 }
@@ -578,27 +592,13 @@ bool Runner::Text(const job::Request &request)
 
 bool Runner::Delete(const job::Request &request)
 {
-    Handle32 none = 0;
-    int32_t result = 0;
-    switch (request.release) {
-    case job::Release::Pen:
-        result = dll_.DeleteObject32(&surface_, &bracket_.pen, &bracket_.oldPen);
-        break;
-    case job::Release::Brush:
-        result = dll_.DeleteObject32(&surface_, &bracket_.brush, &bracket_.oldBrush);
-        break;
-    case job::Release::Pattern:
-        result = dll_.DeleteObject32(&surface_, &bracket_.patternBitmap, &none);
-        break;
-    case job::Release::Scan:
+    if (request.release == job::Release::Scan) {
         ReleaseBracket("delete scan");
         return true;
     }
+    const int32_t result = ReleaseOne(request.release);
     Log(FormatText("line %d: DeleteObject32 -> %ld", request.line, (long)result));
-    if (!Check(request, "DeleteObject32", result)) {
-        return false;
-    }
-    return true;
+    return Check(request, "DeleteObject32", result);
 }
 
 bool Runner::Close(const job::Request &request)
