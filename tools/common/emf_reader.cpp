@@ -247,6 +247,29 @@ std::string FaceGdiUses(const LOGFONTW &font)
 
 // ---- one decoder per record layout
 
+// Records read through their fixed part alone: the Win32 structures count
+// data that may be absent (the first byte or point of a tail that can be
+// empty; a font record's whole EXTLOGFONTW, where GDI may write a LOGFONTW).
+struct PolyHead {
+    EMR emr;
+    RECTL rclBounds;
+    DWORD count;
+};
+struct FontRecord {
+    EMR emr;
+    DWORD ihFont;
+    LOGFONTW lf;
+};
+struct Region {
+    EMR emr;
+    DWORD cbRgnData;
+    DWORD iMode;
+};
+struct CommentHead {
+    EMR emr;
+    DWORD cbData;
+};
+
 std::string Header(const EmfRecord &record)
 {
     const ENHMETAHEADER *r = record.As<ENHMETAHEADER>();
@@ -369,11 +392,6 @@ std::string PatternBrush(const EmfRecord &record)
 // The font as recorded, and the face GDI picks for it on this machine.
 std::string Font(const EmfRecord &record)
 {
-    struct FontRecord {
-        EMR emr;
-        DWORD ihFont;
-        LOGFONTW lf;
-    };
     const FontRecord *r = record.As<FontRecord>();
     if (r == nullptr) {
         return "";
@@ -416,11 +434,6 @@ std::string Bounds(const EmfRecord &record)
 // the size of the points that follow the count.
 template <typename Point> std::string PolyOf(const EmfRecord &record)
 {
-    struct PolyHead {
-        EMR emr;
-        RECTL rclBounds;
-        DWORD count;
-    };
     const PolyHead *r = record.As<PolyHead>();
     const BYTE *points = r ? Span(record, sizeof *r, (uint64_t)r->count * sizeof(Point)) : nullptr;
     if (points == nullptr) {
@@ -515,16 +528,8 @@ std::string Text(const EmfRecord &record)
     return text;
 }
 
-// Records that end in data of their own length are read through their fixed
-// part alone: the Win32 structures count one byte of the data, which an empty
-// one lacks.
 std::string ClipRegion(const EmfRecord &record)
 {
-    struct Region {
-        EMR emr;
-        DWORD cbRgnData;
-        DWORD iMode;
-    };
     const Region *r = record.As<Region>();
     if (r == nullptr) {
         return "";
@@ -553,10 +558,6 @@ std::string ClipRegion(const EmfRecord &record)
 
 std::string Comment(const EmfRecord &record)
 {
-    struct CommentHead {
-        EMR emr;
-        DWORD cbData;
-    };
     const CommentHead *r = record.As<CommentHead>();
     const BYTE *data = r ? Span(record, sizeof *r, r->cbData) : nullptr;
     if (data == nullptr) {
@@ -578,131 +579,127 @@ struct RecordKind {
     std::string (*describe)(const EmfRecord &record);
 };
 
-// clang-format off
-#define KIND(type, describe) {type, #type, describe}
-#define NAMED_KIND(type) {type, #type, nullptr}
-// clang-format on
-
-// Types 105 to 120 that MinGW's headers leave unnamed go by number.
-const RecordKind kRecordKinds[] = {KIND(EMR_HEADER, Header),
-                                   KIND(EMR_POLYBEZIER, PolyOf<POINTL>),
-                                   KIND(EMR_POLYGON, PolyOf<POINTL>),
-                                   KIND(EMR_POLYLINE, PolyOf<POINTL>),
-                                   KIND(EMR_POLYBEZIERTO, PolyOf<POINTL>),
-                                   KIND(EMR_POLYLINETO, PolyOf<POINTL>),
-                                   KIND(EMR_POLYPOLYLINE, PolyPolygonOf<POINTL>),
-                                   KIND(EMR_POLYPOLYGON, PolyPolygonOf<POINTL>),
-                                   NAMED_KIND(EMR_SETWINDOWEXTEX),
-                                   NAMED_KIND(EMR_SETWINDOWORGEX),
-                                   NAMED_KIND(EMR_SETVIEWPORTEXTEX),
-                                   NAMED_KIND(EMR_SETVIEWPORTORGEX),
-                                   NAMED_KIND(EMR_SETBRUSHORGEX),
-                                   NAMED_KIND(EMR_EOF),
-                                   NAMED_KIND(EMR_SETPIXELV),
-                                   NAMED_KIND(EMR_SETMAPPERFLAGS),
-                                   KIND(EMR_SETMAPMODE, Mode),
-                                   KIND(EMR_SETBKMODE, Mode),
-                                   KIND(EMR_SETPOLYFILLMODE, Mode),
-                                   KIND(EMR_SETROP2, Mode),
-                                   KIND(EMR_SETSTRETCHBLTMODE, Mode),
-                                   KIND(EMR_SETTEXTALIGN, Mode),
-                                   NAMED_KIND(EMR_SETCOLORADJUSTMENT),
-                                   KIND(EMR_SETTEXTCOLOR, ColourSetting),
-                                   KIND(EMR_SETBKCOLOR, ColourSetting),
-                                   NAMED_KIND(EMR_OFFSETCLIPRGN),
-                                   KIND(EMR_MOVETOEX, Position),
-                                   NAMED_KIND(EMR_SETMETARGN),
-                                   KIND(EMR_EXCLUDECLIPRECT, Box),
-                                   KIND(EMR_INTERSECTCLIPRECT, Box),
-                                   NAMED_KIND(EMR_SCALEVIEWPORTEXTEX),
-                                   NAMED_KIND(EMR_SCALEWINDOWEXTEX),
-                                   NAMED_KIND(EMR_SAVEDC),
-                                   NAMED_KIND(EMR_RESTOREDC),
-                                   NAMED_KIND(EMR_SETWORLDTRANSFORM),
-                                   NAMED_KIND(EMR_MODIFYWORLDTRANSFORM),
-                                   KIND(EMR_SELECTOBJECT, Object),
-                                   KIND(EMR_CREATEPEN, Pen),
-                                   KIND(EMR_CREATEBRUSHINDIRECT, Brush),
-                                   KIND(EMR_DELETEOBJECT, Object),
-                                   NAMED_KIND(EMR_ANGLEARC),
-                                   KIND(EMR_ELLIPSE, Box),
-                                   KIND(EMR_RECTANGLE, Box),
-                                   NAMED_KIND(EMR_ROUNDRECT),
-                                   NAMED_KIND(EMR_ARC),
-                                   NAMED_KIND(EMR_CHORD),
-                                   NAMED_KIND(EMR_PIE),
-                                   NAMED_KIND(EMR_SELECTPALETTE),
-                                   NAMED_KIND(EMR_CREATEPALETTE),
-                                   NAMED_KIND(EMR_SETPALETTEENTRIES),
-                                   NAMED_KIND(EMR_RESIZEPALETTE),
-                                   NAMED_KIND(EMR_REALIZEPALETTE),
-                                   NAMED_KIND(EMR_EXTFLOODFILL),
-                                   KIND(EMR_LINETO, Position),
-                                   NAMED_KIND(EMR_ARCTO),
-                                   NAMED_KIND(EMR_POLYDRAW),
-                                   NAMED_KIND(EMR_SETARCDIRECTION),
-                                   NAMED_KIND(EMR_SETMITERLIMIT),
-                                   NAMED_KIND(EMR_BEGINPATH),
-                                   NAMED_KIND(EMR_ENDPATH),
-                                   NAMED_KIND(EMR_CLOSEFIGURE),
-                                   KIND(EMR_FILLPATH, Bounds),
-                                   KIND(EMR_STROKEANDFILLPATH, Bounds),
-                                   KIND(EMR_STROKEPATH, Bounds),
-                                   NAMED_KIND(EMR_FLATTENPATH),
-                                   NAMED_KIND(EMR_WIDENPATH),
-                                   NAMED_KIND(EMR_SELECTCLIPPATH),
-                                   NAMED_KIND(EMR_ABORTPATH),
-                                   KIND(EMR_GDICOMMENT, Comment),
-                                   NAMED_KIND(EMR_FILLRGN),
-                                   NAMED_KIND(EMR_FRAMERGN),
-                                   NAMED_KIND(EMR_INVERTRGN),
-                                   NAMED_KIND(EMR_PAINTRGN),
-                                   KIND(EMR_EXTSELECTCLIPRGN, ClipRegion),
-                                   KIND(EMR_BITBLT, Blit),
-                                   KIND(EMR_STRETCHBLT, Blit),
-                                   NAMED_KIND(EMR_MASKBLT),
-                                   NAMED_KIND(EMR_PLGBLT),
-                                   NAMED_KIND(EMR_SETDIBITSTODEVICE),
-                                   KIND(EMR_STRETCHDIBITS, StretchDib),
-                                   KIND(EMR_EXTCREATEFONTINDIRECTW, Font),
-                                   KIND(EMR_EXTTEXTOUTA, Text),
-                                   KIND(EMR_EXTTEXTOUTW, Text),
-                                   KIND(EMR_POLYBEZIER16, PolyOf<POINTS>),
-                                   KIND(EMR_POLYGON16, PolyOf<POINTS>),
-                                   KIND(EMR_POLYLINE16, PolyOf<POINTS>),
-                                   KIND(EMR_POLYBEZIERTO16, PolyOf<POINTS>),
-                                   KIND(EMR_POLYLINETO16, PolyOf<POINTS>),
-                                   KIND(EMR_POLYPOLYLINE16, PolyPolygonOf<POINTS>),
-                                   KIND(EMR_POLYPOLYGON16, PolyPolygonOf<POINTS>),
-                                   NAMED_KIND(EMR_POLYDRAW16),
-                                   KIND(EMR_CREATEMONOBRUSH, PatternBrush),
-                                   KIND(EMR_CREATEDIBPATTERNBRUSHPT, PatternBrush),
-                                   KIND(EMR_EXTCREATEPEN, ExtPen),
-                                   NAMED_KIND(EMR_POLYTEXTOUTA),
-                                   NAMED_KIND(EMR_POLYTEXTOUTW),
-                                   NAMED_KIND(EMR_SETICMMODE),
-                                   NAMED_KIND(EMR_CREATECOLORSPACE),
-                                   NAMED_KIND(EMR_SETCOLORSPACE),
-                                   NAMED_KIND(EMR_DELETECOLORSPACE),
-                                   NAMED_KIND(EMR_GLSRECORD),
-                                   NAMED_KIND(EMR_GLSBOUNDEDRECORD),
-                                   NAMED_KIND(EMR_PIXELFORMAT),
-                                   {105, "EMR_DRAWESCAPE", nullptr},
-                                   {106, "EMR_EXTESCAPE", nullptr},
-                                   {108, "EMR_SMALLTEXTOUT", nullptr},
-                                   {109, "EMR_FORCEUFIMAPPING", nullptr},
-                                   {110, "EMR_NAMEDESCAPE", nullptr},
-                                   NAMED_KIND(EMR_COLORCORRECTPALETTE),
-                                   NAMED_KIND(EMR_SETICMPROFILEA),
-                                   NAMED_KIND(EMR_SETICMPROFILEW),
-                                   NAMED_KIND(EMR_ALPHABLEND),
-                                   NAMED_KIND(EMR_SETLAYOUT),
-                                   NAMED_KIND(EMR_TRANSPARENTBLT),
-                                   NAMED_KIND(EMR_GRADIENTFILL),
-                                   {119, "EMR_SETLINKEDUFIS", nullptr},
-                                   {120, "EMR_SETTEXTJUSTIFICATION", nullptr},
-                                   NAMED_KIND(EMR_COLORMATCHTOTARGETW),
-                                   NAMED_KIND(EMR_CREATECOLORSPACEW)};
+const RecordKind kRecordKinds[] = {
+    {1, "EMR_HEADER", Header},
+    {2, "EMR_POLYBEZIER", PolyOf<POINTL>},
+    {3, "EMR_POLYGON", PolyOf<POINTL>},
+    {4, "EMR_POLYLINE", PolyOf<POINTL>},
+    {5, "EMR_POLYBEZIERTO", PolyOf<POINTL>},
+    {6, "EMR_POLYLINETO", PolyOf<POINTL>},
+    {7, "EMR_POLYPOLYLINE", PolyPolygonOf<POINTL>},
+    {8, "EMR_POLYPOLYGON", PolyPolygonOf<POINTL>},
+    {9, "EMR_SETWINDOWEXTEX", nullptr},
+    {10, "EMR_SETWINDOWORGEX", nullptr},
+    {11, "EMR_SETVIEWPORTEXTEX", nullptr},
+    {12, "EMR_SETVIEWPORTORGEX", nullptr},
+    {13, "EMR_SETBRUSHORGEX", nullptr},
+    {14, "EMR_EOF", nullptr},
+    {15, "EMR_SETPIXELV", nullptr},
+    {16, "EMR_SETMAPPERFLAGS", nullptr},
+    {17, "EMR_SETMAPMODE", Mode},
+    {18, "EMR_SETBKMODE", Mode},
+    {19, "EMR_SETPOLYFILLMODE", Mode},
+    {20, "EMR_SETROP2", Mode},
+    {21, "EMR_SETSTRETCHBLTMODE", Mode},
+    {22, "EMR_SETTEXTALIGN", Mode},
+    {23, "EMR_SETCOLORADJUSTMENT", nullptr},
+    {24, "EMR_SETTEXTCOLOR", ColourSetting},
+    {25, "EMR_SETBKCOLOR", ColourSetting},
+    {26, "EMR_OFFSETCLIPRGN", nullptr},
+    {27, "EMR_MOVETOEX", Position},
+    {28, "EMR_SETMETARGN", nullptr},
+    {29, "EMR_EXCLUDECLIPRECT", Box},
+    {30, "EMR_INTERSECTCLIPRECT", Box},
+    {31, "EMR_SCALEVIEWPORTEXTEX", nullptr},
+    {32, "EMR_SCALEWINDOWEXTEX", nullptr},
+    {33, "EMR_SAVEDC", nullptr},
+    {34, "EMR_RESTOREDC", nullptr},
+    {35, "EMR_SETWORLDTRANSFORM", nullptr},
+    {36, "EMR_MODIFYWORLDTRANSFORM", nullptr},
+    {37, "EMR_SELECTOBJECT", Object},
+    {38, "EMR_CREATEPEN", Pen},
+    {39, "EMR_CREATEBRUSHINDIRECT", Brush},
+    {40, "EMR_DELETEOBJECT", Object},
+    {41, "EMR_ANGLEARC", nullptr},
+    {42, "EMR_ELLIPSE", Box},
+    {43, "EMR_RECTANGLE", Box},
+    {44, "EMR_ROUNDRECT", nullptr},
+    {45, "EMR_ARC", nullptr},
+    {46, "EMR_CHORD", nullptr},
+    {47, "EMR_PIE", nullptr},
+    {48, "EMR_SELECTPALETTE", nullptr},
+    {49, "EMR_CREATEPALETTE", nullptr},
+    {50, "EMR_SETPALETTEENTRIES", nullptr},
+    {51, "EMR_RESIZEPALETTE", nullptr},
+    {52, "EMR_REALIZEPALETTE", nullptr},
+    {53, "EMR_EXTFLOODFILL", nullptr},
+    {54, "EMR_LINETO", Position},
+    {55, "EMR_ARCTO", nullptr},
+    {56, "EMR_POLYDRAW", nullptr},
+    {57, "EMR_SETARCDIRECTION", nullptr},
+    {58, "EMR_SETMITERLIMIT", nullptr},
+    {59, "EMR_BEGINPATH", nullptr},
+    {60, "EMR_ENDPATH", nullptr},
+    {61, "EMR_CLOSEFIGURE", nullptr},
+    {62, "EMR_FILLPATH", Bounds},
+    {63, "EMR_STROKEANDFILLPATH", Bounds},
+    {64, "EMR_STROKEPATH", Bounds},
+    {65, "EMR_FLATTENPATH", nullptr},
+    {66, "EMR_WIDENPATH", nullptr},
+    {67, "EMR_SELECTCLIPPATH", nullptr},
+    {68, "EMR_ABORTPATH", nullptr},
+    {70, "EMR_GDICOMMENT", Comment},
+    {71, "EMR_FILLRGN", nullptr},
+    {72, "EMR_FRAMERGN", nullptr},
+    {73, "EMR_INVERTRGN", nullptr},
+    {74, "EMR_PAINTRGN", nullptr},
+    {75, "EMR_EXTSELECTCLIPRGN", ClipRegion},
+    {76, "EMR_BITBLT", Blit},
+    {77, "EMR_STRETCHBLT", Blit},
+    {78, "EMR_MASKBLT", nullptr},
+    {79, "EMR_PLGBLT", nullptr},
+    {80, "EMR_SETDIBITSTODEVICE", nullptr},
+    {81, "EMR_STRETCHDIBITS", StretchDib},
+    {82, "EMR_EXTCREATEFONTINDIRECTW", Font},
+    {83, "EMR_EXTTEXTOUTA", Text},
+    {84, "EMR_EXTTEXTOUTW", Text},
+    {85, "EMR_POLYBEZIER16", PolyOf<POINTS>},
+    {86, "EMR_POLYGON16", PolyOf<POINTS>},
+    {87, "EMR_POLYLINE16", PolyOf<POINTS>},
+    {88, "EMR_POLYBEZIERTO16", PolyOf<POINTS>},
+    {89, "EMR_POLYLINETO16", PolyOf<POINTS>},
+    {90, "EMR_POLYPOLYLINE16", PolyPolygonOf<POINTS>},
+    {91, "EMR_POLYPOLYGON16", PolyPolygonOf<POINTS>},
+    {92, "EMR_POLYDRAW16", nullptr},
+    {93, "EMR_CREATEMONOBRUSH", PatternBrush},
+    {94, "EMR_CREATEDIBPATTERNBRUSHPT", PatternBrush},
+    {95, "EMR_EXTCREATEPEN", ExtPen},
+    {96, "EMR_POLYTEXTOUTA", nullptr},
+    {97, "EMR_POLYTEXTOUTW", nullptr},
+    {98, "EMR_SETICMMODE", nullptr},
+    {99, "EMR_CREATECOLORSPACE", nullptr},
+    {100, "EMR_SETCOLORSPACE", nullptr},
+    {101, "EMR_DELETECOLORSPACE", nullptr},
+    {102, "EMR_GLSRECORD", nullptr},
+    {103, "EMR_GLSBOUNDEDRECORD", nullptr},
+    {104, "EMR_PIXELFORMAT", nullptr},
+    {105, "EMR_DRAWESCAPE", nullptr},
+    {106, "EMR_EXTESCAPE", nullptr},
+    {108, "EMR_SMALLTEXTOUT", nullptr},
+    {109, "EMR_FORCEUFIMAPPING", nullptr},
+    {110, "EMR_NAMEDESCAPE", nullptr},
+    {111, "EMR_COLORCORRECTPALETTE", nullptr},
+    {112, "EMR_SETICMPROFILEA", nullptr},
+    {113, "EMR_SETICMPROFILEW", nullptr},
+    {114, "EMR_ALPHABLEND", nullptr},
+    {115, "EMR_SETLAYOUT", nullptr},
+    {116, "EMR_TRANSPARENTBLT", nullptr},
+    {118, "EMR_GRADIENTFILL", nullptr},
+    {119, "EMR_SETLINKEDUFIS", nullptr},
+    {120, "EMR_SETTEXTJUSTIFICATION", nullptr},
+    {121, "EMR_COLORMATCHTOTARGETW", nullptr},
+    {122, "EMR_CREATECOLORSPACEW", nullptr},
+};
 
 int CALLBACK CollectRecord(HDC, HANDLETABLE *, const ENHMETARECORD *record, int, LPARAM context)
 {
