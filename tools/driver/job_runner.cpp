@@ -151,6 +151,8 @@ class Runner {
   private:
     bool Fail(const job::Request &request, const std::string &message);
     bool Check(const job::Request &request, const char *exportName, int32_t result);
+    bool Answer(const job::Request &request, const char *exportName, const std::string &arguments, int32_t result,
+                const std::string &after = "");
     void Log(const std::string &text) { calls_.push_back({line_, text}); }
     void MakeDriverRecords();
     void WarnUnusedInput(const job::Request &request);
@@ -166,8 +168,7 @@ class Runner {
     bool PageFrame(const job::Request &request);
     bool Clip(const job::Request &request);
     bool Output(const job::Request &request);
-    bool Raster(const job::Request &request);
-    bool Dib(const job::Request &request);
+    bool Transfer(const job::Request &request);
     bool Text(const job::Request &request);
     bool Delete(const job::Request &request);
     bool Close(const job::Request &request);
@@ -213,8 +214,8 @@ Runner::Handler Runner::Step(job::Kind kind)
         job::Kind kind;
         Handler run;
     } kSteps[] = {{job::Kind::Page, &Runner::Page},     {job::Kind::Clip, &Runner::Clip},
-                  {job::Kind::Output, &Runner::Output}, {job::Kind::Raster, &Runner::Raster},
-                  {job::Kind::Dib, &Runner::Dib},       {job::Kind::Text, &Runner::Text},
+                  {job::Kind::Output, &Runner::Output}, {job::Kind::Raster, &Runner::Transfer},
+                  {job::Kind::Dib, &Runner::Transfer},  {job::Kind::Text, &Runner::Text},
                   {job::Kind::Delete, &Runner::Delete}, {job::Kind::Close, &Runner::Close}};
     for (const auto &step : kSteps) {
         if (step.kind == kind) {
@@ -235,6 +236,15 @@ bool Runner::Fail(const job::Request &request, const std::string &message)
         error_ = job_.path + ":" + std::to_string(request.line) + ": " + message;
     }
     return false;
+}
+
+// An export's answer: logged under its job line as "Name(arguments) -> result",
+// then checked against the result the line expects.
+bool Runner::Answer(const job::Request &request, const char *exportName, const std::string &arguments, int32_t result,
+                    const std::string &after)
+{
+    Log(FormatText("line %d: %s%s -> %ld%s", request.line, exportName, arguments.c_str(), (long)result, after.c_str()));
+    return Check(request, exportName, result);
 }
 
 bool Runner::Check(const job::Request &request, const char *exportName, int32_t result)
@@ -418,10 +428,10 @@ bool Runner::Page(const job::Request &request)
     }
     result = dll_.GetEmfFileDC32(devMode, request.device.c_str(), name, request.nullFrame ? nullptr : &frame_, nullptr,
                                  nullptr, &surface);
-    Log(FormatText("line %d: GetEmfFileDC32(\"%s\", frame (%ld,%ld)-(%ld,%ld)) -> %ld surface 0x%08lx", request.line,
-                   request.device.c_str(), (long)frame_.left, (long)frame_.top, (long)frame_.right, (long)frame_.bottom,
-                   (long)result, (unsigned long)surface));
-    if (!Check(request, "GetEmfFileDC32", result)) {
+    if (!Answer(request, "GetEmfFileDC32",
+                FormatText("(\"%s\", frame (%ld,%ld)-(%ld,%ld))", request.device.c_str(), (long)frame_.left,
+                           (long)frame_.top, (long)frame_.right, (long)frame_.bottom),
+                result, FormatText(" surface 0x%08lx", (unsigned long)surface))) {
         return false;
     }
     if (result != 0) {
@@ -436,13 +446,11 @@ bool Runner::Clip(const job::Request &request)
 {
     RECT clip = {request.clip.left, request.clip.top, request.clip.right, request.clip.bottom};
     int32_t result = dll_.SetClipRect32(&surface_, request.hasClip ? &clip : nullptr);
-    Log(FormatText("line %d: SetClipRect32(%s) -> %ld", request.line,
-                   request.hasClip ? FormatText("(%ld,%ld)-(%ld,%ld)", (long)clip.left, (long)clip.top,
-                                                (long)clip.right, (long)clip.bottom)
-                                         .c_str()
-                                   : "null",
-                   (long)result));
-    return Check(request, "SetClipRect32", result);
+    return Answer(request, "SetClipRect32",
+                  request.hasClip ? FormatText("((%ld,%ld)-(%ld,%ld))", (long)clip.left, (long)clip.top,
+                                               (long)clip.right, (long)clip.bottom)
+                                  : "(null)",
+                  result);
 }
 
 bool Runner::Output(const job::Request &request)
@@ -532,37 +540,33 @@ void Runner::ReleaseBracket(const char *why)
     Log(FormatText("        DeleteObject32 x3 (%s): pen, brush, pattern released", why));
 }
 
-bool Runner::Raster(const job::Request &request)
+// Raster32 and Dib32 take the same destination, source rectangle and raster
+// operation; a DIB's rows count from its bottom row.
+bool Runner::Transfer(const job::Request &request)
 {
     int32_t xDest = request.xDest, yDest = request.yDest, cxDest = request.cxDest, cyDest = request.cyDest;
     int32_t xSrc = request.xSrc, ySrc = request.ySrc, cxSrc = request.cxSrc, cySrc = request.cySrc;
     uint32_t rop = request.rop;
-    const BITMAP *source = request.source >= 0 ? &bitmaps_[request.source].bitmap : nullptr;
-    int32_t result = dll_.Raster32(&surface_, &xDest, &yDest, &cxDest, &cyDest, source, &xSrc, &ySrc, &cxSrc, &cySrc,
-                                   &rop, BrushRecord(request.brush), DrawMode(request.drawMode));
-    Log(FormatText("line %d: Raster32(dest %ld,%ld %ldx%ld, source %s, src %ld,%ld %ldx%ld, rop 0x%08lx) -> %ld",
-                   request.line, (long)xDest, (long)yDest, (long)cxDest, (long)cyDest,
-                   request.source >= 0 ? job_.bitmaps[request.source].name.c_str() : "null", (long)xSrc, (long)ySrc,
-                   (long)cxSrc, (long)cySrc, (unsigned long)rop, (long)result));
-    return Check(request, "Raster32", result);
-}
-
-bool Runner::Dib(const job::Request &request)
-{
-    int32_t xDest = request.xDest, yDest = request.yDest, cxDest = request.cxDest, cyDest = request.cyDest;
-    int32_t xSrc = request.xSrc, ySrc = request.ySrc, cxSrc = request.cxSrc, cySrc = request.cySrc;
-    uint32_t rop = request.rop;
-    const DriverBitmap &dib = bitmaps_[request.source];
-    int32_t result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
-                                dib.noBits ? nullptr : dib.dibBits.data(),
-                                dib.noInfo ? nullptr : reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
-                                BrushRecord(request.brush), DrawMode(request.drawMode));
-    Log(FormatText("line %d: Dib32(dest %ld,%ld %ldx%ld, dib %s (bottom-up), src %ld,%ld %ldx%ld from its "
-                   "bottom-left, rop 0x%08lx) -> %ld",
-                   request.line, (long)xDest, (long)yDest, (long)cxDest, (long)cyDest,
-                   job_.bitmaps[request.source].name.c_str(), (long)xSrc, (long)ySrc, (long)cxSrc, (long)cySrc,
-                   (unsigned long)rop, (long)result));
-    return Check(request, "Dib32", result);
+    const bool raster = request.kind == job::Kind::Raster;
+    const char *source = request.source >= 0 ? job_.bitmaps[request.source].name.c_str() : "null";
+    int32_t result = 0;
+    if (raster) {
+        const BITMAP *bitmap = request.source >= 0 ? &bitmaps_[request.source].bitmap : nullptr;
+        result = dll_.Raster32(&surface_, &xDest, &yDest, &cxDest, &cyDest, bitmap, &xSrc, &ySrc, &cxSrc, &cySrc, &rop,
+                               BrushRecord(request.brush), DrawMode(request.drawMode));
+    } else {
+        const DriverBitmap &dib = bitmaps_[request.source];
+        result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
+                            dib.noBits ? nullptr : dib.dibBits.data(),
+                            dib.noInfo ? nullptr : reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
+                            BrushRecord(request.brush), DrawMode(request.drawMode));
+    }
+    return Answer(request, raster ? "Raster32" : "Dib32",
+                  FormatText("(dest %ld,%ld %ldx%ld, %s %s%s, src %ld,%ld %ldx%ld%s, rop 0x%08lx)", (long)xDest,
+                             (long)yDest, (long)cxDest, (long)cyDest, raster ? "source" : "dib", source,
+                             raster ? "" : " (bottom-up)", (long)xSrc, (long)ySrc, (long)cxSrc, (long)cySrc,
+                             raster ? "" : " from its bottom-left", (unsigned long)rop),
+                  result);
 }
 
 bool Runner::Text(const job::Request &request)
@@ -583,11 +587,11 @@ bool Runner::Text(const job::Request &request)
     int32_t result =
         dll_.TextOut32(&surface_, &fonts_[request.font], &x, &y, &options, request.hasRect ? &rectangle : nullptr,
                        string, &count, request.hasAdvances ? advances.data() : nullptr, DrawMode(request.drawMode));
-    Log(FormatText("line %d: TextOut32(font %s, at %ld,%ld, options 0x%lx, %lu %s%s) -> %ld", request.line,
-                   job_.fonts[request.font].name.c_str(), (long)x, (long)y, (unsigned long)options,
-                   (unsigned long)count, glyphs ? "glyphs" : "bytes", request.hasAdvances ? ", advances" : "",
-                   (long)result));
-    return Check(request, "TextOut32", result);
+    return Answer(request, "TextOut32",
+                  FormatText("(font %s, at %ld,%ld, options 0x%lx, %lu %s%s)", job_.fonts[request.font].name.c_str(),
+                             (long)x, (long)y, (unsigned long)options, (unsigned long)count,
+                             glyphs ? "glyphs" : "bytes", request.hasAdvances ? ", advances" : ""),
+                  result);
 }
 
 bool Runner::Delete(const job::Request &request)
@@ -596,9 +600,7 @@ bool Runner::Delete(const job::Request &request)
         ReleaseBracket("delete scan");
         return true;
     }
-    const int32_t result = ReleaseOne(request.release);
-    Log(FormatText("line %d: DeleteObject32 -> %ld", request.line, (long)result));
-    return Check(request, "DeleteObject32", result);
+    return Answer(request, "DeleteObject32", "", ReleaseOne(request.release));
 }
 
 bool Runner::Close(const job::Request &request)
@@ -611,11 +613,7 @@ bool Runner::Close(const job::Request &request)
     }
     int32_t result = dll_.CloseEmfFile32(&surface_);
     open_ = false;
-    Log(FormatText("line %d: CloseEmfFile32 -> %ld", request.line, (long)result));
-    if (!Check(request, "CloseEmfFile32", result)) {
-        return false;
-    }
-    return FinishPage(request);
+    return Answer(request, "CloseEmfFile32", "", result) && FinishPage(request);
 }
 
 bool CreateFolders(const std::string &path)
