@@ -216,6 +216,31 @@ const BenchCase kBenchHeadlineCases[] = {
 };
 const int kBenchHeadlineCount = sizeof kBenchHeadlineCases / sizeof kBenchHeadlineCases[0];
 
+std::vector<BenchCase> BenchSweepCases()
+{
+    static const struct {
+        BenchKind kind;
+        const char *label;
+        uint32_t sizes[8]; // up to the first 0
+    } kSweep[] = {
+        {BENCH_RECTANGLE, "rectangle", {2}},
+        {BENCH_POLYGON, "polygon", {16, 100, 400, 1024, 1025, 2000, 10000, 40000}},
+        {BENCH_POLYLINE, "polyline", {16, 100, 400, 1024, 1025, 2000, 10000, 40000}},
+        {BENCH_SCAN, "scan", {1, 50, 200, 1000}},
+        {BENCH_RASTER, "raster", {1, 16, 64, 256}},
+        {BENCH_TEXT, "text", {1, 10, 40, 200}},
+    };
+    std::vector<BenchCase> cases;
+    for (const auto &row : kSweep) {
+        for (uint32_t size : row.sizes) {
+            if (size != 0) {
+                cases.push_back(BenchCase{row.kind, size, row.label});
+            }
+        }
+    }
+    return cases;
+}
+
 void PrepareBenchInputs()
 {
     // A zigzag over a page-sized area: every point differs, all in 16 bits.
@@ -269,7 +294,7 @@ void PrepareBenchInputs()
     }
 }
 
-void RequestThroughDll(const BenchExports &dll, Handle32 *surface, const BenchCase &request)
+void RequestThroughDll(const QuillrecCalls &dll, Handle32 *surface, const BenchCase &request)
 {
     Handle32 outPen = 0, outOldPen = 0, outBrush = 0, outOldBrush = 0, outPattern = 0, none = 0;
     uint16_t scanFlag = 0;

@@ -6,16 +6,9 @@
 #ifndef QUILLREC_BENCH_REQUESTS_H
 #define QUILLREC_BENCH_REQUESTS_H
 
-#include "quillrec.h"
+#include <vector>
 
-// The exports a request uses, found by ordinal on Windows or linked directly
-// on the host.
-struct BenchExports {
-    PFN_DeleteObject32 DeleteObject32;
-    PFN_Output32 Output32;
-    PFN_Raster32 Raster32;
-    PFN_TextOut32 TextOut32;
-};
+#include "quillrec.h"
 
 enum BenchKind {
     BENCH_RECTANGLE, // created pen and brush, draw mode; size unused
@@ -55,11 +48,18 @@ enum DirectMemory {
 // Builds the inputs once (points, records, bitmap bits, string, advances).
 void PrepareBenchInputs();
 
-// One request through the exports; *surface is the caller's handle variable.
-void RequestThroughDll(const BenchExports &dll, Handle32 *surface, const BenchCase &request);
+// One request through the exports (found by ordinal on Windows, linked
+// directly on the host); *surface is the caller's handle variable.
+void RequestThroughDll(const QuillrecCalls &dll, Handle32 *surface, const BenchCase &request);
 
 // The same request as direct GDI calls on surface.
 void RequestDirect(HDC surface, const BenchCase &request, DirectMemory memory);
+
+// The host's cases, a kind at several sizes, named by the kind alone (the
+// figures are grouped by it): points on both sides of the 1024-point inline
+// buffer, segments, rows, characters, chosen so that each cost can be fitted
+// against the work.
+std::vector<BenchCase> BenchSweepCases();
 
 // The request kinds the benchmarks report, in table order.
 extern const BenchCase kBenchHeadlineCases[];

@@ -45,7 +45,8 @@ std::vector<std::string> ThroughDll(const BenchCase &request)
 {
     GdiDoubleReset();
     Handle32 surface = (Handle32)(uintptr_t)OpenDoubleSurface();
-    BenchExports dll = {DeleteObject32, Output32, Raster32, TextOut32};
+    const QuillrecCalls dll = {GetEmfFileDC32, CloseEmfFile32, DeleteObject32,   Output32,     Raster32,
+                               Dib32,          TextOut32,      GetEmfFilePath32, SetClipRect32};
     RequestThroughDll(dll, &surface, request);
     return CallTexts();
 }
@@ -69,21 +70,11 @@ bool IsKernelCall(const std::string &text)
     return false;
 }
 
-const BenchCase kCases[] = {
-    {BENCH_RECTANGLE, 2, "rectangle"},
-    {BENCH_POLYGON, 100, "polygon 100"},
-    {BENCH_POLYGON, 1025, "polygon 1025"},
-    {BENCH_POLYLINE, 3000, "polyline 3000"},
-    {BENCH_SCAN, 5, "scan 5"},
-    {BENCH_RASTER, 7, "raster 7 rows"},
-    {BENCH_TEXT, 6, "text 6"},
-};
-
 TEST(BenchRequests, DirectCallsAreTheLibrarysCalls)
 {
     PrepareBenchInputs();
-    for (const BenchCase &request : kCases) {
-        SCOPED_TRACE(request.label);
+    for (const BenchCase &request : BenchSweepCases()) {
+        SCOPED_TRACE(std::string(request.label) + " " + std::to_string(request.size));
         std::vector<std::string> library = ThroughDll(request);
         std::vector<std::string> direct = Direct(request, DIRECT_SAME_CALLS);
         ASSERT_FALSE(library.empty());
@@ -95,8 +86,8 @@ TEST(BenchRequests, DirectCallsAreTheLibrarysCalls)
 TEST(BenchRequests, GdiOnlyCallsLeaveOutJustTheKernelCalls)
 {
     PrepareBenchInputs();
-    for (const BenchCase &request : kCases) {
-        SCOPED_TRACE(request.label);
+    for (const BenchCase &request : BenchSweepCases()) {
+        SCOPED_TRACE(std::string(request.label) + " " + std::to_string(request.size));
         std::vector<std::string> expected;
         for (const std::string &text : ThroughDll(request)) {
             if (!IsKernelCall(text)) {

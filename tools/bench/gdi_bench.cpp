@@ -21,7 +21,6 @@ namespace {
 enum Side { SIDE_DLL, SIDE_SAME_CALLS, SIDE_GDI_ONLY, SIDE_COUNT };
 
 QuillrecExports gLoaded;
-BenchExports gDll;
 double gTicksPerMicrosecond;
 
 struct Surface {
@@ -64,7 +63,7 @@ void Request(Side side, Surface *surface, const BenchCase &request)
 {
     switch (side) {
     case SIDE_DLL:
-        RequestThroughDll(gDll, &surface->handle, request);
+        RequestThroughDll(gLoaded, &surface->handle, request);
         break;
     case SIDE_SAME_CALLS:
         RequestDirect(surface->dc, request, DIRECT_SAME_CALLS);
@@ -151,19 +150,17 @@ bool Measure(const BenchCase &request, int rounds, double roundMicroseconds, Cas
     return true;
 }
 
-const BenchCase kSweepCases[] = {
-    {BENCH_POLYGON, 10, "polygon, 10 points"},
-    {BENCH_POLYGON, 1000, "polygon, 1,000 points"},
-    {BENCH_POLYGON, 1025, "polygon, 1,025 points"},
-    {BENCH_POLYGON, 40000, "polygon, 40,000 points"},
-    {BENCH_POLYLINE, 10000, "polyline, 10,000 points"},
-    {BENCH_SCAN, 20, "scan bracket, 20 segments"},
-    {BENCH_SCAN, 1000, "scan bracket, 1,000 segments"},
-    {BENCH_RASTER, 16, "Raster32, 64x16 24-bit colour"},
-    {BENCH_RASTER, 256, "Raster32, 64x256 24-bit colour"},
-    {BENCH_TEXT, 10, "text, 10 characters with advances"},
-    {BENCH_TEXT, 200, "text, 200 characters with advances"},
-};
+const BenchCase kSweepCases[] = {{BENCH_POLYGON, 10, "polygon, 10 points"},
+                                 {BENCH_POLYGON, 1000, "polygon, 1,000 points"},
+                                 {BENCH_POLYGON, 1025, "polygon, 1,025 points"},
+                                 {BENCH_POLYGON, 40000, "polygon, 40,000 points"},
+                                 {BENCH_POLYLINE, 10000, "polyline, 10,000 points"},
+                                 {BENCH_SCAN, 20, "scan bracket, 20 segments"},
+                                 {BENCH_SCAN, 1000, "scan bracket, 1,000 segments"},
+                                 {BENCH_RASTER, 16, "Raster32, 64x16 24-bit colour"},
+                                 {BENCH_RASTER, 256, "Raster32, 64x256 24-bit colour"},
+                                 {BENCH_TEXT, 10, "text, 10 characters with advances"},
+                                 {BENCH_TEXT, 200, "text, 200 characters with advances"}};
 
 } // namespace
 
@@ -191,10 +188,6 @@ int main(int argc, char **argv)
         fprintf(stderr, "gdi_bench: %s\n", error.c_str());
         return 1;
     }
-    gDll.DeleteObject32 = gLoaded.DeleteObject32;
-    gDll.Output32 = gLoaded.Output32;
-    gDll.Raster32 = gLoaded.Raster32;
-    gDll.TextOut32 = gLoaded.TextOut32;
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     gTicksPerMicrosecond = (double)frequency.QuadPart / 1e6;
