@@ -20,22 +20,29 @@ const uint32_t kRops[] = {SRCCOPY,   SRCPAINT,  SRCAND,    SRCINVERT, PATCOPY,  
 
 const int32_t kExtremes[] = {INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1, -1, 0, 1, 32767, -32768, 65535, 65536};
 
-// GDI's rounding of bmBitsPixel to a depth it has; 0 for none.
+// GDI's rounding of bmBitsPixel up to a depth it has; 0 for none.
 int RoundedBitCount(int bitsPixel)
 {
-    if (bitsPixel == 1)
-        return 1;
-    if (bitsPixel >= 2 && bitsPixel <= 4)
-        return 4;
-    if (bitsPixel >= 5 && bitsPixel <= 8)
-        return 8;
-    if (bitsPixel >= 9 && bitsPixel <= 16)
-        return 16;
-    if (bitsPixel >= 17 && bitsPixel <= 24)
-        return 24;
-    if (bitsPixel >= 25 && bitsPixel <= 32)
-        return 32;
+    static const int kDepths[] = {1, 4, 8, 16, 24, 32};
+    for (int depth : kDepths) {
+        if (bitsPixel >= 1 && bitsPixel <= depth) {
+            return depth;
+        }
+    }
     return 0;
+}
+
+// A heap block of its own holding a copy of `bytes` bytes.
+void *CopyOut(const void *from, size_t bytes)
+{
+    void *block = std::malloc(bytes);
+    if (block == nullptr && bytes != 0) {
+        std::abort();
+    }
+    if (bytes != 0) {
+        std::memcpy(block, from, bytes);
+    }
+    return block;
 }
 
 int64_t Magnitude(int32_t value)
@@ -329,26 +336,16 @@ LOGBRUSH *RecordingCaller::OptionalBrush(RequestBytes &bytes)
         brush->lbHatch = bytes.OneIn(8) ? bytes.U32() : bytes.Below(6);
     }
     if (brush->lbStyle == BS_PATTERN && bytes.OneIn(3)) {
-        // Keep this one for a later request: move it and its pattern out of
+        // Keep this one for a later request: copy it and its pattern out of
         // the request's blocks into the caller's own.
         std::free(keptBrush_);
         std::free(keptPattern_);
         std::free(keptPatternBits_);
-        BITMAP *pattern = (BITMAP *)brush->lbHatch;
-        size_t bits = pattern->bmBits == nullptr ? 0 : DeviceBitmapBytes(*pattern);
-        keptBrush_ = (LOGBRUSH *)std::malloc(sizeof(LOGBRUSH));
-        keptPattern_ = (BITMAP *)std::malloc(sizeof(BITMAP));
-        keptPatternBits_ = pattern->bmBits == nullptr ? nullptr : std::malloc(bits);
-        if (keptBrush_ == nullptr || keptPattern_ == nullptr ||
-            (pattern->bmBits != nullptr && bits != 0 && keptPatternBits_ == nullptr)) {
-            std::abort();
-        }
-        *keptPattern_ = *pattern;
-        if (keptPatternBits_ != nullptr && bits != 0) {
-            std::memcpy(keptPatternBits_, pattern->bmBits, bits);
-        }
+        const BITMAP *pattern = (const BITMAP *)brush->lbHatch;
+        keptPatternBits_ = pattern->bmBits == nullptr ? nullptr : CopyOut(pattern->bmBits, DeviceBitmapBytes(*pattern));
+        keptPattern_ = (BITMAP *)CopyOut(pattern, sizeof(BITMAP));
         keptPattern_->bmBits = keptPatternBits_;
-        *keptBrush_ = *brush;
+        keptBrush_ = (LOGBRUSH *)CopyOut(brush, sizeof(LOGBRUSH));
         keptBrush_->lbHatch = (ULONG_PTR)keptPattern_;
         return keptBrush_;
     }
