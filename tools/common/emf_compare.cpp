@@ -173,14 +173,6 @@ bool ComparePictures(const Recording &a, const Recording &b, const CompareOption
     return false;
 }
 
-std::string BaseName(const std::string &path)
-{
-    const size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
 CompareResult CompareFiles(const std::string &a, const std::string &b, const CompareOptions &options,
                            std::string *report)
 {
@@ -191,7 +183,7 @@ CompareResult CompareFiles(const std::string &a, const std::string &b, const Com
         return kCompareBadInput;
     }
     const int records = CompareRecords(left, right, options, report);
-    const bool samePicture = ComparePictures(left, right, options, BaseName(a), report);
+    const bool samePicture = ComparePictures(left, right, options, FileStem(a), report);
     return records == 0 && samePicture ? kCompareSame : kCompareDifferent;
 }
 

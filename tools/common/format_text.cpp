@@ -23,3 +23,11 @@ std::string FormatText(const char *format, ...)
     va_end(again);
     return text;
 }
+
+std::string FileStem(const std::string &path)
+{
+    const size_t slash = path.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}

@@ -40,15 +40,6 @@ void Usage()
                     "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n");
 }
 
-// "samples/form.job" -> "form"
-std::string JobName(const std::string &path)
-{
-    size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 struct CommandLine {
     std::string dllPath = ProgramFolder() + "QUILLREC.dll";
     RunOptions options;
@@ -138,7 +129,7 @@ int RunJobs(const CommandLine &line, const std::vector<job::Job> &parsed)
     RunOptions options = line.options;
     int status = 0;
     for (const job::Job &job : parsed) {
-        options.jobName = JobName(job.path);
+        options.jobName = FileStem(job.path);
         status = std::max(status, RunAndList(dll, job, options, line.listing));
     }
     UnloadQuillrec(&dll);
