@@ -283,29 +283,18 @@ std::string Header(const EmfRecord &record)
                       (unsigned long)r->nBytes, (unsigned)r->nHandles);
 }
 
-// The modes that are one DWORD after the record header, each with its own names.
-std::string Mode(const EmfRecord &record)
+// The modes that are one DWORD after the record header, each with its own
+// names; text alignment is a flag word.
+template <const auto &kNames> std::string ModeOf(const EmfRecord &record)
 {
     const EMRSETROP2 *r = record.As<EMRSETROP2>();
-    if (r == nullptr) {
-        return "";
-    }
-    switch (record.type) {
-    case EMR_SETROP2:
-        return " " + NameOf(r->iMode, kRop2);
-    case EMR_SETBKMODE:
-        return " " + NameOf(r->iMode, kBkModes);
-    case EMR_SETPOLYFILLMODE:
-        return " " + NameOf(r->iMode, kFillModes);
-    case EMR_SETTEXTALIGN:
-        return " " + FlagsOf(r->iMode, kTextAlign);
-    case EMR_SETMAPMODE:
-        return " " + NameOf(r->iMode, kMapModes);
-    case EMR_SETSTRETCHBLTMODE:
-        return " " + NameOf(r->iMode, kStretchModes);
-    default:
-        return FormatText(" %lu", (unsigned long)r->iMode);
-    }
+    return r ? " " + NameOf(r->iMode, kNames) : "";
+}
+
+std::string TextAlign(const EmfRecord &record)
+{
+    const EMRSETTEXTALIGN *r = record.As<EMRSETTEXTALIGN>();
+    return r ? " " + FlagsOf(r->iMode, kTextAlign) : "";
 }
 
 std::string ColourSetting(const EmfRecord &record)
@@ -596,12 +585,12 @@ const RecordKind kRecordKinds[] = {
     {14, "EMR_EOF", nullptr},
     {15, "EMR_SETPIXELV", nullptr},
     {16, "EMR_SETMAPPERFLAGS", nullptr},
-    {17, "EMR_SETMAPMODE", Mode},
-    {18, "EMR_SETBKMODE", Mode},
-    {19, "EMR_SETPOLYFILLMODE", Mode},
-    {20, "EMR_SETROP2", Mode},
-    {21, "EMR_SETSTRETCHBLTMODE", Mode},
-    {22, "EMR_SETTEXTALIGN", Mode},
+    {17, "EMR_SETMAPMODE", ModeOf<kMapModes>},
+    {18, "EMR_SETBKMODE", ModeOf<kBkModes>},
+    {19, "EMR_SETPOLYFILLMODE", ModeOf<kFillModes>},
+    {20, "EMR_SETROP2", ModeOf<kRop2>},
+    {21, "EMR_SETSTRETCHBLTMODE", ModeOf<kStretchModes>},
+    {22, "EMR_SETTEXTALIGN", TextAlign},
     {23, "EMR_SETCOLORADJUSTMENT", nullptr},
     {24, "EMR_SETTEXTCOLOR", ColourSetting},
     {25, "EMR_SETBKCOLOR", ColourSetting},
