@@ -352,10 +352,8 @@ void RequestDirect(HDC surface, const BenchCase &request, DirectMemory memory)
         DirectRectangle(surface);
         break;
     case BENCH_POLYGON:
-        DirectPolyShape(surface, true, request.size, memory);
-        break;
     case BENCH_POLYLINE:
-        DirectPolyShape(surface, false, request.size, memory);
+        DirectPolyShape(surface, request.kind == BENCH_POLYGON, request.size, memory);
         break;
     case BENCH_SCAN:
         DirectScanBracket(surface, request.size);

@@ -61,16 +61,10 @@ void CloseSurface(Side side, Surface *surface)
 
 void Request(Side side, Surface *surface, const BenchCase &request)
 {
-    switch (side) {
-    case SIDE_DLL:
+    if (side == SIDE_DLL) {
         RequestThroughDll(gLoaded, &surface->handle, request);
-        break;
-    case SIDE_SAME_CALLS:
-        RequestDirect(surface->dc, request, DIRECT_SAME_CALLS);
-        break;
-    default:
-        RequestDirect(surface->dc, request, DIRECT_GDI_ONLY);
-        break;
+    } else {
+        RequestDirect(surface->dc, request, side == SIDE_SAME_CALLS ? DIRECT_SAME_CALLS : DIRECT_GDI_ONLY);
     }
 }
 
