@@ -291,6 +291,12 @@ template <const auto &kNames> std::string ModeOf(const EmfRecord &record)
     return r ? " " + NameOf(r->iMode, kNames) : "";
 }
 
+std::string (*const MapMode)(const EmfRecord &) = ModeOf<kMapModes>;
+std::string (*const BkMode)(const EmfRecord &) = ModeOf<kBkModes>;
+std::string (*const FillMode)(const EmfRecord &) = ModeOf<kFillModes>;
+std::string (*const Rop2)(const EmfRecord &) = ModeOf<kRop2>;
+std::string (*const StretchMode)(const EmfRecord &) = ModeOf<kStretchModes>;
+
 std::string TextAlign(const EmfRecord &record)
 {
     const EMRSETTEXTALIGN *r = record.As<EMRSETTEXTALIGN>();
@@ -585,11 +591,11 @@ const RecordKind kRecordKinds[] = {
     {14, "EMR_EOF", nullptr},
     {15, "EMR_SETPIXELV", nullptr},
     {16, "EMR_SETMAPPERFLAGS", nullptr},
-    {17, "EMR_SETMAPMODE", ModeOf<kMapModes>},
-    {18, "EMR_SETBKMODE", ModeOf<kBkModes>},
-    {19, "EMR_SETPOLYFILLMODE", ModeOf<kFillModes>},
-    {20, "EMR_SETROP2", ModeOf<kRop2>},
-    {21, "EMR_SETSTRETCHBLTMODE", ModeOf<kStretchModes>},
+    {17, "EMR_SETMAPMODE", MapMode},
+    {18, "EMR_SETBKMODE", BkMode},
+    {19, "EMR_SETPOLYFILLMODE", FillMode},
+    {20, "EMR_SETROP2", Rop2},
+    {21, "EMR_SETSTRETCHBLTMODE", StretchMode},
     {22, "EMR_SETTEXTALIGN", TextAlign},
     {23, "EMR_SETCOLORADJUSTMENT", nullptr},
     {24, "EMR_SETTEXTCOLOR", ColourSetting},
