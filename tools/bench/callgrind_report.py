@@ -15,6 +15,8 @@ import re
 import sys
 
 CATEGORIES = ("library", "platform", "harness", "other")
+# How a dump names the client request that made it: the case's name follows.
+TRIGGER = "desc: Trigger: Client Request: "
 
 
 def category(path):
@@ -37,8 +39,8 @@ def self_costs(path):
     with open(path) as dump:
         for line in dump:
             line = line.rstrip("\n")
-            if line.startswith("desc: Trigger: Client Request: "):
-                name = line.split(": ", 3)[-1] if False else line[len("desc: Trigger: Client Request: "):]
+            if line.startswith(TRIGGER):
+                name = line[len(TRIGGER):]
                 continue
             match = re.match(r"^(fl|fi|fe|fn|cfl|cfi|cfn|ob|cob)=(?:\((\d+)\))?\s*(.*)$", line)
             if match:
