@@ -150,25 +150,23 @@ TEST_F(EmitterTest, PointBufferMovesToOneGlobalBlockAbove1024Points)
 
 TEST_F(EmitterTest, BlockFailuresDrawNothingAndLeaveNoBlock)
 {
-    struct Row {
-        const char *label;
-        const char *failing;
+    struct Row : FailureRow {
+        PointEmitter emit;
         int64_t globalFrees;
-    } rows[] = {{"allocation fails", "GlobalAlloc", 0}, {"lock fails", "GlobalLock", 1}};
+    } rows[] = {
+        {{"polygon, allocation fails", "GlobalAlloc"}, EmitPolygon, 0},
+        {{"polyline, allocation fails", "GlobalAlloc"}, EmitPolyline, 0},
+        {{"polygon, lock fails", "GlobalLock"}, EmitPolygon, 1},
+        {{"polyline, lock fails", "GlobalLock"}, EmitPolyline, 1},
+    };
     std::vector<Point16> points = DistinctPoints(1025);
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
-        for (PointEmitter emit : {EmitPolygon, EmitPolyline}) {
-            GdiDoubleClearLog();
-            GdiDoubleFailCall(row.failing);
-            RECT clip = {0, 0, 5, 5};
-            EXPECT_EQ(emit(surface, OUT_ALTPOLYGON, 1025, points.data(), &clip), -1);
-            EXPECT_EQ(GdiDoubleCallCount("Polygon") + GdiDoubleCallCount("Polyline"), 0) << GdiDoubleDump();
-            EXPECT_EQ(GdiDoubleCallCount("GlobalFree"), row.globalFrees);
-            EXPECT_EQ(GdiDoubleCallCount("GlobalUnlock"), 0);
-            EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
-        }
-    }
+    ForEachFailure(rows, [&](const Row &row) {
+        RECT clip = {0, 0, 5, 5};
+        EXPECT_EQ(row.emit(surface, OUT_ALTPOLYGON, 1025, points.data(), &clip), -1);
+        EXPECT_EQ(GdiDoubleCallCount("Polygon") + GdiDoubleCallCount("Polyline"), 0) << GdiDoubleDump();
+        EXPECT_EQ(GdiDoubleCallCount("GlobalFree"), row.globalFrees);
+        EXPECT_EQ(GdiDoubleCallCount("GlobalUnlock"), 0);
+    });
 }
 
 TEST_F(EmitterTest, FailedDrawingIsReportedAndTheBlockStillReleased)

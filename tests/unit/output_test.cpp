@@ -93,12 +93,8 @@ TEST_F(OutputTest, EachStyleRealizesDrawsAndReleasesInOrder)
         SCOPED_TRACE(row.label);
         GdiDoubleClearLog();
         Request request;
-        request.style = row.style;
-        request.count = 4;
-        if (row.style == OUT_WINDPOLYPOLYGON || row.style == OUT_ALTPOLYPOLYGON) {
-            request.count = 2;
-        }
-        request.points = row.points;
+        bool polyPolygon = row.style == OUT_WINDPOLYPOLYGON || row.style == OUT_ALTPOLYPOLYGON;
+        request.Shape(row.style, polyPolygon ? 2 : 4, row.points);
         EXPECT_EQ(request.Send(variable), 0);
         EXPECT_THAT(GdiDoubleCallNames(surface), ElementsAreArray(row.calls)) << GdiDoubleDump();
         EXPECT_THAT(request.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
@@ -150,10 +146,8 @@ TEST_F(OutputTest, RasterOperationIsSetOnlyWhereTheRuleAllows)
                      (row.hasDrawMode ? " with" : " without") + " draw mode");
         GdiDoubleClearLog();
         Request request;
-        request.style = row.style;
+        request.Shape(row.style, 2, points);
         request.scanFlag = row.scanFlag;
-        request.count = 2;
-        request.points = points;
         request.hasDrawMode = row.hasDrawMode;
         request.drawMode.rop2 = R2_MERGEPEN;
         request.Send(variable);
@@ -172,9 +166,7 @@ TEST_F(OutputTest, RasterOperationAndClipCarryIntoLaterRequests)
 {
     Point16 triangle[3] = {{0, 0}, {10, 0}, {5, 8}};
     Request first;
-    first.style = OUT_WINDPOLYGON;
-    first.count = 3;
-    first.points = triangle;
+    first.Shape(OUT_WINDPOLYGON, 3, triangle);
     first.drawMode.rop2 = R2_NOTXORPEN;
     first.clip = {2, 3, 40, 50};
     first.Send(variable);
@@ -198,32 +190,22 @@ TEST_F(OutputTest, RasterOperationAndClipCarryIntoLaterRequests)
 TEST_F(OutputTest, FailuresOutsideAScanBracketAreNotReported)
 {
     Point16 points[2] = {{0, 0}, {9, 9}};
-    struct Row {
-        const char *label;
+    struct Row : FailureRow {
         uint16_t style;
         uint16_t count;
-        const char *failing;
         const char *drawing;
     } rows[] = {
-        {"rectangle whose brush fails", OUT_RECTANGLE, 2, "CreateBrushIndirect", "Rectangle"},
-        {"rectangle whose pen fails", OUT_RECTANGLE, 2, "CreatePenIndirect", "Rectangle"},
-        {"polyline of one point", OUT_POLYLINE, 1, nullptr, "Polyline"},
-        {"rectangle GDI refuses", OUT_RECTANGLE, 2, "Rectangle", "Rectangle"},
+        {{"rectangle whose brush fails", "CreateBrushIndirect"}, OUT_RECTANGLE, 2, "Rectangle"},
+        {{"rectangle whose pen fails", "CreatePenIndirect"}, OUT_RECTANGLE, 2, "Rectangle"},
+        {{"polyline of one point", nullptr}, OUT_POLYLINE, 1, "Polyline"},
+        {{"rectangle GDI refuses", "Rectangle"}, OUT_RECTANGLE, 2, "Rectangle"},
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
-        GdiDoubleClearLog();
-        if (row.failing != nullptr) {
-            GdiDoubleFailCall(row.failing);
-        }
+    ForEachFailure(rows, [&](const Row &row) {
         Request request;
-        request.style = row.style;
-        request.count = row.count;
-        request.points = points;
+        request.Shape(row.style, row.count, points);
         EXPECT_EQ(request.Send(variable), 0);
         EXPECT_EQ(GdiDoubleCallCount(row.drawing), 1) << GdiDoubleDump();
-        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
-    }
+    });
 }
 
 // The bracket across requests: its pen and brush stay selected while the
@@ -253,9 +235,7 @@ TEST_F(OutputTest, ScanBracketFillsTheWidenedRunsAndHandsItsObjectsToTheCaller)
     Point16 secondLine[2] = {{0, 41}, {12, 18}};
     for (Point16 *line : {firstLine, secondLine}) {
         Request scan;
-        scan.style = OUT_SCANLINES;
-        scan.count = line == firstLine ? 3 : 2;
-        scan.points = line;
+        scan.Shape(OUT_SCANLINES, line == firstLine ? 3 : 2, line);
         EXPECT_EQ(scan.Send(variable), 0);
         EXPECT_THAT(scan.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
     }
@@ -300,22 +280,17 @@ TEST_F(OutputTest, ScanBracketWithAPatternHandsOutItsBitmap)
 
 TEST_F(OutputTest, ScanBracketReportsRealizationFailuresAndStillOpens)
 {
-    struct Row {
-        const char *label;
-        const char *failing;
+    struct Row : FailureRow {
         bool hasBrush;
         int32_t result;
     } rows[] = {
-        {"brush fails", "CreateBrushIndirect", true, -1},
-        {"pen fails", "ExtCreatePen", true, -1},
+        {{"brush fails", "CreateBrushIndirect"}, true, -1},
+        {{"pen fails", "ExtCreatePen"}, true, -1},
         // Without a brush record the pen comes from the pen record and its
         // failure is not counted.
-        {"no brush, pen fails", "CreatePenIndirect", false, 0},
+        {{"no brush, pen fails", "CreatePenIndirect"}, false, 0},
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
-        GdiDoubleClearLog();
-        GdiDoubleFailCall(row.failing);
+    ForEachFailure(rows, [&](const Row &row) {
         Request begin;
         begin.style = OUT_BEGINSCAN;
         begin.hasBrush = row.hasBrush;
@@ -328,8 +303,7 @@ TEST_F(OutputTest, ScanBracketReportsRealizationFailuresAndStillOpens)
             EXPECT_THAT(begin.out, ElementsAre(0u, 0u, 0u, 0u, 0u));
         }
         ReleaseHandedOut(begin.out);
-        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
-    }
+    });
 }
 
 // A stock pen is never handed out: the caller would delete it.
@@ -367,9 +341,7 @@ TEST_F(OutputTest, EndScanWithItsOwnScanSetFillsWithItAndReleasesIt)
         ASSERT_EQ(begin.Send(variable), 0);
         Point16 line[2] = {{0, 5}, {1, 9}};
         Request scan;
-        scan.style = OUT_SCANLINES;
-        scan.count = 2;
-        scan.points = line;
+        scan.Shape(OUT_SCANLINES, 2, line);
         scan.Send(variable);
 
         Request end;
@@ -403,10 +375,8 @@ TEST_F(OutputTest, ScanlinesWithScanFlagOneRealizeDrawAndRelease)
 {
     Point16 line[2] = {{0, 7}, {3, 11}};
     Request scan;
-    scan.style = OUT_SCANLINES;
+    scan.Shape(OUT_SCANLINES, 2, line);
     scan.scanFlag = 1;
-    scan.count = 2;
-    scan.points = line;
     EXPECT_EQ(scan.Send(variable), 0);
     EXPECT_THAT(GdiDoubleCallNames(surface),
                 ElementsAreArray(Join({kSolidBrush, kPenSelected, {"SetROP2", "MoveToEx", "LineTo"}, kReleaseBoth})))
@@ -426,9 +396,7 @@ TEST_F(OutputTest, LargePolygonThroughTheExportUsesOneBlockAndFreesIt)
         points[i] = {(int16_t)i, (int16_t)(-(int)i)};
     }
     Request request;
-    request.style = OUT_ALTPOLYGON;
-    request.count = 3000;
-    request.points = points.data();
+    request.Shape(OUT_ALTPOLYGON, 3000, points.data());
     EXPECT_EQ(request.Send(variable), 0);
     ASSERT_EQ(GdiDoubleBlocks().size(), 1u);
     EXPECT_EQ(GdiDoubleBlocks()[0]->size, 24000u);

@@ -282,31 +282,22 @@ TEST_F(RasterTest, FetchedRowsAreTheSourceRectanglesLowestRowFirst)
 
 TEST_F(RasterTest, NothingFetchedDrawsNothingYetStillSetsTheBackgroundMode)
 {
-    struct Case {
-        const char *label;
-        const char *fail; // injected failure, or null
+    struct Row : FailureRow {
         int32_t ySrc;
-    } cases[] = {
-        {"ySrc at the bottom edge leaves no lines", nullptr, 8},
-        {"GetDIBits fails", "GetDIBits", 0},
-        {"bitmap not made", "CreateBitmapIndirect", 0},
+    } rows[] = {
+        {{"ySrc at the bottom edge leaves no lines", nullptr}, 8},
+        {{"GetDIBits fails", "GetDIBits"}, 0},
+        {{"bitmap not made", "CreateBitmapIndirect"}, 0},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.label);
-        Reopen();
-        if (c.fail != nullptr) {
-            GdiDoubleFailCall(c.fail);
-        }
+    ForEachFailure(rows, [&](const Row &row) {
         BITMAP source = Record(16, 8, 2, 1);
         DrawModeRecord mode = Mode(R2_COPYPEN, TRANSPARENT, 0xFFFFFF, 0, 0);
-        EXPECT_EQ(Transfer(&source, 0, c.ySrc, 16, 4, &mode), -1);
+        EXPECT_EQ(Transfer(&source, 0, row.ySrc, 16, 4, &mode), -1);
         EXPECT_EQ(GdiDoubleCallCount("GetDIBits"), 1) << GdiDoubleDump();
         EXPECT_EQ(GdiDoubleCallCount("StretchDIBits"), 0);
         ASSERT_EQ(GdiDoubleCallCount("SetBkMode"), 1) << GdiDoubleDump();
         EXPECT_EQ(GdiDoubleLastCall("SetBkMode")->args[0], OPAQUE);
-        EXPECT_THAT(GdiDoublePendingFailures(), IsEmpty());
-        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
-    }
+    });
 }
 
 TEST_F(RasterTest, StretchFailureIsNotNoticed)
@@ -482,25 +473,19 @@ TEST_F(RasterTest, WithoutSourceABlankMemoryBitmapIsBlittedAtTheDestinationsSize
 
 TEST_F(RasterTest, WithoutSourceOnlyTheBlitResultCounts)
 {
-    const struct {
-        const char *label;
-        const char *fail;
+    struct Row : FailureRow {
         uint32_t rop;
         int32_t result;
-    } cases[] = {
-        {"blit fails", "StretchBlt", kPatCopy, -1},
-        {"no memory context: a pattern-only blit still records", "CreateCompatibleDC", kPatCopy, 0},
-        {"no memory context: a source blit fails", "CreateCompatibleDC", kSrcCopy, -1},
-        {"no blank bitmap: the context's own is used", "CreateBitmapIndirect", kSrcCopy, 0},
+    } rows[] = {
+        {{"blit fails", "StretchBlt"}, kPatCopy, -1},
+        {{"no memory context: a pattern-only blit still records", "CreateCompatibleDC"}, kPatCopy, 0},
+        {{"no memory context: a source blit fails", "CreateCompatibleDC"}, kSrcCopy, -1},
+        {{"no blank bitmap: the context's own is used", "CreateBitmapIndirect"}, kSrcCopy, 0},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.label);
-        Reopen();
-        GdiDoubleFailCall(c.fail);
-        EXPECT_EQ(Transfer(nullptr, 0, 0, 0, 0, nullptr, c.rop), c.result) << GdiDoubleDump();
+    ForEachFailure(rows, [&](const Row &row) {
+        EXPECT_EQ(Transfer(nullptr, 0, 0, 0, 0, nullptr, row.rop), row.result) << GdiDoubleDump();
         EXPECT_EQ(GdiDoubleCallCount("StretchBlt"), 1);
-        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
-    }
+    });
 }
 
 // --- Caller's DIB -------------------------------------------------------------
@@ -576,28 +561,21 @@ TEST_F(RasterRequestTest, TransferDrawsWithTheNullPenAndTheRequestsBrushThenBoth
 
 TEST_F(RasterRequestTest, RequestsReportZeroWhateverFailed)
 {
-    const struct {
-        const char *label;
-        const char *fail;
+    struct Row : FailureRow {
         bool withSource;
-    } cases[] = {
-        {"brush not created", "CreateBrushIndirect", true},
-        {"conversion fails", "GetDIBits", true},
-        {"bits block not allocated", "GlobalAlloc", true},
-        {"stretch fails", "StretchDIBits", true},
-        {"blit fails", "StretchBlt", false},
+    } rows[] = {
+        {{"brush not created", "CreateBrushIndirect"}, true},
+        {{"conversion fails", "GetDIBits"}, true},
+        {{"bits block not allocated", "GlobalAlloc"}, true},
+        {{"stretch fails", "StretchDIBits"}, true},
+        {{"blit fails", "StretchBlt"}, false},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.label);
-        Reopen();
-        GdiDoubleFailCall(c.fail);
+    ForEachFailure(rows, [&](const Row &row) {
         BITMAP source = Record(16, 8, 48, 24);
         LOGBRUSH brush = {BS_SOLID, 0x0000FF, 0};
         DrawModeRecord mode = Mode(R2_COPYPEN, OPAQUE, 0xFFFFFF, 0, 0);
-        EXPECT_EQ(Raster(c.withSource ? &source : nullptr, &brush, &mode), 0);
-        EXPECT_THAT(GdiDoublePendingFailures(), IsEmpty());
-        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
-    }
+        EXPECT_EQ(Raster(row.withSource ? &source : nullptr, &brush, &mode), 0);
+    });
 }
 
 // A request without a draw mode leaves the background mode an earlier one set.

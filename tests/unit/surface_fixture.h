@@ -7,11 +7,20 @@
 #include "gdi_double.h"
 #include "platform.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <vector>
+
+// The head of every row of a failure table: what the row is called, and the
+// call the double fails for it (none when null).
+struct FailureRow {
+    const char *label;
+    const char *failing;
+};
 
 class SurfaceTest : public ::testing::Test {
   protected:
@@ -25,6 +34,23 @@ class SurfaceTest : public ::testing::Test {
         surface = CreateEnhMetaFileA(reference, "C:\\WINDOWS\\temp\\EMF1.tmp", nullptr, nullptr);
         variable = HandleTo32(surface);
         GdiDoubleClearLog();
+    }
+
+    // Each row of a failure table from the fixture's fresh start, its call
+    // failing once; whatever failed, the injected failure must have fired and
+    // the ledger be clean after the row's own checks.
+    template <typename Row, size_t N, typename Check> void ForEachFailure(const Row (&rows)[N], Check check)
+    {
+        for (const Row &row : rows) {
+            SCOPED_TRACE(row.label);
+            SetUp();
+            if (row.failing != nullptr) {
+                GdiDoubleFailCall(row.failing);
+            }
+            check(row);
+            EXPECT_THAT(GdiDoublePendingFailures(), ::testing::IsEmpty()) << "an injected failure never fired";
+            EXPECT_THAT(GdiDoubleProblems(), ::testing::IsEmpty()) << GdiDoubleDump();
+        }
     }
 
     HDC reference = nullptr;
