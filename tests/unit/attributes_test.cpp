@@ -274,14 +274,14 @@ TEST_F(AttributesTest, EachBrushFailureLeavesOnlyWhatTheReleaseCanUndo)
         Hatch hatch;
         bool drawModeApplied, bitmapKept;
     } rows[] = {
-        {{"solid brush", "CreateBrushIndirect"}, 0, KEPT, true, false},
-        {{"monochrome bitmap", "CreateBitmapIndirect"}, 1, KEPT, false, false},
-        {{"monochrome brush", "CreateBrushIndirect"}, 1, BITMAP_HANDLE, true, false},
-        {{"colour bitmap", "CreateBitmapIndirect"}, 8, KEPT, false, false},
-        {{"block", "GlobalAlloc"}, 8, KEPT, false, true},
-        {{"lock", "GlobalLock"}, 8, KEPT, false, true},
-        {{"read back", "GetDIBits"}, 8, KEPT, false, true},
-        {{"colour brush", "CreateDIBPatternBrushPt"}, 8, BITMAP_HANDLE, true, false},
+        {{"solid brush", "CreateBrushIndirect", -1}, 0, KEPT, true, false},
+        {{"monochrome bitmap", "CreateBitmapIndirect", -1}, 1, KEPT, false, false},
+        {{"monochrome brush", "CreateBrushIndirect", -1}, 1, BITMAP_HANDLE, true, false},
+        {{"colour bitmap", "CreateBitmapIndirect", -1}, 8, KEPT, false, false},
+        {{"block", "GlobalAlloc", -1}, 8, KEPT, false, true},
+        {{"lock", "GlobalLock", -1}, 8, KEPT, false, true},
+        {{"read back", "GetDIBits", -1}, 8, KEPT, false, true},
+        {{"colour brush", "CreateDIBPatternBrushPt", -1}, 8, BITMAP_HANDLE, true, false},
     };
     ForEachFailure(rows, [&](const Row &row) {
         slots = {};
@@ -291,7 +291,7 @@ TEST_F(AttributesTest, EachBrushFailureLeavesOnlyWhatTheReleaseCanUndo)
             record = {BS_PATTERN, 0, (ULONG_PTR)&pattern.record};
         }
         const LOGBRUSH original = record;
-        EXPECT_EQ(Brush(&record), -1);
+        int32_t result = Brush(&record);
         EXPECT_EQ(slots.brush, 0u);
         EXPECT_EQ(slots.oldBrush, 0u);
         EXPECT_EQ(GdiDoubleDcState(surface).brush, before.brush);
@@ -310,6 +310,7 @@ TEST_F(AttributesTest, EachBrushFailureLeavesOnlyWhatTheReleaseCanUndo)
             EXPECT_EQ(block->freeCount, 1);
         }
         ReleaseAndCheck(slots);
+        return result;
     });
 }
 

@@ -195,16 +195,17 @@ TEST_F(OutputTest, FailuresOutsideAScanBracketAreNotReported)
         uint16_t count;
         const char *drawing;
     } rows[] = {
-        {{"rectangle whose brush fails", "CreateBrushIndirect"}, OUT_RECTANGLE, 2, "Rectangle"},
-        {{"rectangle whose pen fails", "CreatePenIndirect"}, OUT_RECTANGLE, 2, "Rectangle"},
-        {{"polyline of one point", nullptr}, OUT_POLYLINE, 1, "Polyline"},
-        {{"rectangle GDI refuses", "Rectangle"}, OUT_RECTANGLE, 2, "Rectangle"},
+        {{"rectangle whose brush fails", "CreateBrushIndirect", 0}, OUT_RECTANGLE, 2, "Rectangle"},
+        {{"rectangle whose pen fails", "CreatePenIndirect", 0}, OUT_RECTANGLE, 2, "Rectangle"},
+        {{"polyline of one point", nullptr, 0}, OUT_POLYLINE, 1, "Polyline"},
+        {{"rectangle GDI refuses", "Rectangle", 0}, OUT_RECTANGLE, 2, "Rectangle"},
     };
     ForEachFailure(rows, [&](const Row &row) {
         Request request;
         request.Shape(row.style, row.count, points);
-        EXPECT_EQ(request.Send(variable), 0);
+        int32_t result = request.Send(variable);
         EXPECT_EQ(GdiDoubleCallCount(row.drawing), 1) << GdiDoubleDump();
+        return result;
     });
 }
 
@@ -282,19 +283,18 @@ TEST_F(OutputTest, ScanBracketReportsRealizationFailuresAndStillOpens)
 {
     struct Row : FailureRow {
         bool hasBrush;
-        int32_t result;
     } rows[] = {
-        {{"brush fails", "CreateBrushIndirect"}, true, -1},
-        {{"pen fails", "ExtCreatePen"}, true, -1},
+        {{"brush fails", "CreateBrushIndirect", -1}, true},
+        {{"pen fails", "ExtCreatePen", -1}, true},
         // Without a brush record the pen comes from the pen record and its
         // failure is not counted.
-        {{"no brush, pen fails", "CreatePenIndirect"}, false, 0},
+        {{"no brush, pen fails", "CreatePenIndirect", 0}, false},
     };
     ForEachFailure(rows, [&](const Row &row) {
         Request begin;
         begin.style = OUT_BEGINSCAN;
         begin.hasBrush = row.hasBrush;
-        EXPECT_EQ(begin.Send(variable), row.result);
+        int32_t result = begin.Send(variable);
         EXPECT_EQ(GdiDoubleCallCount("BeginPath"), 1);
         for (Handle32 handed : begin.out) {
             EXPECT_NE(handed, kUntouched) << "every out-argument written";
@@ -303,6 +303,7 @@ TEST_F(OutputTest, ScanBracketReportsRealizationFailuresAndStillOpens)
             EXPECT_THAT(begin.out, ElementsAre(0u, 0u, 0u, 0u, 0u));
         }
         ReleaseHandedOut(begin.out);
+        return result;
     });
 }
 

@@ -15,11 +15,12 @@
 #include <string>
 #include <vector>
 
-// The head of every row of a failure table: what the row is called, and the
-// call the double fails for it (none when null).
+// The head of every row of a failure table: what the row is called, the call
+// the double fails for it (none when null), and the result the caller sees.
 struct FailureRow {
     const char *label;
     const char *failing;
+    int32_t result;
 };
 
 class SurfaceTest : public ::testing::Test {
@@ -37,9 +38,10 @@ class SurfaceTest : public ::testing::Test {
     }
 
     // Each row of a failure table from the fixture's fresh start, its call
-    // failing once; whatever failed, the injected failure must have fired and
-    // the ledger be clean after the row's own checks.
-    template <typename Row, size_t N, typename Check> void ForEachFailure(const Row (&rows)[N], Check check)
+    // failing once: `run` makes the request, checks what the row wants and
+    // returns the request's result, which must be the row's. Whatever failed,
+    // the injected failure must have fired and the ledger be clean.
+    template <typename Row, size_t N, typename Run> void ForEachFailure(const Row (&rows)[N], Run run)
     {
         for (const Row &row : rows) {
             SCOPED_TRACE(row.label);
@@ -47,7 +49,7 @@ class SurfaceTest : public ::testing::Test {
             if (row.failing != nullptr) {
                 GdiDoubleFailCall(row.failing);
             }
-            check(row);
+            EXPECT_EQ(run(row), row.result) << GdiDoubleDump();
             EXPECT_THAT(GdiDoublePendingFailures(), ::testing::IsEmpty()) << "an injected failure never fired";
             EXPECT_THAT(GdiDoubleProblems(), ::testing::IsEmpty()) << GdiDoubleDump();
         }
