@@ -36,6 +36,9 @@ struct Request : OutputRequest {
 
 class OutputTest : public SurfaceTest {
   protected:
+    // Whatever a request did, once the test is over GDI is clean.
+    void TearDown() override { EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump(); }
+
     // The caller's releases of a handed-out set, in the documented order.
     void ReleaseHandedOut(Handle32 *out)
     {
@@ -184,7 +187,6 @@ TEST_F(OutputTest, RasterOperationAndClipCarryIntoLaterRequests)
     ASSERT_TRUE(polygon->state.hasClip);
     EXPECT_EQ(polygon->state.clip.left, 2);
     EXPECT_EQ(polygon->state.clip.bottom, 50);
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 TEST_F(OutputTest, FailuresOutsideAScanBracketAreNotReported)
@@ -276,7 +278,6 @@ TEST_F(OutputTest, ScanBracketWithAPatternHandsOutItsBitmap)
     EXPECT_EQ(GdiDoubleObject(HandleFrom32(begin.out[4]))->kind, GdiKind::Bitmap);
     EXPECT_EQ(begin.brush.lbHatch, (ULONG_PTR)HandleFrom32(begin.out[4]));
     ReleaseHandedOut(begin.out);
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 TEST_F(OutputTest, ScanBracketReportsRealizationFailuresAndStillOpens)
@@ -327,7 +328,6 @@ TEST_F(OutputTest, EndScanWithoutAnOpenPathStillReportsSuccess)
     EXPECT_EQ(end.Send(variable), 0);
     EXPECT_EQ(GdiDoubleCallCount("FillPath"), 1) << GdiDoubleDump();
     EXPECT_EQ(GdiDoubleLastCall("FillPath")->result, FALSE);
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 // An end of bracket that realizes its own scan set fills with that set, then
@@ -387,7 +387,6 @@ TEST_F(OutputTest, ScanlinesWithScanFlagOneRealizeDrawAndRelease)
     EXPECT_EQ(drawnWith->kind, GdiKind::ExtPen);
     EXPECT_EQ(drawnWith->extPenBrush.lbColor, 0x00FF00u) << "the brush's colour";
     EXPECT_THAT(scan.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 TEST_F(OutputTest, LargePolygonThroughTheExportUsesOneBlockAndFreesIt)
@@ -402,7 +401,6 @@ TEST_F(OutputTest, LargePolygonThroughTheExportUsesOneBlockAndFreesIt)
     ASSERT_EQ(GdiDoubleBlocks().size(), 1u);
     EXPECT_EQ(GdiDoubleBlocks()[0]->size, 24000u);
     EXPECT_EQ(GdiDoubleLastCall("Polygon")->points.back().y, -2999);
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 } // namespace
