@@ -143,13 +143,7 @@ void AddPlan(const std::string &function, int nth, bool every, bool hasValue, in
     if (!every && nth < 1) {
         throw std::invalid_argument("GDI double: nth counts from 1");
     }
-    Plan plan;
-    plan.function = function;
-    plan.nth = nth;
-    plan.every = every;
-    plan.hasValue = hasValue;
-    plan.value = value;
-    TheModel().plans.push_back(plan);
+    TheModel().plans.push_back({function, nth, every, hasValue, value});
 }
 
 std::string BlockText(const GdiBlockInfo &block)

@@ -31,6 +31,8 @@ template <typename P> void Append(const P *from, size_t count, PointList *to)
     }
 }
 
+// The points of a shape's record. The DLL's points always fit in 16 bits, so
+// GDI records only the 16-bit forms.
 PointList PointsOf(const EmfRecord &record)
 {
     PointList points;
@@ -40,13 +42,6 @@ PointList PointsOf(const EmfRecord &record)
     case EMR_POLYBEZIER16:
         if (const EMRPOLYLINE16 *r = record.As<EMRPOLYLINE16>()) {
             Append(r->apts, r->cpts, &points);
-        }
-        break;
-    case EMR_POLYGON:
-    case EMR_POLYLINE:
-    case EMR_POLYBEZIER:
-        if (const EMRPOLYLINE *r = record.As<EMRPOLYLINE>()) {
-            Append(r->aptl, r->cptl, &points);
         }
         break;
     case EMR_POLYPOLYGON16:
@@ -126,15 +121,21 @@ class OutputGdiTest : public RecordingTest {
         Dll().DeleteObject32(&surface, &out[4], &none);
     }
 
+    // The records one request leaves on a recording of its own.
+    std::vector<EmfRecord> RecordOne(Request &request)
+    {
+        Open();
+        EXPECT_EQ(request.Send(&surface), 0);
+        return Finish();
+    }
+
     // A triangle filled with a brush made from `pattern`, on a new recording.
     Request FillTriangle(uint16_t style, BITMAP *pattern)
     {
         static const Point16 triangle[3] = {{0, 0}, {60, 0}, {0, 60}};
         Open();
         Request request;
-        request.style = style;
-        request.count = 3;
-        request.points = triangle;
+        request.Shape(style, 3, triangle);
         request.brush = {BS_PATTERN, 0, (ULONG_PTR)pattern};
         EXPECT_EQ(request.Send(&surface), 0);
         return request;
@@ -164,16 +165,12 @@ TEST_F(OutputGdiTest, ShapesRecordTheirPointsAfterFillModeAndClip)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
-        Open();
         Request request;
-        request.style = row.style;
-        request.count = row.count;
-        request.points = row.points;
+        request.Shape(row.style, row.count, row.points);
         request.hasClip = true;
         request.clip = {5, 6, 150, 160};
         request.drawMode.rop2 = R2_MASKPEN;
-        EXPECT_EQ(request.Send(&surface), 0);
-        auto records = Finish();
+        auto records = RecordOne(request);
         std::string dump = DescribeEmfRecords(records);
 
         size_t rop = Find(records, EMR_SETROP2);
@@ -218,12 +215,10 @@ TEST_F(OutputGdiTest, BoxesRecordTheirCorners)
     } rows[] = {{OUT_RECTANGLE, EMR_RECTANGLE}, {OUT_ELLIPSE, EMR_ELLIPSE}, {OUT_CIRCLE, EMR_ELLIPSE}};
     for (const Row &row : rows) {
         SCOPED_TRACE(row.style);
-        Open();
         Request request;
         request.style = row.style;
         request.points = box;
-        EXPECT_EQ(request.Send(&surface), 0);
-        auto records = Finish();
+        auto records = RecordOne(request);
         auto shapes = RecordsOf(records, row.type);
         ASSERT_EQ(shapes.size(), 1u) << DescribeEmfRecords(records);
         const RECTL &rect = shapes[0]->As<EMRRECTANGLE>()->rclBox;
@@ -264,17 +259,13 @@ TEST_F(OutputGdiTest, PensAreCreatedOrTakenFromStock)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
-        Open();
         Request request;
-        request.style = row.style;
-        request.count = 2;
-        request.points = line;
+        request.Shape(row.style, 2, line);
         request.pen = row.pen;
         request.hasPen = row.hasPen;
         request.geometricPenStyle = row.geometricPenStyle;
         request.hasBrush = false;
-        EXPECT_EQ(request.Send(&surface), 0);
-        auto records = Finish();
+        auto records = RecordOne(request);
         std::string dump = DescribeEmfRecords(records);
         // No brush record: the stock null brush, never remembered.
         bool nullBrush = false;
@@ -316,14 +307,12 @@ TEST_F(OutputGdiTest, SolidAndHatchedBrushesFollowTheDrawMode)
     LOGBRUSH brushes[] = {{BS_SOLID, 0x00FF00, 0}, {BS_HATCHED, 0xFF0000, HS_DIAGCROSS}};
     for (const LOGBRUSH &brush : brushes) {
         SCOPED_TRACE(brush.lbStyle);
-        Open();
         Request request;
         request.style = OUT_RECTANGLE;
         request.points = box;
         request.brush = brush;
         request.drawMode = {R2_NOTCOPYPEN, OPAQUE, 0x0A0B0C, 0x0D0E0F, 0};
-        EXPECT_EQ(request.Send(&surface), 0);
-        auto records = Finish();
+        auto records = RecordOne(request);
         std::string dump = DescribeEmfRecords(records);
         size_t bkMode = Find(records, EMR_SETBKMODE);
         size_t bkColor = Find(records, EMR_SETBKCOLOR);
@@ -408,13 +397,9 @@ TEST_F(OutputGdiTest, PolygonAbove1024PointsRecordsEveryPoint)
     for (size_t i = 0; i < points.size(); ++i) {
         points[i] = {(int16_t)(i % 100), (int16_t)(i / 100 * 3 - 20)};
     }
-    Open();
     Request request;
-    request.style = OUT_WINDPOLYGON;
-    request.count = 1500;
-    request.points = points.data();
-    EXPECT_EQ(request.Send(&surface), 0);
-    auto records = Finish();
+    request.Shape(OUT_WINDPOLYGON, 1500, points.data());
+    auto records = RecordOne(request);
     auto polygons = RecordsOf(records, EMR_POLYGON16);
     ASSERT_EQ(polygons.size(), 1u) << DescribeEmfRecords(records);
     EXPECT_EQ(PointsOf(*polygons[0]), Widened(points.data(), points.size()));
@@ -448,9 +433,7 @@ TEST_F(OutputGdiTest, ScanBracketFillsItsRunsWithTheBrush)
             runs[1] = {10, 90};
         }
         Request scan;
-        scan.style = OUT_SCANLINES;
-        scan.count = y >= 50 ? 2 : 3;
-        scan.points = runs;
+        scan.Shape(OUT_SCANLINES, y >= 50 ? 2 : 3, runs);
         scan.hasDrawMode = false;
         EXPECT_EQ(scan.Send(&surface), 0);
         EXPECT_EQ(scan.out[0], kUntouched);
@@ -546,9 +529,7 @@ class PatternPictureTest : public OutputGdiTest {
         Point16 square[4] = {{20, 20}, {80, 20}, {80, 80}, {20, 80}};
         OpenPixelFrame(size, size);
         Request request;
-        request.style = OUT_WINDPOLYGON;
-        request.count = 4;
-        request.points = square;
+        request.Shape(OUT_WINDPOLYGON, 4, square);
         request.hasPen = false;
         request.brush = {BS_PATTERN, 0, (ULONG_PTR)&pattern};
         request.drawMode = kPatternColours;

@@ -269,25 +269,21 @@ TEST_F(AttributesTest, ColourPatternIsReadBackAsPacked24BitDib)
 TEST_F(AttributesTest, EachBrushFailureLeavesOnlyWhatTheReleaseCanUndo)
 {
     enum Hatch { KEPT, BITMAP_HANDLE };
-    const struct {
-        const char *label;
-        const char *failing;
+    struct Row : FailureRow {
         WORD bitsPixel; // 0: a solid brush
         Hatch hatch;
         bool drawModeApplied, bitmapKept;
     } rows[] = {
-        {"solid brush", "CreateBrushIndirect", 0, KEPT, true, false},
-        {"monochrome bitmap", "CreateBitmapIndirect", 1, KEPT, false, false},
-        {"monochrome brush", "CreateBrushIndirect", 1, BITMAP_HANDLE, true, false},
-        {"colour bitmap", "CreateBitmapIndirect", 8, KEPT, false, false},
-        {"block", "GlobalAlloc", 8, KEPT, false, true},
-        {"lock", "GlobalLock", 8, KEPT, false, true},
-        {"read back", "GetDIBits", 8, KEPT, false, true},
-        {"colour brush", "CreateDIBPatternBrushPt", 8, BITMAP_HANDLE, true, false},
+        {{"solid brush", "CreateBrushIndirect", -1}, 0, KEPT, true, false},
+        {{"monochrome bitmap", "CreateBitmapIndirect", -1}, 1, KEPT, false, false},
+        {{"monochrome brush", "CreateBrushIndirect", -1}, 1, BITMAP_HANDLE, true, false},
+        {{"colour bitmap", "CreateBitmapIndirect", -1}, 8, KEPT, false, false},
+        {{"block", "GlobalAlloc", -1}, 8, KEPT, false, true},
+        {{"lock", "GlobalLock", -1}, 8, KEPT, false, true},
+        {{"read back", "GetDIBits", -1}, 8, KEPT, false, true},
+        {{"colour brush", "CreateDIBPatternBrushPt", -1}, 8, BITMAP_HANDLE, true, false},
     };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.label);
-        SetUp();
+    ForEachFailure(rows, [&](const Row &row) {
         slots = {};
         Pattern pattern(row.bitsPixel, row.bitsPixel == 1 ? 2 : 8);
         LOGBRUSH record = {BS_SOLID, 0xFF, 0};
@@ -295,8 +291,7 @@ TEST_F(AttributesTest, EachBrushFailureLeavesOnlyWhatTheReleaseCanUndo)
             record = {BS_PATTERN, 0, (ULONG_PTR)&pattern.record};
         }
         const LOGBRUSH original = record;
-        GdiDoubleFailCall(row.failing);
-        EXPECT_EQ(Brush(&record), -1);
+        int32_t result = Brush(&record);
         EXPECT_EQ(slots.brush, 0u);
         EXPECT_EQ(slots.oldBrush, 0u);
         EXPECT_EQ(GdiDoubleDcState(surface).brush, before.brush);
@@ -315,7 +310,8 @@ TEST_F(AttributesTest, EachBrushFailureLeavesOnlyWhatTheReleaseCanUndo)
             EXPECT_EQ(block->freeCount, 1);
         }
         ReleaseAndCheck(slots);
-    }
+        return result;
+    });
 }
 
 TEST_F(AttributesTest, PatternTooLargeFor32BitsFailsWithoutAllocating)

@@ -50,6 +50,14 @@ class EmitterTest : public SurfaceTest {
 
 typedef int32_t (*PointEmitter)(HDC, uint16_t, uint16_t, const void *, const RECT *);
 
+// An emitter of a point list and the GDI call it draws with.
+struct LineEmitter {
+    PointEmitter emit;
+    const char *drawing;
+};
+const LineEmitter kPolygon = {EmitPolygon, "Polygon"};
+const LineEmitter kPolyline = {EmitPolyline, "Polyline"};
+
 TEST_F(EmitterTest, BoxesTakeTheFirstTwoPointsSignExtendedInTheCallersOrder)
 {
     struct Row {
@@ -80,29 +88,28 @@ TEST_F(EmitterTest, PolygonsSetTheFillModeBeforeTheClipAndTheDrawing)
 {
     struct Row {
         const char *label;
-        PointEmitter emit;
+        LineEmitter line;
         uint16_t style;
-        const char *drawing;
         int fillMode; // 0: none set
     } rows[] = {
-        {"winding polygon", EmitPolygon, OUT_WINDPOLYGON, "Polygon", WINDING},
-        {"alternate polygon", EmitPolygon, OUT_ALTPOLYGON, "Polygon", ALTERNATE},
-        {"polygon, other style", EmitPolygon, OUT_RECTANGLE, "Polygon", ALTERNATE},
-        {"polyline", EmitPolyline, OUT_WINDPOLYGON, "Polyline", 0},
+        {"winding polygon", kPolygon, OUT_WINDPOLYGON, WINDING},
+        {"alternate polygon", kPolygon, OUT_ALTPOLYGON, ALTERNATE},
+        {"polygon, other style", kPolygon, OUT_RECTANGLE, ALTERNATE},
+        {"polyline", kPolyline, OUT_WINDPOLYGON, 0},
     };
     std::vector<Point16> points = {{0, 0}, {-10, 5}, {(int16_t)0x8000, 7}, {3, (int16_t)0xFFFF}};
     RECT clip = {0, 0, 50, 60};
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
         GdiDoubleClearLog();
-        EXPECT_EQ(row.emit(surface, row.style, 4, points.data(), &clip), 0);
-        std::vector<std::string> expected = {"SelectClipRgn", "IntersectClipRect", row.drawing};
+        EXPECT_EQ(row.line.emit(surface, row.style, 4, points.data(), &clip), 0);
+        std::vector<std::string> expected = {"SelectClipRgn", "IntersectClipRect", row.line.drawing};
         if (row.fillMode != 0) {
             expected.insert(expected.begin(), "SetPolyFillMode");
             EXPECT_EQ(GdiDoubleLastCall("SetPolyFillMode")->args[0], row.fillMode);
         }
         EXPECT_THAT(GdiDoubleCallNames(surface), ElementsAreArray(expected)) << GdiDoubleDump();
-        const GdiCall *draw = GdiDoubleLastCall(row.drawing);
+        const GdiCall *draw = GdiDoubleLastCall(row.line.drawing);
         EXPECT_THAT(Pairs(draw->points), ElementsAre(std::make_pair(0, 0), std::make_pair(-10, 5),
                                                      std::make_pair(-32768, 7), std::make_pair(3, -1)));
         EXPECT_EQ(draw->args[1], 4);
@@ -116,20 +123,18 @@ TEST_F(EmitterTest, PointBufferMovesToOneGlobalBlockAbove1024Points)
 {
     struct Row {
         const char *label;
-        PointEmitter emit;
-        const char *drawing;
+        LineEmitter line;
         uint16_t count;
     } rows[] = {
-        {"polygon 1024", EmitPolygon, "Polygon", 1024},    {"polygon 1025", EmitPolygon, "Polygon", 1025},
-        {"polyline 1024", EmitPolyline, "Polyline", 1024}, {"polyline 1025", EmitPolyline, "Polyline", 1025},
-        {"polygon 65535", EmitPolygon, "Polygon", 65535},
+        {"polygon 1024", kPolygon, 1024},   {"polygon 1025", kPolygon, 1025},   {"polyline 1024", kPolyline, 1024},
+        {"polyline 1025", kPolyline, 1025}, {"polygon 65535", kPolygon, 65535},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
         Reopen();
         std::vector<Point16> points = DistinctPoints(row.count);
-        EXPECT_EQ(row.emit(surface, OUT_WINDPOLYGON, row.count, points.data(), nullptr), 0);
-        const GdiCall *draw = GdiDoubleLastCall(row.drawing);
+        EXPECT_EQ(row.line.emit(surface, OUT_WINDPOLYGON, row.count, points.data(), nullptr), 0);
+        const GdiCall *draw = GdiDoubleLastCall(row.line.drawing);
         ASSERT_NE(draw, nullptr) << GdiDoubleDump();
         EXPECT_EQ(Pairs(draw->points), Widened(points, row.count));
         auto blocks = GdiDoubleBlocks();
@@ -150,25 +155,24 @@ TEST_F(EmitterTest, PointBufferMovesToOneGlobalBlockAbove1024Points)
 
 TEST_F(EmitterTest, BlockFailuresDrawNothingAndLeaveNoBlock)
 {
-    struct Row {
-        const char *label;
-        const char *failing;
+    struct Row : FailureRow {
+        PointEmitter emit;
         int64_t globalFrees;
-    } rows[] = {{"allocation fails", "GlobalAlloc", 0}, {"lock fails", "GlobalLock", 1}};
+    } rows[] = {
+        {{"polygon, allocation fails", "GlobalAlloc", -1}, EmitPolygon, 0},
+        {{"polyline, allocation fails", "GlobalAlloc", -1}, EmitPolyline, 0},
+        {{"polygon, lock fails", "GlobalLock", -1}, EmitPolygon, 1},
+        {{"polyline, lock fails", "GlobalLock", -1}, EmitPolyline, 1},
+    };
     std::vector<Point16> points = DistinctPoints(1025);
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
-        for (PointEmitter emit : {EmitPolygon, EmitPolyline}) {
-            GdiDoubleClearLog();
-            GdiDoubleFailCall(row.failing);
-            RECT clip = {0, 0, 5, 5};
-            EXPECT_EQ(emit(surface, OUT_ALTPOLYGON, 1025, points.data(), &clip), -1);
-            EXPECT_EQ(GdiDoubleCallCount("Polygon") + GdiDoubleCallCount("Polyline"), 0) << GdiDoubleDump();
-            EXPECT_EQ(GdiDoubleCallCount("GlobalFree"), row.globalFrees);
-            EXPECT_EQ(GdiDoubleCallCount("GlobalUnlock"), 0);
-            EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
-        }
-    }
+    ForEachFailure(rows, [&](const Row &row) {
+        RECT clip = {0, 0, 5, 5};
+        int32_t result = row.emit(surface, OUT_ALTPOLYGON, 1025, points.data(), &clip);
+        EXPECT_EQ(GdiDoubleCallCount("Polygon") + GdiDoubleCallCount("Polyline"), 0) << GdiDoubleDump();
+        EXPECT_EQ(GdiDoubleCallCount("GlobalFree"), row.globalFrees);
+        EXPECT_EQ(GdiDoubleCallCount("GlobalUnlock"), 0);
+        return result;
+    });
 }
 
 TEST_F(EmitterTest, FailedDrawingIsReportedAndTheBlockStillReleased)

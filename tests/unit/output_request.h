@@ -27,6 +27,14 @@ struct OutputRequest {
     bool hasClip = false;
     Handle32 out[5] = {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched};
 
+    // What to draw: the style and its count points (or the record it reads).
+    void Shape(uint16_t shapeStyle, uint16_t shapeCount, const void *shapePoints)
+    {
+        style = shapeStyle;
+        count = shapeCount;
+        points = shapePoints;
+    }
+
     int32_t SendTo(PFN_Output32 output, const Handle32 *surface)
     {
         return output(surface, &style, &scanFlag, &count, points, hasPen ? &pen : nullptr, &geometricPenStyle,

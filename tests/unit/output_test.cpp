@@ -36,6 +36,9 @@ struct Request : OutputRequest {
 
 class OutputTest : public SurfaceTest {
   protected:
+    // Whatever a request did, once the test is over GDI is clean.
+    void TearDown() override { EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump(); }
+
     // The caller's releases of a handed-out set, in the documented order.
     void ReleaseHandedOut(Handle32 *out)
     {
@@ -93,12 +96,8 @@ TEST_F(OutputTest, EachStyleRealizesDrawsAndReleasesInOrder)
         SCOPED_TRACE(row.label);
         GdiDoubleClearLog();
         Request request;
-        request.style = row.style;
-        request.count = 4;
-        if (row.style == OUT_WINDPOLYPOLYGON || row.style == OUT_ALTPOLYPOLYGON) {
-            request.count = 2;
-        }
-        request.points = row.points;
+        bool polyPolygon = row.style == OUT_WINDPOLYPOLYGON || row.style == OUT_ALTPOLYPOLYGON;
+        request.Shape(row.style, polyPolygon ? 2 : 4, row.points);
         EXPECT_EQ(request.Send(variable), 0);
         EXPECT_THAT(GdiDoubleCallNames(surface), ElementsAreArray(row.calls)) << GdiDoubleDump();
         EXPECT_THAT(request.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
@@ -150,10 +149,8 @@ TEST_F(OutputTest, RasterOperationIsSetOnlyWhereTheRuleAllows)
                      (row.hasDrawMode ? " with" : " without") + " draw mode");
         GdiDoubleClearLog();
         Request request;
-        request.style = row.style;
+        request.Shape(row.style, 2, points);
         request.scanFlag = row.scanFlag;
-        request.count = 2;
-        request.points = points;
         request.hasDrawMode = row.hasDrawMode;
         request.drawMode.rop2 = R2_MERGEPEN;
         request.Send(variable);
@@ -172,9 +169,7 @@ TEST_F(OutputTest, RasterOperationAndClipCarryIntoLaterRequests)
 {
     Point16 triangle[3] = {{0, 0}, {10, 0}, {5, 8}};
     Request first;
-    first.style = OUT_WINDPOLYGON;
-    first.count = 3;
-    first.points = triangle;
+    first.Shape(OUT_WINDPOLYGON, 3, triangle);
     first.drawMode.rop2 = R2_NOTXORPEN;
     first.clip = {2, 3, 40, 50};
     first.Send(variable);
@@ -192,38 +187,28 @@ TEST_F(OutputTest, RasterOperationAndClipCarryIntoLaterRequests)
     ASSERT_TRUE(polygon->state.hasClip);
     EXPECT_EQ(polygon->state.clip.left, 2);
     EXPECT_EQ(polygon->state.clip.bottom, 50);
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 TEST_F(OutputTest, FailuresOutsideAScanBracketAreNotReported)
 {
     Point16 points[2] = {{0, 0}, {9, 9}};
-    struct Row {
-        const char *label;
+    struct Row : FailureRow {
         uint16_t style;
         uint16_t count;
-        const char *failing;
         const char *drawing;
     } rows[] = {
-        {"rectangle whose brush fails", OUT_RECTANGLE, 2, "CreateBrushIndirect", "Rectangle"},
-        {"rectangle whose pen fails", OUT_RECTANGLE, 2, "CreatePenIndirect", "Rectangle"},
-        {"polyline of one point", OUT_POLYLINE, 1, nullptr, "Polyline"},
-        {"rectangle GDI refuses", OUT_RECTANGLE, 2, "Rectangle", "Rectangle"},
+        {{"rectangle whose brush fails", "CreateBrushIndirect", 0}, OUT_RECTANGLE, 2, "Rectangle"},
+        {{"rectangle whose pen fails", "CreatePenIndirect", 0}, OUT_RECTANGLE, 2, "Rectangle"},
+        {{"polyline of one point", nullptr, 0}, OUT_POLYLINE, 1, "Polyline"},
+        {{"rectangle GDI refuses", "Rectangle", 0}, OUT_RECTANGLE, 2, "Rectangle"},
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
-        GdiDoubleClearLog();
-        if (row.failing != nullptr) {
-            GdiDoubleFailCall(row.failing);
-        }
+    ForEachFailure(rows, [&](const Row &row) {
         Request request;
-        request.style = row.style;
-        request.count = row.count;
-        request.points = points;
-        EXPECT_EQ(request.Send(variable), 0);
+        request.Shape(row.style, row.count, points);
+        int32_t result = request.Send(variable);
         EXPECT_EQ(GdiDoubleCallCount(row.drawing), 1) << GdiDoubleDump();
-        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
-    }
+        return result;
+    });
 }
 
 // The bracket across requests: its pen and brush stay selected while the
@@ -253,9 +238,7 @@ TEST_F(OutputTest, ScanBracketFillsTheWidenedRunsAndHandsItsObjectsToTheCaller)
     Point16 secondLine[2] = {{0, 41}, {12, 18}};
     for (Point16 *line : {firstLine, secondLine}) {
         Request scan;
-        scan.style = OUT_SCANLINES;
-        scan.count = line == firstLine ? 3 : 2;
-        scan.points = line;
+        scan.Shape(OUT_SCANLINES, line == firstLine ? 3 : 2, line);
         EXPECT_EQ(scan.Send(variable), 0);
         EXPECT_THAT(scan.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
     }
@@ -295,31 +278,24 @@ TEST_F(OutputTest, ScanBracketWithAPatternHandsOutItsBitmap)
     EXPECT_EQ(GdiDoubleObject(HandleFrom32(begin.out[4]))->kind, GdiKind::Bitmap);
     EXPECT_EQ(begin.brush.lbHatch, (ULONG_PTR)HandleFrom32(begin.out[4]));
     ReleaseHandedOut(begin.out);
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 TEST_F(OutputTest, ScanBracketReportsRealizationFailuresAndStillOpens)
 {
-    struct Row {
-        const char *label;
-        const char *failing;
+    struct Row : FailureRow {
         bool hasBrush;
-        int32_t result;
     } rows[] = {
-        {"brush fails", "CreateBrushIndirect", true, -1},
-        {"pen fails", "ExtCreatePen", true, -1},
+        {{"brush fails", "CreateBrushIndirect", -1}, true},
+        {{"pen fails", "ExtCreatePen", -1}, true},
         // Without a brush record the pen comes from the pen record and its
         // failure is not counted.
-        {"no brush, pen fails", "CreatePenIndirect", false, 0},
+        {{"no brush, pen fails", "CreatePenIndirect", 0}, false},
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
-        GdiDoubleClearLog();
-        GdiDoubleFailCall(row.failing);
+    ForEachFailure(rows, [&](const Row &row) {
         Request begin;
         begin.style = OUT_BEGINSCAN;
         begin.hasBrush = row.hasBrush;
-        EXPECT_EQ(begin.Send(variable), row.result);
+        int32_t result = begin.Send(variable);
         EXPECT_EQ(GdiDoubleCallCount("BeginPath"), 1);
         for (Handle32 handed : begin.out) {
             EXPECT_NE(handed, kUntouched) << "every out-argument written";
@@ -328,8 +304,8 @@ TEST_F(OutputTest, ScanBracketReportsRealizationFailuresAndStillOpens)
             EXPECT_THAT(begin.out, ElementsAre(0u, 0u, 0u, 0u, 0u));
         }
         ReleaseHandedOut(begin.out);
-        EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
-    }
+        return result;
+    });
 }
 
 // A stock pen is never handed out: the caller would delete it.
@@ -352,7 +328,6 @@ TEST_F(OutputTest, EndScanWithoutAnOpenPathStillReportsSuccess)
     EXPECT_EQ(end.Send(variable), 0);
     EXPECT_EQ(GdiDoubleCallCount("FillPath"), 1) << GdiDoubleDump();
     EXPECT_EQ(GdiDoubleLastCall("FillPath")->result, FALSE);
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 // An end of bracket that realizes its own scan set fills with that set, then
@@ -367,9 +342,7 @@ TEST_F(OutputTest, EndScanWithItsOwnScanSetFillsWithItAndReleasesIt)
         ASSERT_EQ(begin.Send(variable), 0);
         Point16 line[2] = {{0, 5}, {1, 9}};
         Request scan;
-        scan.style = OUT_SCANLINES;
-        scan.count = 2;
-        scan.points = line;
+        scan.Shape(OUT_SCANLINES, 2, line);
         scan.Send(variable);
 
         Request end;
@@ -403,10 +376,8 @@ TEST_F(OutputTest, ScanlinesWithScanFlagOneRealizeDrawAndRelease)
 {
     Point16 line[2] = {{0, 7}, {3, 11}};
     Request scan;
-    scan.style = OUT_SCANLINES;
+    scan.Shape(OUT_SCANLINES, 2, line);
     scan.scanFlag = 1;
-    scan.count = 2;
-    scan.points = line;
     EXPECT_EQ(scan.Send(variable), 0);
     EXPECT_THAT(GdiDoubleCallNames(surface),
                 ElementsAreArray(Join({kSolidBrush, kPenSelected, {"SetROP2", "MoveToEx", "LineTo"}, kReleaseBoth})))
@@ -416,7 +387,6 @@ TEST_F(OutputTest, ScanlinesWithScanFlagOneRealizeDrawAndRelease)
     EXPECT_EQ(drawnWith->kind, GdiKind::ExtPen);
     EXPECT_EQ(drawnWith->extPenBrush.lbColor, 0x00FF00u) << "the brush's colour";
     EXPECT_THAT(scan.out, ElementsAre(kUntouched, kUntouched, kUntouched, kUntouched, kUntouched));
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 TEST_F(OutputTest, LargePolygonThroughTheExportUsesOneBlockAndFreesIt)
@@ -426,14 +396,11 @@ TEST_F(OutputTest, LargePolygonThroughTheExportUsesOneBlockAndFreesIt)
         points[i] = {(int16_t)i, (int16_t)(-(int)i)};
     }
     Request request;
-    request.style = OUT_ALTPOLYGON;
-    request.count = 3000;
-    request.points = points.data();
+    request.Shape(OUT_ALTPOLYGON, 3000, points.data());
     EXPECT_EQ(request.Send(variable), 0);
     ASSERT_EQ(GdiDoubleBlocks().size(), 1u);
     EXPECT_EQ(GdiDoubleBlocks()[0]->size, 24000u);
     EXPECT_EQ(GdiDoubleLastCall("Polygon")->points.back().y, -2999);
-    EXPECT_THAT(GdiDoubleProblems(), IsEmpty()) << GdiDoubleDump();
 }
 
 } // namespace
