@@ -1,9 +1,9 @@
 #include "text/placement.h"
 
-// Constant data only: the table is compile-time initialised, so the image
-// needs no start-up code and placement needs no floating point. One table
-// serves the cosine too, read from its other end. Ten degrees to a row; 16
-// bits an entry keeps the image's read-only data in one 512-byte section.
+// Constant data only: the tables are compile-time initialised, so the image
+// needs no start-up code and placement needs no floating point. Ten degrees
+// to a row; 16 bits an entry keeps the image's read-only data in one
+// 512-byte section.
 // clang-format off
 const int16_t SineTable[91] = {
         0,   175,   349,   523,   698,   872,  1045,  1219,  1392,  1564,
@@ -17,20 +17,32 @@ const int16_t SineTable[91] = {
      9848,  9877,  9903,  9925,  9945,  9962,  9976,  9986,  9994,  9998,
     10000,
 };
+
+const int16_t CosineTable[91] = {
+    10000,  9998,  9994,  9986,  9976,  9962,  9945,  9925,  9903,  9877,
+     9848,  9816,  9781,  9744,  9703,  9659,  9613,  9563,  9511,  9455,
+     9397,  9336,  9272,  9205,  9135,  9063,  8988,  8910,  8829,  8746,
+     8660,  8572,  8480,  8387,  8290,  8192,  8090,  7986,  7880,  7771,
+     7660,  7547,  7431,  7314,  7193,  7071,  6947,  6820,  6691,  6561,
+     6428,  6293,  6157,  6018,  5878,  5736,  5592,  5446,  5299,  5150,
+     5000,  4848,  4695,  4540,  4384,  4226,  4067,  3907,  3746,  3584,
+     3420,  3256,  3090,  2924,  2756,  2588,  2419,  2250,  2079,  1908,
+     1736,  1564,  1392,  1219,  1045,   872,   698,   523,   349,   175,
+        0,
+};
 // clang-format on
 
 // The angle is a 16-bit number of degrees: only the low 16 bits count.
-// Unsigned, so that a table index needs no widening on a 64-bit host.
-static uint32_t DegreesIn360(int32_t degrees)
+static int32_t DegreesIn360(int32_t degrees)
 {
     int32_t angle = (int16_t)(uint16_t)(uint32_t)degrees;
     angle %= 360;
-    return (uint32_t)(angle < 0 ? angle + 360 : angle);
+    return angle < 0 ? angle + 360 : angle;
 }
 
 int32_t Sin10000(int32_t degrees)
 {
-    uint32_t angle = DegreesIn360(degrees);
+    int32_t angle = DegreesIn360(degrees);
     if (angle <= 90) {
         return SineTable[angle];
     }
@@ -43,20 +55,19 @@ int32_t Sin10000(int32_t degrees)
     return -SineTable[360 - angle];
 }
 
-// The cosine of k is the sine of 90 - k: the one table read from its other end.
 int32_t Cos10000(int32_t degrees)
 {
-    uint32_t angle = DegreesIn360(degrees);
+    int32_t angle = DegreesIn360(degrees);
     if (angle <= 90) {
-        return SineTable[90 - angle];
+        return CosineTable[angle];
     }
     if (angle <= 180) {
-        return -SineTable[angle - 90];
+        return -CosineTable[180 - angle];
     }
     if (angle <= 270) {
-        return -SineTable[270 - angle];
+        return -CosineTable[angle - 180];
     }
-    return SineTable[angle - 270];
+    return CosineTable[360 - angle];
 }
 
 // factor * advance leaves 32 bits once |advance| > 214748. Splitting the

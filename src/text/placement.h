@@ -5,8 +5,9 @@
 
 #include "platform.h"
 
-// 10000 * sin k for whole degrees k = 0..90, rounded; cos k is entry 90 - k.
+// 10000 * sin k and 10000 * cos k for whole degrees k = 0..90, rounded.
 extern const int16_t SineTable[91];
+extern const int16_t CosineTable[91];
 
 // 10000 times the sine (cosine) of a whole-degree angle; the angle is the low
 // 16 bits of the argument taken as a signed number.

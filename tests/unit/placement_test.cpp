@@ -22,11 +22,13 @@ double Radians(int degrees)
     return degrees * 3.14159265358979323846 / 180.0;
 }
 
-TEST(Trigonometry, TableHoldsTheRoundedSineOfEachDegree)
+TEST(Trigonometry, TablesHoldTheRoundedSineAndCosineOfEachDegree)
 {
     for (int k = 0; k <= 90; ++k) {
         SCOPED_TRACE(k);
         EXPECT_EQ(SineTable[k], Rounded(std::sin(Radians(k))));
+        EXPECT_EQ(CosineTable[k], Rounded(std::cos(Radians(k))));
+        EXPECT_EQ(CosineTable[k], SineTable[90 - k]);
     }
 }
 
