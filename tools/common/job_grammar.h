@@ -53,7 +53,7 @@ enum SettingKind : uint8_t { SETTING_NONE, SETTING_PEN, SETTING_BRUSH, SETTING_D
 struct Constant {
     const char *name;
     uint32_t value;
-    uint32_t mask;
+    uint32_t mask = 0;
 };
 
 // Names of a set are matched without case and with or without the set's
@@ -81,30 +81,28 @@ static const Constant PEN_STYLES[] = {
 };
 
 static const Constant BRUSH_STYLES[] = {
-    {"BS_SOLID", 0, 0}, {"BS_HOLLOW", 1, 0}, {"BS_NULL", 1, 0}, {"BS_HATCHED", 2, 0}, {"BS_PATTERN", 3, 0},
+    {"BS_SOLID", 0}, {"BS_HOLLOW", 1}, {"BS_NULL", 1}, {"BS_HATCHED", 2}, {"BS_PATTERN", 3},
 };
 
 static const Constant HATCHES[] = {
-    {"HS_HORIZONTAL", 0, 0}, {"HS_VERTICAL", 1, 0}, {"HS_FDIAGONAL", 2, 0}, {"HS_BDIAGONAL", 3, 0},
-    {"HS_CROSS", 4, 0}, {"HS_DIAGCROSS", 5, 0},
+    {"HS_HORIZONTAL", 0}, {"HS_VERTICAL", 1}, {"HS_FDIAGONAL", 2}, {"HS_BDIAGONAL", 3}, {"HS_CROSS", 4},
+    {"HS_DIAGCROSS", 5},
 };
 
 static const Constant ROP2S[] = {
-    {"R2_BLACK", 1, 0}, {"R2_NOTMERGEPEN", 2, 0}, {"R2_MASKNOTPEN", 3, 0}, {"R2_NOTCOPYPEN", 4, 0},
-    {"R2_MASKPENNOT", 5, 0}, {"R2_NOT", 6, 0}, {"R2_XORPEN", 7, 0}, {"R2_NOTMASKPEN", 8, 0}, {"R2_MASKPEN", 9, 0},
-    {"R2_NOTXORPEN", 10, 0}, {"R2_NOP", 11, 0}, {"R2_MERGENOTPEN", 12, 0}, {"R2_COPYPEN", 13, 0},
-    {"R2_MERGEPENNOT", 14, 0}, {"R2_MERGEPEN", 15, 0}, {"R2_WHITE", 16, 0},
+    {"R2_BLACK", 1}, {"R2_NOTMERGEPEN", 2}, {"R2_MASKNOTPEN", 3}, {"R2_NOTCOPYPEN", 4}, {"R2_MASKPENNOT", 5},
+    {"R2_NOT", 6}, {"R2_XORPEN", 7}, {"R2_NOTMASKPEN", 8}, {"R2_MASKPEN", 9}, {"R2_NOTXORPEN", 10}, {"R2_NOP", 11},
+    {"R2_MERGENOTPEN", 12}, {"R2_COPYPEN", 13}, {"R2_MERGEPENNOT", 14}, {"R2_MERGEPEN", 15}, {"R2_WHITE", 16},
 };
 
 static const Constant ROP3S[] = {
-    {"SRCCOPY", 0x00CC0020, 0}, {"SRCPAINT", 0x00EE0086, 0}, {"SRCAND", 0x008800C6, 0}, {"SRCINVERT", 0x00660046, 0},
-    {"SRCERASE", 0x00440328, 0}, {"NOTSRCCOPY", 0x00330008, 0}, {"NOTSRCERASE", 0x001100A6, 0},
-    {"MERGECOPY", 0x00C000CA, 0}, {"MERGEPAINT", 0x00BB0226, 0}, {"PATCOPY", 0x00F00021, 0},
-    {"PATPAINT", 0x00FB0A09, 0}, {"PATINVERT", 0x005A0049, 0}, {"DSTINVERT", 0x00550009, 0},
-    {"BLACKNESS", 0x00000042, 0}, {"WHITENESS", 0x00FF0062, 0},
+    {"SRCCOPY", 0x00CC0020}, {"SRCPAINT", 0x00EE0086}, {"SRCAND", 0x008800C6}, {"SRCINVERT", 0x00660046},
+    {"SRCERASE", 0x00440328}, {"NOTSRCCOPY", 0x00330008}, {"NOTSRCERASE", 0x001100A6}, {"MERGECOPY", 0x00C000CA},
+    {"MERGEPAINT", 0x00BB0226}, {"PATCOPY", 0x00F00021}, {"PATPAINT", 0x00FB0A09}, {"PATINVERT", 0x005A0049},
+    {"DSTINVERT", 0x00550009}, {"BLACKNESS", 0x00000042}, {"WHITENESS", 0x00FF0062},
 };
 
-static const Constant BK_MODES[] = {{"TRANSPARENT", 1, 0}, {"OPAQUE", 2, 0}};
+static const Constant BK_MODES[] = {{"TRANSPARENT", 1}, {"OPAQUE", 2}};
 
 static const Constant TEXT_OUT_OPTIONS[] = {
     {"ETO_OPAQUE", 0x02, 0x02}, {"ETO_CLIPPED", 0x04, 0x04}, {"ETO_GLYPH_INDEX", 0x10, 0x10},
@@ -113,54 +111,51 @@ static const Constant TEXT_OUT_OPTIONS[] = {
 };
 
 static const Constant CHARSETS[] = {
-    {"ANSI_CHARSET", 0, 0}, {"DEFAULT_CHARSET", 1, 0}, {"SYMBOL_CHARSET", 2, 0}, {"MAC_CHARSET", 77, 0},
-    {"SHIFTJIS_CHARSET", 128, 0}, {"HANGEUL_CHARSET", 129, 0}, {"HANGUL_CHARSET", 129, 0}, {"JOHAB_CHARSET", 130, 0},
-    {"GB2312_CHARSET", 134, 0}, {"CHINESEBIG5_CHARSET", 136, 0}, {"GREEK_CHARSET", 161, 0},
-    {"TURKISH_CHARSET", 162, 0}, {"VIETNAMESE_CHARSET", 163, 0}, {"HEBREW_CHARSET", 177, 0},
-    {"ARABIC_CHARSET", 178, 0}, {"BALTIC_CHARSET", 186, 0}, {"RUSSIAN_CHARSET", 204, 0}, {"THAI_CHARSET", 222, 0},
-    {"EASTEUROPE_CHARSET", 238, 0}, {"OEM_CHARSET", 255, 0},
+    {"ANSI_CHARSET", 0}, {"DEFAULT_CHARSET", 1}, {"SYMBOL_CHARSET", 2}, {"MAC_CHARSET", 77}, {"SHIFTJIS_CHARSET", 128},
+    {"HANGEUL_CHARSET", 129}, {"HANGUL_CHARSET", 129}, {"JOHAB_CHARSET", 130}, {"GB2312_CHARSET", 134},
+    {"CHINESEBIG5_CHARSET", 136}, {"GREEK_CHARSET", 161}, {"TURKISH_CHARSET", 162}, {"VIETNAMESE_CHARSET", 163},
+    {"HEBREW_CHARSET", 177}, {"ARABIC_CHARSET", 178}, {"BALTIC_CHARSET", 186}, {"RUSSIAN_CHARSET", 204},
+    {"THAI_CHARSET", 222}, {"EASTEUROPE_CHARSET", 238}, {"OEM_CHARSET", 255},
 };
 
 static const Constant WEIGHTS[] = {
-    {"FW_DONTCARE", 0, 0}, {"FW_THIN", 100, 0}, {"FW_EXTRALIGHT", 200, 0}, {"FW_LIGHT", 300, 0},
-    {"FW_NORMAL", 400, 0}, {"FW_REGULAR", 400, 0}, {"FW_MEDIUM", 500, 0}, {"FW_SEMIBOLD", 600, 0},
-    {"FW_BOLD", 700, 0}, {"FW_EXTRABOLD", 800, 0}, {"FW_HEAVY", 900, 0}, {"FW_BLACK", 900, 0},
+    {"FW_DONTCARE", 0}, {"FW_THIN", 100}, {"FW_EXTRALIGHT", 200}, {"FW_LIGHT", 300}, {"FW_NORMAL", 400},
+    {"FW_REGULAR", 400}, {"FW_MEDIUM", 500}, {"FW_SEMIBOLD", 600}, {"FW_BOLD", 700}, {"FW_EXTRABOLD", 800},
+    {"FW_HEAVY", 900}, {"FW_BLACK", 900},
 };
 
 static const Constant QUALITIES[] = {
-    {"DEFAULT_QUALITY", 0, 0}, {"DRAFT_QUALITY", 1, 0}, {"PROOF_QUALITY", 2, 0}, {"NONANTIALIASED_QUALITY", 3, 0},
-    {"ANTIALIASED_QUALITY", 4, 0}, {"CLEARTYPE_QUALITY", 5, 0},
+    {"DEFAULT_QUALITY", 0}, {"DRAFT_QUALITY", 1}, {"PROOF_QUALITY", 2}, {"NONANTIALIASED_QUALITY", 3},
+    {"ANTIALIASED_QUALITY", 4}, {"CLEARTYPE_QUALITY", 5},
 };
 
 // Colour names, as 0xRRGGBB (a COLORREF holds them as 0x00BBGGRR).
 static const Constant COLORS[] = {
-    {"black", 0x000000, 0}, {"white", 0xFFFFFF, 0}, {"red", 0xFF0000, 0}, {"green", 0x008000, 0},
-    {"lime", 0x00FF00, 0}, {"blue", 0x0000FF, 0}, {"yellow", 0xFFFF00, 0}, {"cyan", 0x00FFFF, 0},
-    {"aqua", 0x00FFFF, 0}, {"magenta", 0xFF00FF, 0}, {"fuchsia", 0xFF00FF, 0}, {"gray", 0x808080, 0},
-    {"grey", 0x808080, 0}, {"silver", 0xC0C0C0, 0}, {"lightgray", 0xD3D3D3, 0}, {"lightgrey", 0xD3D3D3, 0},
-    {"darkgray", 0x404040, 0}, {"darkgrey", 0x404040, 0}, {"maroon", 0x800000, 0}, {"navy", 0x000080, 0},
-    {"olive", 0x808000, 0}, {"purple", 0x800080, 0}, {"teal", 0x008080, 0}, {"orange", 0xFFA500, 0},
-    {"brown", 0xA52A2A, 0}, {"pink", 0xFFC0CB, 0}, {"gold", 0xFFD700, 0}, {"skyblue", 0x87CEEB, 0},
-    {"beige", 0xF5F5DC, 0}, {"ivory", 0xFFFFF0, 0}, {"darkgreen", 0x006400, 0}, {"darkblue", 0x00008B, 0},
-    {"darkred", 0x8B0000, 0}, {"steelblue", 0x4682B4, 0}, {"tomato", 0xFF6347, 0}, {"wheat", 0xF5DEB3, 0},
-    {"khaki", 0xF0E68C, 0},
+    {"black", 0x000000}, {"white", 0xFFFFFF}, {"red", 0xFF0000}, {"green", 0x008000}, {"lime", 0x00FF00},
+    {"blue", 0x0000FF}, {"yellow", 0xFFFF00}, {"cyan", 0x00FFFF}, {"aqua", 0x00FFFF}, {"magenta", 0xFF00FF},
+    {"fuchsia", 0xFF00FF}, {"gray", 0x808080}, {"grey", 0x808080}, {"silver", 0xC0C0C0}, {"lightgray", 0xD3D3D3},
+    {"lightgrey", 0xD3D3D3}, {"darkgray", 0x404040}, {"darkgrey", 0x404040}, {"maroon", 0x800000}, {"navy", 0x000080},
+    {"olive", 0x808000}, {"purple", 0x800080}, {"teal", 0x008080}, {"orange", 0xFFA500}, {"brown", 0xA52A2A},
+    {"pink", 0xFFC0CB}, {"gold", 0xFFD700}, {"skyblue", 0x87CEEB}, {"beige", 0xF5F5DC}, {"ivory", 0xFFFFF0},
+    {"darkgreen", 0x006400}, {"darkblue", 0x00008B}, {"darkred", 0x8B0000}, {"steelblue", 0x4682B4},
+    {"tomato", 0xFF6347}, {"wheat", 0xF5DEB3}, {"khaki", 0xF0E68C},
 };
 
 // Words that choose one of a few things.
 enum Release : uint8_t { RELEASE_PEN, RELEASE_BRUSH, RELEASE_PATTERN, RELEASE_SCAN };
 static const Constant RELEASES[] = {
-    {"pen", RELEASE_PEN, 0}, {"brush", RELEASE_BRUSH, 0}, {"pattern", RELEASE_PATTERN, 0}, {"scan", RELEASE_SCAN, 0},
+    {"pen", RELEASE_PEN}, {"brush", RELEASE_BRUSH}, {"pattern", RELEASE_PATTERN}, {"scan", RELEASE_SCAN},
 };
-static const Constant RELEASE_TIMES[] = {{"auto", 1, 0}, {"manual", 0, 0}};
+static const Constant RELEASE_TIMES[] = {{"auto", 1}, {"manual", 0}};
 static const Constant SETTING_KINDS[] = {
-    {"pen", SETTING_PEN, 0}, {"brush", SETTING_BRUSH, 0}, {"drawmode", SETTING_DRAWMODE, 0},
-    {"mode", SETTING_DRAWMODE, 0}, {"font", SETTING_FONT, 0},
+    {"pen", SETTING_PEN}, {"brush", SETTING_BRUSH}, {"drawmode", SETTING_DRAWMODE}, {"mode", SETTING_DRAWMODE},
+    {"font", SETTING_FONT},
 };
 // bits and dib: a bitmap exactly as a driver held it, as captures write it.
 enum BitmapShape : uint8_t { SHAPE_COLOR, SHAPE_MONO, SHAPE_BITS, SHAPE_DIB };
 static const Constant BITMAP_SHAPES[] = {
-    {"mono", SHAPE_MONO, 0}, {"color", SHAPE_COLOR, 0}, {"colour", SHAPE_COLOR, 0},
-    {"bits", SHAPE_BITS, 0}, {"dib", SHAPE_DIB, 0}};
+    {"mono", SHAPE_MONO}, {"color", SHAPE_COLOR}, {"colour", SHAPE_COLOR}, {"bits", SHAPE_BITS}, {"dib", SHAPE_DIB},
+};
 
 static const ConstantSet SET_PEN_STYLES = {"a pen style", "PS_", "", PEN_STYLES, GRAMMAR_COUNT(PEN_STYLES)};
 static const ConstantSet SET_BRUSH_STYLES = {"a brush style", "BS_", "", BRUSH_STYLES, GRAMMAR_COUNT(BRUSH_STYLES)};

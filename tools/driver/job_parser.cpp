@@ -606,87 +606,6 @@ bool BitmapShape(Parser &p, Field field, const Value &value, LineRecord *record)
     return record->fromRows = true;
 }
 
-// One field to a line reads as the table it is.
-// clang-format off
-bool StoreSetting(Parser &p, Field field, const Value &value, LineRecord *record)
-{
-    const int32_t number = (int32_t)value.number;
-    FontSetting &font = record->font;
-    BitmapSetting &bitmap = record->bitmap;
-    switch (field) {
-    case grammar::FIELD_NAME:
-        record->pen.name = record->brush.name = record->mode.name = font.name = bitmap.name = value.text;
-        return true;
-    case grammar::FIELD_PEN_STYLE: return (record->pen.style = number), true;
-    case grammar::FIELD_PEN_WIDTH: return (record->pen.width = number), true;
-    case grammar::FIELD_PEN_WIDTH_Y: return (record->pen.widthY = number), true;
-    case grammar::FIELD_PEN_COLOR: return (record->pen.color = number), true;
-    case grammar::FIELD_BRUSH_STYLE: return (record->brush.style = number), true;
-    case grammar::FIELD_BRUSH_COLOR: return (record->brush.color = number), true;
-    case grammar::FIELD_BRUSH_HATCH: return (record->brush.hatch = number), true;
-    case grammar::FIELD_BRUSH_PATTERN:
-        return (record->brush.bitmap = number), (record->brush.nullPattern = number < 0), true;
-    case grammar::FIELD_ROP2: return (record->mode.rop2 = number), true;
-    case grammar::FIELD_BK_MODE: return (record->mode.bkMode = number), true;
-    case grammar::FIELD_BK_COLOR: return (record->mode.bkColor = number), true;
-    case grammar::FIELD_TEXT_COLOR: return (record->mode.textColor = number), true;
-    case grammar::FIELD_USE_BK_MODE: return (record->mode.useBkMode = number), true;
-    case grammar::FIELD_FONT_HEIGHT: return (font.height = number), true;
-    case grammar::FIELD_FONT_WIDTH: return (font.width = number), true;
-    case grammar::FIELD_FONT_ESCAPEMENT: return (font.escapement = number), true;
-    case grammar::FIELD_FONT_ORIENTATION: return (font.orientation = number), true;
-    case grammar::FIELD_FONT_ANGLE: return (font.escapement = font.orientation = number), true;
-    case grammar::FIELD_FONT_WEIGHT: return (font.weight = number), true;
-    case grammar::FIELD_FONT_ITALIC: return (font.italic = (uint8_t)number), true;
-    case grammar::FIELD_FONT_UNDERLINE: return (font.underline = (uint8_t)number), true;
-    case grammar::FIELD_FONT_STRIKEOUT: return (font.strikeOut = (uint8_t)number), true;
-    case grammar::FIELD_FONT_CHARSET: return (font.charSet = (uint8_t)number), true;
-    case grammar::FIELD_FONT_OUT_PRECISION: return (font.outPrecision = (uint8_t)number), true;
-    case grammar::FIELD_FONT_CLIP_PRECISION: return (font.clipPrecision = (uint8_t)number), true;
-    case grammar::FIELD_FONT_QUALITY: return (font.quality = (uint8_t)number), true;
-    case grammar::FIELD_FONT_PITCH_AND_FAMILY: return (font.pitchAndFamily = (uint8_t)number), true;
-    case grammar::FIELD_FONT_FACE:
-        if (value.text.size() > 31) {
-            return Fail(p, "a face name has at most 31 bytes (LOGFONTA), not " + std::to_string(value.text.size()));
-        }
-        return (font.face = value.text), true;
-    case grammar::FIELD_BITMAP_SHAPE:
-    case grammar::FIELD_BITMAP_SIZE: return BitmapShape(p, field, value, record);
-    case grammar::FIELD_BITMAP_FILE: return BitmapFile(p, value.text, record);
-    case grammar::FIELD_BITMAP_DEPTH:
-        if (number != 24 && number != 32) {
-            return Fail(p, "expected depth=24 or depth=32 for a colour bitmap, not " + std::to_string(number));
-        }
-        return (bitmap.depth = number), true;
-    case grammar::FIELD_BITMAP_COLORS:
-        bitmap.dibColors[0] = RgbToColorRef(value.numbers[0]); // the swap is its own inverse
-        bitmap.dibColors[1] = RgbToColorRef(value.numbers[1]);
-        return true;
-    case grammar::FIELD_BITMAP_BITS_PIXEL: return (bitmap.bitsPixel = (uint16_t)number), true;
-    case grammar::FIELD_BITMAP_PLANES: return (bitmap.planes = (uint16_t)number), true;
-    case grammar::FIELD_BITMAP_WIDTH_BYTES: return (bitmap.widthBytes = number), true;
-    case grammar::FIELD_BITMAP_TYPE: return (bitmap.type = number), true;
-    case grammar::FIELD_BITMAP_INFO_SIZE:
-        if (number > 0 && number < 4) {
-            return Fail(p, "a dib's info= is 0, or 4 bytes and more (its header's size), not " + std::to_string(number));
-        }
-        return (bitmap.infoSize = number), true;
-    case grammar::FIELD_BITMAP_BITS_SIZE:
-        if (value.none) {
-            return bitmap.noBits = true; // captures: a bitmap without bits
-        }
-        return (bitmap.bitsSize = number), true;
-    case grammar::FIELD_SELECT_KIND: return (record->selectKind = (grammar::SettingKind)number), true;
-    case grammar::FIELD_SELECT_NAME:
-        if (record->selectKind == grammar::SETTING_FONT && number < 0) {
-            return Fail(p, "text always needs a font; select another one instead of none");
-        }
-        return (record->selected = number), true;
-    default: return Fail(p, "this line has no place for that value"); // a grammar row without a field
-    }
-}
-// clang-format on
-
 // '|' ends a polygon of a poly-polygon style.
 bool EndPolygon(Parser &p, LineRecord *record)
 {
@@ -716,19 +635,67 @@ bool Source(Parser &p, int number, Request *request)
     return true;
 }
 
+// Where a plain number goes: a record member of any integer type.
+struct Slot {
+    Field field;
+    void *at;
+    void (*put)(void *at, int64_t value);
+};
+
+template <typename T> Slot To(Field field, T *member)
+{
+    return Slot{field, member, [](void *at, int64_t value) { *(T *)at = (T)value; }};
+}
+
+// The fields that take a number as it is, with nothing to check or add.
+bool PutNumber(Parser &p, Field field, int64_t number, LineRecord *record)
+{
+    using namespace grammar;
+    PenSetting &pen = record->pen;
+    BrushSetting &brush = record->brush;
+    DrawModeSetting &mode = record->mode;
+    FontSetting &font = record->font;
+    BitmapSetting &bitmap = record->bitmap;
+    Request &request = record->request;
+    // clang-format off
+    const Slot slots[] = {
+        To(FIELD_PEN_STYLE, &pen.style), To(FIELD_PEN_WIDTH, &pen.width), To(FIELD_PEN_WIDTH_Y, &pen.widthY),
+        To(FIELD_PEN_COLOR, &pen.color), To(FIELD_BRUSH_STYLE, &brush.style), To(FIELD_BRUSH_COLOR, &brush.color),
+        To(FIELD_BRUSH_HATCH, &brush.hatch), To(FIELD_ROP2, &mode.rop2), To(FIELD_BK_MODE, &mode.bkMode),
+        To(FIELD_BK_COLOR, &mode.bkColor), To(FIELD_TEXT_COLOR, &mode.textColor), To(FIELD_USE_BK_MODE, &mode.useBkMode),
+        To(FIELD_FONT_HEIGHT, &font.height), To(FIELD_FONT_WIDTH, &font.width), To(FIELD_FONT_WEIGHT, &font.weight),
+        To(FIELD_FONT_ESCAPEMENT, &font.escapement), To(FIELD_FONT_ORIENTATION, &font.orientation),
+        To(FIELD_FONT_ITALIC, &font.italic), To(FIELD_FONT_UNDERLINE, &font.underline),
+        To(FIELD_FONT_STRIKEOUT, &font.strikeOut), To(FIELD_FONT_CHARSET, &font.charSet),
+        To(FIELD_FONT_OUT_PRECISION, &font.outPrecision), To(FIELD_FONT_CLIP_PRECISION, &font.clipPrecision),
+        To(FIELD_FONT_QUALITY, &font.quality), To(FIELD_FONT_PITCH_AND_FAMILY, &font.pitchAndFamily),
+        To(FIELD_BITMAP_BITS_PIXEL, &bitmap.bitsPixel), To(FIELD_BITMAP_PLANES, &bitmap.planes),
+        To(FIELD_BITMAP_WIDTH_BYTES, &bitmap.widthBytes), To(FIELD_BITMAP_TYPE, &bitmap.type),
+        To(FIELD_BITMAP_DEPTH, &bitmap.depth), To(FIELD_SELECT_KIND, &record->selectKind),
+        To(FIELD_PEN, &request.pen), To(FIELD_BRUSH, &request.brush), To(FIELD_DRAWMODE, &request.drawMode),
+        To(FIELD_FONT, &request.font), To(FIELD_GEOMETRIC, &request.geometricPenStyle),
+        To(FIELD_SCAN_FLAG, &request.scanFlag), To(FIELD_STYLE, &request.style), To(FIELD_ROP3, &request.rop),
+        To(FIELD_TEXT_OPTIONS, &request.options), To(FIELD_RELEASE, &request.release),
+        To(FIELD_RELEASE_TIME, &request.autoRelease),
+    };
+    // clang-format on
+    for (const Slot &slot : slots) {
+        if (slot.field == field) {
+            slot.put(slot.at, number);
+            return true;
+        }
+    }
+    return Fail(p, "this line has no place for that value"); // a grammar row without a field
+}
+
 // clang-format off
-bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
+bool StoreRequest(Parser &p, Field field, const Value &value, LineRecord *record)
 {
     Request &request = record->request;
-    const int32_t number = (int32_t)value.number;
     const std::vector<int32_t> &n = value.numbers;
     switch (field) {
-    case grammar::FIELD_PEN: return (request.pen = number), true;
-    case grammar::FIELD_BRUSH: return (request.brush = number), true;
-    case grammar::FIELD_DRAWMODE: return (request.drawMode = number), true;
-    case grammar::FIELD_FONT: return (request.font = number), true;
     case grammar::FIELD_CLIP: return value.none || ((request.clip = RectOf(n)), (request.hasClip = true));
-    case grammar::FIELD_EXPECT: return (request.expect = number), (request.hasExpect = true);
+    case grammar::FIELD_EXPECT: return (request.expect = (int32_t)value.number), (request.hasExpect = true);
     case grammar::FIELD_PAGE_SIZE: return (request.sizeX = n[0]), (request.sizeY = n[1]), (request.hasSize = true);
     case grammar::FIELD_PAGE_FRAME:
         if (value.none) {
@@ -740,37 +707,78 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
         return (request.frame = RectOf(n)), (request.hasFrame = true);
     case grammar::FIELD_PAGE_DEVICE: return (request.device = value.text), true;
     case grammar::FIELD_PAGE_DEVMODE: return HexBytes(p, value.text, &request.devMode);
-    case grammar::FIELD_STYLE: return (request.style = (uint16_t)number), true;
     case grammar::FIELD_POINTS: return value.none ? EndPolygon(p, record) : PointItem(p, value.text, &record->polygon);
     case grammar::FIELD_POINT_FILE: return PointFile(p, value.text, &record->polygon);
-    case grammar::FIELD_GEOMETRIC: return (request.geometricPenStyle = number), true;
-    case grammar::FIELD_SCAN_FLAG: return (request.scanFlag = (uint16_t)number), true;
-    case grammar::FIELD_COUNT: return (record->count = number), (record->countGiven = true);
+    case grammar::FIELD_COUNT: return (record->count = value.number), (record->countGiven = true);
     case grammar::FIELD_POLYGON_COUNTS: return (record->explicitCounts = n), (record->countsGiven = true);
-    case grammar::FIELD_RELEASE_TIME: return (request.autoRelease = number != 0), true;
     case grammar::FIELD_DEST: return (request.xDest = n[0]), (request.yDest = n[1]), true;
     case grammar::FIELD_DEST_SIZE: return (request.cxDest = n[0]), (request.cyDest = n[1]), true;
-    case grammar::FIELD_SOURCE: return Source(p, number, &request);
+    case grammar::FIELD_SOURCE: return Source(p, (int)value.number, &request);
     case grammar::FIELD_SOURCE_RECT:
         if (request.source < 0) {
             return Fail(p, "src= needs a source bitmap");
         }
         return (request.xSrc = n[0]), (request.ySrc = n[1]), (request.cxSrc = n[2]), (request.cySrc = n[3]), true;
-    case grammar::FIELD_ROP3: return (request.rop = number), true;
     case grammar::FIELD_TEXT_POINT: return (request.x = n[0]), (request.y = n[1]), true;
     case grammar::FIELD_TEXT_STRING: return (request.bytes = value.text), (record->hasString = true);
-    case grammar::FIELD_TEXT_OPTIONS: return (request.options = number), true;
     case grammar::FIELD_TEXT_RECT: return (request.rect = RectOf(n)), (request.hasRect = true);
     case grammar::FIELD_ADVANCES: return (request.advances = n), (request.hasAdvances = true);
-    case grammar::FIELD_ADVANCE: return (record->uniformAdvance = number), (record->uniform = true);
+    case grammar::FIELD_ADVANCE: return (record->uniformAdvance = (int32_t)value.number), (record->uniform = true);
     case grammar::FIELD_GLYPHS:
         request.glyphs.insert(request.glyphs.end(), n.begin(), n.end());
         return record->hasGlyphs = true;
-    case grammar::FIELD_RELEASE: return (request.release = (Release)number), true;
-    default: return StoreSetting(p, field, value, record);
+    default: return PutNumber(p, field, value.number, record);
     }
 }
 // clang-format on
+
+// The fields that take more than a number, or whose value is checked
+// against another field or the job.
+bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
+{
+    const int32_t number = (int32_t)value.number;
+    const std::vector<int32_t> &n = value.numbers;
+    switch (field) {
+    case grammar::FIELD_NAME:
+        record->pen.name = record->brush.name = record->mode.name = value.text;
+        record->font.name = record->bitmap.name = value.text;
+        return true;
+    case grammar::FIELD_FONT_ANGLE: return PutNumber(p, grammar::FIELD_FONT_ESCAPEMENT, number, record) &&
+                                           PutNumber(p, grammar::FIELD_FONT_ORIENTATION, number, record);
+    case grammar::FIELD_FONT_FACE:
+        if (value.text.size() > 31) {
+            return Fail(p, "a face name has at most 31 bytes (LOGFONTA), not " + std::to_string(value.text.size()));
+        }
+        return (record->font.face = value.text), true;
+    case grammar::FIELD_BRUSH_PATTERN:
+        return (record->brush.bitmap = number), (record->brush.nullPattern = number < 0), true;
+    case grammar::FIELD_BITMAP_SHAPE:
+    case grammar::FIELD_BITMAP_SIZE: return BitmapShape(p, field, value, record);
+    case grammar::FIELD_BITMAP_FILE: return BitmapFile(p, value.text, record);
+    case grammar::FIELD_BITMAP_DEPTH:
+        if (number != 24 && number != 32) {
+            return Fail(p, "expected depth=24 or depth=32 for a colour bitmap, not " + std::to_string(number));
+        }
+        return PutNumber(p, field, number, record);
+    case grammar::FIELD_BITMAP_COLORS:
+        record->bitmap.dibColors[0] = RgbToColorRef(n[0]); // the swap is its own inverse
+        record->bitmap.dibColors[1] = RgbToColorRef(n[1]);
+        return true;
+    case grammar::FIELD_BITMAP_INFO_SIZE:
+        if (number > 0 && number < 4) {
+            return Fail(p, "a dib's info= is 0, or 4 bytes and more (its header's size), not " + std::to_string(number));
+        }
+        return (record->bitmap.infoSize = number), true;
+    case grammar::FIELD_BITMAP_BITS_SIZE: // bits=none: captures of a bitmap without bits
+        return value.none ? (record->bitmap.noBits = true) : ((record->bitmap.bitsSize = number), true);
+    case grammar::FIELD_SELECT_NAME:
+        if (record->selectKind == grammar::SETTING_FONT && number < 0) {
+            return Fail(p, "text always needs a font; select another one instead of none");
+        }
+        return (record->selected = number), true;
+    default: return StoreRequest(p, field, value, record);
+    }
+}
 
 // One value for its row: `none` where the row allows it, else the token
 // read as the row's kind.
