@@ -110,12 +110,6 @@ std::string NameList(const grammar::ConstantSet &set)
     return list;
 }
 
-std::string FolderOf(const std::string &path)
-{
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // A token of a line: its text (quotes removed, escapes kept), whether it
 // held quotes, and whether it was a "..." string as a whole.
 struct Token {
@@ -233,16 +227,13 @@ bool Number(Parser &p, const std::string &text, const std::string &what, const R
     return InRange(p, *value, what, text, range);
 }
 
-// count numbers (any number of them when count is 0), each within range:
-// pairs, rectangles, sizes and lists are all read here.
-bool Numbers(Parser &p, const std::vector<std::string> &parts, const std::string &what, size_t count,
+// count numbers (any number of them when count is 0) split at a separator,
+// each within range: pairs, rectangles, sizes, lists and points.
+bool Numbers(Parser &p, const std::string &text, char separator, const std::string &what, size_t count,
              const Range &range, std::vector<int32_t> *values)
 {
+    const std::vector<std::string> parts = Split(text, separator);
     if (count != 0 && parts.size() != count) {
-        std::string text;
-        for (const std::string &part : parts) {
-            text += (text.empty() ? "" : ",") + part;
-        }
         return Fail(p, "expected " + what + " as " + std::to_string(count) + " numbers, not '" + text + "'");
     }
     values->clear();
@@ -396,6 +387,7 @@ bool Parse(Parser &p, const Row &row, grammar::SettingKind setting, const std::s
                                  : row.kind == grammar::VALUE_U16  ? grammar::LIMIT_U16
                                                                    : grammar::LIMIT_NONE];
     const std::vector<std::string> parts = Split(text, ',');
+    const size_t count = row.kind == grammar::VALUE_PAIR || row.kind == grammar::VALUE_SIZE ? 2 : 4;
     uint32_t number = 0;
     int index = -1;
     switch (row.kind) {
@@ -429,12 +421,12 @@ bool Parse(Parser &p, const Row &row, grammar::SettingKind setting, const std::s
         return true;
     case grammar::VALUE_PAIR:
     case grammar::VALUE_RECT:
-        return Numbers(p, parts, what, row.kind == grammar::VALUE_PAIR ? 2 : 4, range, &value->numbers);
+        return Numbers(p, text, ',', what, count, range, &value->numbers);
     case grammar::VALUE_SIZE:
-        return Numbers(p, Split(Lower(text), 'x'), what, 2, range, &value->numbers);
+        return Numbers(p, Lower(text), 'x', what, count, range, &value->numbers);
     case grammar::VALUE_NUMBERS:
         // an empty list: a text of no characters, a poly-polygon of no polygons
-        return text.empty() || Numbers(p, parts, what, 0, range, &value->numbers);
+        return text.empty() || Numbers(p, text, ',', what, 0, range, &value->numbers);
     case grammar::VALUE_STRING:
         return Unescape(p, text, &value->text);
     case grammar::VALUE_NAME:
@@ -483,19 +475,6 @@ bool Generated(Parser &p, const std::string &name, const std::vector<double> &a,
     return ok;
 }
 
-// x,y pairs of 16-bit numbers, from a line's point or a point file.
-bool Points(Parser &p, const std::vector<std::string> &parts, const std::string &what, std::vector<Point> *points)
-{
-    std::vector<int32_t> numbers;
-    if (!Numbers(p, parts, what, 0, kPointRange, &numbers)) {
-        return false;
-    }
-    for (size_t i = 0; i < numbers.size(); i += 2) {
-        points->push_back(Point{(int16_t)numbers[i], (int16_t)numbers[i + 1]});
-    }
-    return true;
-}
-
 // A point x,y, or a generator name:numbers.
 bool PointItem(Parser &p, const std::string &text, std::vector<Point> *points)
 {
@@ -503,10 +482,12 @@ bool PointItem(Parser &p, const std::string &text, std::vector<Point> *points)
     if (colon == std::string::npos) {
         const std::vector<std::string> parts = Split(text, ',');
         int64_t x = 0, y = 0;
+        std::vector<int32_t> xy;
         if (parts.size() != 2 || !ParseInteger(parts[0], &x) || !ParseInteger(parts[1], &y)) {
             return Fail(p, "expected a point as 'x,y', not '" + text + "'");
         }
-        return Points(p, parts, "point '" + text + "':", points);
+        return Numbers(p, text, ',', "point '" + text + "':", 2, kPointRange, &xy) &&
+               (points->push_back(Point{(int16_t)xy[0], (int16_t)xy[1]}), true);
     }
     const std::string name = Lower(text.substr(0, colon));
     std::vector<double> arguments;
@@ -545,7 +526,7 @@ bool PointFile(Parser &p, std::string name, std::vector<Point> *points)
     if (!ReadNamed(p, "point", &name, &contents)) {
         return false;
     }
-    std::vector<std::string> words;
+    std::vector<int16_t> numbers;
     for (std::istringstream stream(contents); std::getline(stream, text);) {
         text = text.substr(0, text.find('#'));
         for (char &c : text) {
@@ -556,13 +537,19 @@ bool PointFile(Parser &p, std::string name, std::vector<Point> *points)
             if (!ParseInteger(word, &value)) {
                 return Fail(p, "point file '" + name + "': expected numbers, found '" + word + "'");
             }
-            words.push_back(word);
+            if (!InRange(p, value, "point file '" + name + "':", word, kPointRange)) {
+                return false;
+            }
+            numbers.push_back((int16_t)value);
         }
     }
-    if (words.size() % 2 != 0) {
+    if (numbers.size() % 2 != 0) {
         return Fail(p, "point file '" + name + "' holds an odd count of numbers; expected x y pairs");
     }
-    return Points(p, words, "point file '" + name + "':", points);
+    for (size_t i = 0; i < numbers.size(); i += 2) {
+        points->push_back(Point{numbers[i], numbers[i + 1]});
+    }
+    return true;
 }
 
 // A bitmap read from an image file, relative to the job's folder.
@@ -1288,7 +1275,7 @@ bool ParseJob(const std::string &text, const std::string &path, Job *job, std::s
 {
     *job = Job();
     Parser parser;
-    parser.path = path, parser.folder = FolderOf(path), parser.job = job, parser.reader = &reader;
+    parser.path = path, parser.folder = path.substr(0, path.find_last_of("/\\") + 1), parser.job = job, parser.reader = &reader;
     if (!Run(parser, text)) {
         *error = parser.error;
         return false;
