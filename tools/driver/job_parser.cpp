@@ -71,12 +71,14 @@ std::vector<std::string> Split(const std::string &text, char separator)
 // lookup and one list of names serve both.
 const grammar::ConstantSet &StyleSet()
 {
-    static std::vector<grammar::Constant> styles;
-    static grammar::ConstantSet set = {"an output style", "OUT_", "", nullptr, 0};
-    for (size_t i = styles.size(); i < sizeof OUTPUT_STYLES / sizeof OUTPUT_STYLES[0]; ++i) {
-        styles.push_back(grammar::Constant{OUTPUT_STYLES[i].name, OUTPUT_STYLES[i].code, 0});
-        set.constants = styles.data(), set.size = (uint16_t)styles.size();
-    }
+    static const std::vector<grammar::Constant> styles = [] {
+        std::vector<grammar::Constant> names;
+        for (const OutputStyle &style : OUTPUT_STYLES) {
+            names.push_back(grammar::Constant{style.name, style.code, 0});
+        }
+        return names;
+    }();
+    static const grammar::ConstantSet set = {"an output style", "OUT_", "", styles.data(), (uint16_t)styles.size()};
     return set;
 }
 
