@@ -71,77 +71,61 @@ struct ConstantSet {
 // The tables read best packed, several rows to a line.
 // clang-format off
 #define GRAMMAR_COUNT(table) ((uint16_t)(sizeof(table) / sizeof((table)[0])))
+// A set and its names: GRAMMAR_SET(SET_X, what, prefix, suffix, {"NAME", value[, mask]}, ...).
+#define GRAMMAR_SET(set, what, prefix, suffix, ...)                                                                    \
+    static const Constant set##_NAMES[] = {__VA_ARGS__};                                                               \
+    static const ConstantSet set = {what, prefix, suffix, set##_NAMES, GRAMMAR_COUNT(set##_NAMES)};
 
-static const Constant PEN_STYLES[] = {
+GRAMMAR_SET(SET_PEN_STYLES, "a pen style", "PS_", "",
     {"PS_SOLID", 0, 0xF}, {"PS_DASH", 1, 0xF}, {"PS_DOT", 2, 0xF}, {"PS_DASHDOT", 3, 0xF}, {"PS_DASHDOTDOT", 4, 0xF},
     {"PS_NULL", 5, 0xF}, {"PS_INSIDEFRAME", 6, 0xF}, {"PS_USERSTYLE", 7, 0xF}, {"PS_ALTERNATE", 8, 0xF},
     {"PS_ENDCAP_ROUND", 0, 0xF00}, {"PS_ENDCAP_SQUARE", 0x100, 0xF00}, {"PS_ENDCAP_FLAT", 0x200, 0xF00},
     {"PS_JOIN_ROUND", 0, 0xF000}, {"PS_JOIN_BEVEL", 0x1000, 0xF000}, {"PS_JOIN_MITER", 0x2000, 0xF000},
-    {"PS_COSMETIC", 0, 0xF0000}, {"PS_GEOMETRIC", 0x10000, 0xF0000},
-};
-static const ConstantSet SET_PEN_STYLES = {"a pen style", "PS_", "", PEN_STYLES, GRAMMAR_COUNT(PEN_STYLES)};
+    {"PS_COSMETIC", 0, 0xF0000}, {"PS_GEOMETRIC", 0x10000, 0xF0000})
 
-static const Constant BRUSH_STYLES[] = {
-    {"BS_SOLID", 0}, {"BS_HOLLOW", 1}, {"BS_NULL", 1}, {"BS_HATCHED", 2}, {"BS_PATTERN", 3},
-};
-static const ConstantSet SET_BRUSH_STYLES = {"a brush style", "BS_", "", BRUSH_STYLES, GRAMMAR_COUNT(BRUSH_STYLES)};
+GRAMMAR_SET(SET_BRUSH_STYLES, "a brush style", "BS_", "",
+    {"BS_SOLID", 0}, {"BS_HOLLOW", 1}, {"BS_NULL", 1}, {"BS_HATCHED", 2}, {"BS_PATTERN", 3})
 
-static const Constant HATCHES[] = {
+GRAMMAR_SET(SET_HATCHES, "a hatch style", "HS_", "",
     {"HS_HORIZONTAL", 0}, {"HS_VERTICAL", 1}, {"HS_FDIAGONAL", 2}, {"HS_BDIAGONAL", 3}, {"HS_CROSS", 4},
-    {"HS_DIAGCROSS", 5},
-};
-static const ConstantSet SET_HATCHES = {"a hatch style", "HS_", "", HATCHES, GRAMMAR_COUNT(HATCHES)};
+    {"HS_DIAGCROSS", 5})
 
-static const Constant ROP2S[] = {
+GRAMMAR_SET(SET_ROP2S, "a binary raster operation", "R2_", "",
     {"R2_BLACK", 1}, {"R2_NOTMERGEPEN", 2}, {"R2_MASKNOTPEN", 3}, {"R2_NOTCOPYPEN", 4}, {"R2_MASKPENNOT", 5},
     {"R2_NOT", 6}, {"R2_XORPEN", 7}, {"R2_NOTMASKPEN", 8}, {"R2_MASKPEN", 9}, {"R2_NOTXORPEN", 10}, {"R2_NOP", 11},
-    {"R2_MERGENOTPEN", 12}, {"R2_COPYPEN", 13}, {"R2_MERGEPENNOT", 14}, {"R2_MERGEPEN", 15}, {"R2_WHITE", 16},
-};
-static const ConstantSet SET_ROP2S = {"a binary raster operation", "R2_", "", ROP2S, GRAMMAR_COUNT(ROP2S)};
+    {"R2_MERGENOTPEN", 12}, {"R2_COPYPEN", 13}, {"R2_MERGEPENNOT", 14}, {"R2_MERGEPEN", 15}, {"R2_WHITE", 16})
 
-static const Constant ROP3S[] = {
+GRAMMAR_SET(SET_ROP3S, "a ternary raster operation", "", "",
     {"SRCCOPY", 0x00CC0020}, {"SRCPAINT", 0x00EE0086}, {"SRCAND", 0x008800C6}, {"SRCINVERT", 0x00660046},
     {"SRCERASE", 0x00440328}, {"NOTSRCCOPY", 0x00330008}, {"NOTSRCERASE", 0x001100A6}, {"MERGECOPY", 0x00C000CA},
     {"MERGEPAINT", 0x00BB0226}, {"PATCOPY", 0x00F00021}, {"PATPAINT", 0x00FB0A09}, {"PATINVERT", 0x005A0049},
-    {"DSTINVERT", 0x00550009}, {"BLACKNESS", 0x00000042}, {"WHITENESS", 0x00FF0062},
-};
-static const ConstantSet SET_ROP3S = {"a ternary raster operation", "", "", ROP3S, GRAMMAR_COUNT(ROP3S)};
+    {"DSTINVERT", 0x00550009}, {"BLACKNESS", 0x00000042}, {"WHITENESS", 0x00FF0062})
 
-static const Constant BK_MODES[] = {{"TRANSPARENT", 1}, {"OPAQUE", 2}};
-static const ConstantSet SET_BK_MODES = {"a background mode", "", "", BK_MODES, GRAMMAR_COUNT(BK_MODES)};
+GRAMMAR_SET(SET_BK_MODES, "a background mode", "", "", {"TRANSPARENT", 1}, {"OPAQUE", 2})
 
-static const Constant TEXT_OUT_OPTIONS[] = {
+GRAMMAR_SET(SET_TEXT_OUT_OPTIONS, "text options", "ETO_", "",
     {"ETO_OPAQUE", 0x02, 0x02}, {"ETO_CLIPPED", 0x04, 0x04}, {"ETO_GLYPH_INDEX", 0x10, 0x10},
     {"ETO_RTLREADING", 0x80, 0x80}, {"ETO_NUMERICSLOCAL", 0x400, 0x400}, {"ETO_NUMERICSLATIN", 0x800, 0x800},
-    {"ETO_IGNORELANGUAGE", 0x1000, 0x1000}, {"ETO_PDY", 0x2000, 0x2000},
-};
-static const ConstantSet SET_TEXT_OUT_OPTIONS = {"text options", "ETO_", "", TEXT_OUT_OPTIONS,
-                                                 GRAMMAR_COUNT(TEXT_OUT_OPTIONS)};
+    {"ETO_IGNORELANGUAGE", 0x1000, 0x1000}, {"ETO_PDY", 0x2000, 0x2000})
 
-static const Constant CHARSETS[] = {
+GRAMMAR_SET(SET_CHARSETS, "a character set", "", "_CHARSET",
     {"ANSI_CHARSET", 0}, {"DEFAULT_CHARSET", 1}, {"SYMBOL_CHARSET", 2}, {"MAC_CHARSET", 77}, {"SHIFTJIS_CHARSET", 128},
     {"HANGEUL_CHARSET", 129}, {"HANGUL_CHARSET", 129}, {"JOHAB_CHARSET", 130}, {"GB2312_CHARSET", 134},
     {"CHINESEBIG5_CHARSET", 136}, {"GREEK_CHARSET", 161}, {"TURKISH_CHARSET", 162}, {"VIETNAMESE_CHARSET", 163},
     {"HEBREW_CHARSET", 177}, {"ARABIC_CHARSET", 178}, {"BALTIC_CHARSET", 186}, {"RUSSIAN_CHARSET", 204},
-    {"THAI_CHARSET", 222}, {"EASTEUROPE_CHARSET", 238}, {"OEM_CHARSET", 255},
-};
-static const ConstantSet SET_CHARSETS = {"a character set", "", "_CHARSET", CHARSETS, GRAMMAR_COUNT(CHARSETS)};
+    {"THAI_CHARSET", 222}, {"EASTEUROPE_CHARSET", 238}, {"OEM_CHARSET", 255})
 
-static const Constant WEIGHTS[] = {
+GRAMMAR_SET(SET_WEIGHTS, "a font weight", "FW_", "",
     {"FW_DONTCARE", 0}, {"FW_THIN", 100}, {"FW_EXTRALIGHT", 200}, {"FW_LIGHT", 300}, {"FW_NORMAL", 400},
     {"FW_REGULAR", 400}, {"FW_MEDIUM", 500}, {"FW_SEMIBOLD", 600}, {"FW_BOLD", 700}, {"FW_EXTRABOLD", 800},
-    {"FW_HEAVY", 900}, {"FW_BLACK", 900},
-};
-static const ConstantSet SET_WEIGHTS = {"a font weight", "FW_", "", WEIGHTS, GRAMMAR_COUNT(WEIGHTS)};
+    {"FW_HEAVY", 900}, {"FW_BLACK", 900})
 
-static const Constant QUALITIES[] = {
+GRAMMAR_SET(SET_QUALITIES, "a font quality", "", "_QUALITY",
     {"DEFAULT_QUALITY", 0}, {"DRAFT_QUALITY", 1}, {"PROOF_QUALITY", 2}, {"NONANTIALIASED_QUALITY", 3},
-    {"ANTIALIASED_QUALITY", 4}, {"CLEARTYPE_QUALITY", 5},
-};
-static const ConstantSet SET_QUALITIES = {"a font quality", "", "_QUALITY", QUALITIES, GRAMMAR_COUNT(QUALITIES)};
+    {"ANTIALIASED_QUALITY", 4}, {"CLEARTYPE_QUALITY", 5})
 
 // Colour names, as 0xRRGGBB (a COLORREF holds them as 0x00BBGGRR).
-static const Constant COLORS[] = {
+GRAMMAR_SET(SET_COLORS, "a colour name", "", "",
     {"black", 0x000000}, {"white", 0xFFFFFF}, {"red", 0xFF0000}, {"green", 0x008000}, {"lime", 0x00FF00},
     {"blue", 0x0000FF}, {"yellow", 0xFFFF00}, {"cyan", 0x00FFFF}, {"aqua", 0x00FFFF}, {"magenta", 0xFF00FF},
     {"fuchsia", 0xFF00FF}, {"gray", 0x808080}, {"grey", 0x808080}, {"silver", 0xC0C0C0}, {"lightgray", 0xD3D3D3},
@@ -149,29 +133,20 @@ static const Constant COLORS[] = {
     {"olive", 0x808000}, {"purple", 0x800080}, {"teal", 0x008080}, {"orange", 0xFFA500}, {"brown", 0xA52A2A},
     {"pink", 0xFFC0CB}, {"gold", 0xFFD700}, {"skyblue", 0x87CEEB}, {"beige", 0xF5F5DC}, {"ivory", 0xFFFFF0},
     {"darkgreen", 0x006400}, {"darkblue", 0x00008B}, {"darkred", 0x8B0000}, {"steelblue", 0x4682B4},
-    {"tomato", 0xFF6347}, {"wheat", 0xF5DEB3}, {"khaki", 0xF0E68C},
-};
-static const ConstantSet SET_COLORS = {"a colour name", "", "", COLORS, GRAMMAR_COUNT(COLORS)};
+    {"tomato", 0xFF6347}, {"wheat", 0xF5DEB3}, {"khaki", 0xF0E68C})
 
 // Words that choose one of a few things.
 enum Release : uint8_t { RELEASE_PEN, RELEASE_BRUSH, RELEASE_PATTERN, RELEASE_SCAN };
-static const Constant RELEASES[] = {
-    {"pen", RELEASE_PEN}, {"brush", RELEASE_BRUSH}, {"pattern", RELEASE_PATTERN}, {"scan", RELEASE_SCAN},
-};
-static const ConstantSet SET_RELEASES = {"what to release", "", "", RELEASES, GRAMMAR_COUNT(RELEASES)};
-static const Constant RELEASE_TIMES[] = {{"auto", 1}, {"manual", 0}};
-static const ConstantSet SET_RELEASE_TIMES = {"when to release", "", "", RELEASE_TIMES, GRAMMAR_COUNT(RELEASE_TIMES)};
-static const Constant SETTING_KINDS[] = {
+GRAMMAR_SET(SET_RELEASES, "what to release", "", "",
+    {"pen", RELEASE_PEN}, {"brush", RELEASE_BRUSH}, {"pattern", RELEASE_PATTERN}, {"scan", RELEASE_SCAN})
+GRAMMAR_SET(SET_RELEASE_TIMES, "when to release", "", "", {"auto", 1}, {"manual", 0})
+GRAMMAR_SET(SET_SETTING_KINDS, "a setting kind", "", "",
     {"pen", SETTING_PEN}, {"brush", SETTING_BRUSH}, {"drawmode", SETTING_DRAWMODE}, {"mode", SETTING_DRAWMODE},
-    {"font", SETTING_FONT},
-};
-static const ConstantSet SET_SETTING_KINDS = {"a setting kind", "", "", SETTING_KINDS, GRAMMAR_COUNT(SETTING_KINDS)};
+    {"font", SETTING_FONT})
 // bits and dib: a bitmap exactly as a driver held it, as captures write it.
 enum BitmapShape : uint8_t { SHAPE_COLOR, SHAPE_MONO, SHAPE_BITS, SHAPE_DIB };
-static const Constant BITMAP_SHAPES[] = {
-    {"mono", SHAPE_MONO}, {"color", SHAPE_COLOR}, {"colour", SHAPE_COLOR}, {"bits", SHAPE_BITS}, {"dib", SHAPE_DIB},
-};
-static const ConstantSet SET_BITMAP_SHAPES = {"a bitmap kind", "", "", BITMAP_SHAPES, GRAMMAR_COUNT(BITMAP_SHAPES)};
+GRAMMAR_SET(SET_BITMAP_SHAPES, "a bitmap kind", "", "",
+    {"mono", SHAPE_MONO}, {"color", SHAPE_COLOR}, {"colour", SHAPE_COLOR}, {"bits", SHAPE_BITS}, {"dib", SHAPE_DIB})
 
 // Where a value goes: one name per field of the records a job fills, so
 // the parser stores it and a writer finds the row for a field it holds.

@@ -1030,7 +1030,7 @@ bool Delete(Parser &p, const Request &request)
     const int what = (int)request.release;
     const bool any = p.held[0] || p.held[1] || p.held[2];
     if (what < 3 ? !p.held[what] : !any) {
-        return Fail(p, std::string("no scan bracket holds a ") + grammar::RELEASES[what].name +
+        return Fail(p, std::string("no scan bracket holds a ") + grammar::SET_RELEASES.constants[what].name +
                            " to release; expected 'output beginscan' and 'output endscan release=manual' before it");
     }
     for (int i = 0; i < 3; ++i) {
