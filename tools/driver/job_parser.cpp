@@ -180,38 +180,6 @@ bool Fail(Parser &p, const std::string &message)
     return false;
 }
 
-} // namespace
-
-bool ParseInteger(const std::string &text, int64_t *value)
-{
-    size_t i = 0;
-    bool negative = !text.empty() && text[0] == '-';
-    i += !text.empty() && (text[0] == '-' || text[0] == '+');
-    int base = 10;
-    if (text.size() > i + 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= text.size()) {
-        return false;
-    }
-    uint64_t result = 0;
-    for (; i < text.size(); ++i) {
-        const char c = (char)tolower((unsigned char)text[i]);
-        if (!(isdigit((unsigned char)c) || (base == 16 && isxdigit((unsigned char)c)))) {
-            return false;
-        }
-        result = result * base + (isdigit((unsigned char)c) ? c - '0' : c - 'a' + 10);
-        if (result > 0xFFFFFFFFull) {
-            return false;
-        }
-    }
-    *value = negative ? -(int64_t)result : (int64_t)result;
-    return true;
-}
-
-namespace {
-
 bool InRange(Parser &p, int64_t value, const std::string &what, const std::string &text, const Range &range)
 {
     if (value < range.low || value > range.high) {
@@ -313,8 +281,7 @@ bool Unescape(Parser &p, const std::string &raw, std::string *bytes)
         const char *known = strchr(kEscapes, raw[i]);
         int64_t byte = 0;
         if (raw[i] == 'x') {
-            if (i + 2 >= raw.size() || !isxdigit((unsigned char)raw[i + 1]) || !isxdigit((unsigned char)raw[i + 2]) ||
-                !ParseInteger("0x" + raw.substr(i + 1, 2), &byte)) {
+            if (i + 2 >= raw.size() || !ParseInteger("0x" + raw.substr(i + 1, 2), &byte)) {
                 return Fail(p, "expected two hex digits after '\\x' in a string");
             }
             *bytes += (char)byte;
@@ -1260,6 +1227,34 @@ bool Run(Parser &p, const std::string &text)
 }
 
 } // namespace
+
+bool ParseInteger(const std::string &text, int64_t *value)
+{
+    size_t i = 0;
+    bool negative = !text.empty() && text[0] == '-';
+    i += !text.empty() && (text[0] == '-' || text[0] == '+');
+    int base = 10;
+    if (text.size() > i + 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= text.size()) {
+        return false;
+    }
+    uint64_t result = 0;
+    for (; i < text.size(); ++i) {
+        const char c = (char)tolower((unsigned char)text[i]);
+        if (!(isdigit((unsigned char)c) || (base == 16 && isxdigit((unsigned char)c)))) {
+            return false;
+        }
+        result = result * base + (isdigit((unsigned char)c) ? c - '0' : c - 'a' + 10);
+        if (result > 0xFFFFFFFFull) {
+            return false;
+        }
+    }
+    *value = negative ? -(int64_t)result : (int64_t)result;
+    return true;
+}
 
 bool ReadWholeFile(const std::string &path, std::string *contents)
 {
