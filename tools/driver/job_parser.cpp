@@ -130,11 +130,6 @@ struct Value {
     bool none = false;
 };
 
-Rect RectOf(const std::vector<int32_t> &numbers)
-{
-    return Rect{numbers[0], numbers[1], numbers[2], numbers[3]};
-}
-
 // Everything one line fills before it joins the job.
 struct LineRecord {
     PenSetting pen;
@@ -591,123 +586,106 @@ bool Source(Parser &p, int number, Request *request)
     return true;
 }
 
-// Where a plain number goes: a record member of any integer type.
+// Where a value goes as it is: a record member (a number of a list when
+// part is 0 or more), and the flag that says the field was given.
 struct Slot {
     Field field;
     void *at;
-    void (*put)(void *at, int64_t value);
+    void (*put)(void *at, const Value &value, int part);
+    int part;
+    bool *given;
 };
 
-template <typename T> Slot To(Field field, T *member)
+template <typename T> void Put(void *at, const Value &value, int part)
 {
-    return Slot{field, member, [](void *at, int64_t value) { *(T *)at = (T)value; }};
+    *(T *)at = (T)(part < 0 ? value.number : value.numbers[part]);
+}
+template <> void Put<Rect>(void *at, const Value &value, int)
+{
+    *(Rect *)at = Rect{value.numbers[0], value.numbers[1], value.numbers[2], value.numbers[3]};
+}
+template <> void Put<std::string>(void *at, const Value &value, int)
+{
+    *(std::string *)at = value.text;
+}
+template <> void Put<std::vector<int32_t>>(void *at, const Value &value, int)
+{
+    *(std::vector<int32_t> *)at = value.numbers;
 }
 
-// The fields that take a number as it is, with nothing to check or add.
-bool PutNumber(Parser &p, Field field, int64_t number, LineRecord *record)
+template <typename T> Slot To(Field field, T *member, int part = -1, bool *given = nullptr)
+{
+    return Slot{field, member, Put<T>, part, given};
+}
+
+// Every field stored as it is, by the members it fills.
+bool PutSlots(Parser &p, Field field, const Value &value, LineRecord *r)
 {
     using namespace grammar;
-    PenSetting &pen = record->pen;
-    BrushSetting &brush = record->brush;
-    DrawModeSetting &mode = record->mode;
-    FontSetting &font = record->font;
-    BitmapSetting &bitmap = record->bitmap;
-    Request &request = record->request;
+    PenSetting &pen = r->pen;
+    BrushSetting &brush = r->brush;
+    DrawModeSetting &mode = r->mode;
+    FontSetting &font = r->font;
+    BitmapSetting &bitmap = r->bitmap;
+    Request &q = r->request;
     // clang-format off
     const Slot slots[] = {
+        To(FIELD_NAME, &pen.name), To(FIELD_NAME, &brush.name), To(FIELD_NAME, &mode.name), To(FIELD_NAME, &font.name),
+        To(FIELD_NAME, &bitmap.name), To(FIELD_SELECT_KIND, &r->selectKind), To(FIELD_SELECT_NAME, &r->selected),
         To(FIELD_PEN_STYLE, &pen.style), To(FIELD_PEN_WIDTH, &pen.width), To(FIELD_PEN_WIDTH_Y, &pen.widthY),
         To(FIELD_PEN_COLOR, &pen.color), To(FIELD_BRUSH_STYLE, &brush.style), To(FIELD_BRUSH_COLOR, &brush.color),
-        To(FIELD_BRUSH_HATCH, &brush.hatch), To(FIELD_ROP2, &mode.rop2), To(FIELD_BK_MODE, &mode.bkMode),
-        To(FIELD_BK_COLOR, &mode.bkColor), To(FIELD_TEXT_COLOR, &mode.textColor), To(FIELD_USE_BK_MODE, &mode.useBkMode),
-        To(FIELD_FONT_HEIGHT, &font.height), To(FIELD_FONT_WIDTH, &font.width), To(FIELD_FONT_WEIGHT, &font.weight),
-        To(FIELD_FONT_ESCAPEMENT, &font.escapement), To(FIELD_FONT_ORIENTATION, &font.orientation),
-        To(FIELD_FONT_ITALIC, &font.italic), To(FIELD_FONT_UNDERLINE, &font.underline),
-        To(FIELD_FONT_STRIKEOUT, &font.strikeOut), To(FIELD_FONT_CHARSET, &font.charSet),
-        To(FIELD_FONT_OUT_PRECISION, &font.outPrecision), To(FIELD_FONT_CLIP_PRECISION, &font.clipPrecision),
-        To(FIELD_FONT_QUALITY, &font.quality), To(FIELD_FONT_PITCH_AND_FAMILY, &font.pitchAndFamily),
+        To(FIELD_BRUSH_HATCH, &brush.hatch), To(FIELD_BRUSH_PATTERN, &brush.bitmap), To(FIELD_ROP2, &mode.rop2),
+        To(FIELD_BK_MODE, &mode.bkMode), To(FIELD_BK_COLOR, &mode.bkColor), To(FIELD_TEXT_COLOR, &mode.textColor),
+        To(FIELD_USE_BK_MODE, &mode.useBkMode), To(FIELD_FONT_HEIGHT, &font.height), To(FIELD_FONT_WIDTH, &font.width),
+        To(FIELD_FONT_WEIGHT, &font.weight), To(FIELD_FONT_ESCAPEMENT, &font.escapement),
+        To(FIELD_FONT_ORIENTATION, &font.orientation), To(FIELD_FONT_ANGLE, &font.escapement),
+        To(FIELD_FONT_ANGLE, &font.orientation), To(FIELD_FONT_ITALIC, &font.italic),
+        To(FIELD_FONT_UNDERLINE, &font.underline), To(FIELD_FONT_STRIKEOUT, &font.strikeOut),
+        To(FIELD_FONT_CHARSET, &font.charSet), To(FIELD_FONT_OUT_PRECISION, &font.outPrecision),
+        To(FIELD_FONT_CLIP_PRECISION, &font.clipPrecision), To(FIELD_FONT_QUALITY, &font.quality),
+        To(FIELD_FONT_PITCH_AND_FAMILY, &font.pitchAndFamily), To(FIELD_FONT_FACE, &font.face),
         To(FIELD_BITMAP_BITS_PIXEL, &bitmap.bitsPixel), To(FIELD_BITMAP_PLANES, &bitmap.planes),
         To(FIELD_BITMAP_WIDTH_BYTES, &bitmap.widthBytes), To(FIELD_BITMAP_TYPE, &bitmap.type),
-        To(FIELD_BITMAP_DEPTH, &bitmap.depth), To(FIELD_SELECT_KIND, &record->selectKind),
-        To(FIELD_PEN, &request.pen), To(FIELD_BRUSH, &request.brush), To(FIELD_DRAWMODE, &request.drawMode),
-        To(FIELD_FONT, &request.font), To(FIELD_GEOMETRIC, &request.geometricPenStyle),
-        To(FIELD_SCAN_FLAG, &request.scanFlag), To(FIELD_STYLE, &request.style), To(FIELD_ROP3, &request.rop),
-        To(FIELD_TEXT_OPTIONS, &request.options), To(FIELD_RELEASE, &request.release),
-        To(FIELD_RELEASE_TIME, &request.autoRelease),
+        To(FIELD_BITMAP_DEPTH, &bitmap.depth), To(FIELD_BITMAP_INFO_SIZE, &bitmap.infoSize),
+        To(FIELD_BITMAP_BITS_SIZE, &bitmap.bitsSize), To(FIELD_PEN, &q.pen), To(FIELD_BRUSH, &q.brush),
+        To(FIELD_DRAWMODE, &q.drawMode), To(FIELD_FONT, &q.font), To(FIELD_EXPECT, &q.expect, -1, &q.hasExpect),
+        To(FIELD_CLIP, &q.clip, -1, &q.hasClip), To(FIELD_PAGE_SIZE, &q.sizeX, 0, &q.hasSize),
+        To(FIELD_PAGE_SIZE, &q.sizeY, 1), To(FIELD_PAGE_FRAME, &q.frame, -1, &q.hasFrame),
+        To(FIELD_PAGE_DEVICE, &q.device), To(FIELD_STYLE, &q.style), To(FIELD_GEOMETRIC, &q.geometricPenStyle),
+        To(FIELD_SCAN_FLAG, &q.scanFlag), To(FIELD_COUNT, &r->count, -1, &r->countGiven),
+        To(FIELD_POLYGON_COUNTS, &r->explicitCounts, -1, &r->countsGiven), To(FIELD_RELEASE_TIME, &q.autoRelease),
+        To(FIELD_DEST, &q.xDest, 0), To(FIELD_DEST, &q.yDest, 1), To(FIELD_DEST_SIZE, &q.cxDest, 0),
+        To(FIELD_DEST_SIZE, &q.cyDest, 1), To(FIELD_SOURCE_RECT, &q.xSrc, 0), To(FIELD_SOURCE_RECT, &q.ySrc, 1),
+        To(FIELD_SOURCE_RECT, &q.cxSrc, 2), To(FIELD_SOURCE_RECT, &q.cySrc, 3), To(FIELD_ROP3, &q.rop),
+        To(FIELD_TEXT_POINT, &q.x, 0), To(FIELD_TEXT_POINT, &q.y, 1), To(FIELD_TEXT_OPTIONS, &q.options),
+        To(FIELD_TEXT_STRING, &q.bytes, -1, &r->hasString), To(FIELD_TEXT_RECT, &q.rect, -1, &q.hasRect),
+        To(FIELD_ADVANCES, &q.advances, -1, &q.hasAdvances), To(FIELD_ADVANCE, &r->uniformAdvance, -1, &r->uniform),
+        To(FIELD_RELEASE, &q.release),
     };
     // clang-format on
+    bool stored = false;
     for (const Slot &slot : slots) {
         if (slot.field == field) {
-            slot.put(slot.at, number);
-            return true;
+            slot.put(slot.at, value, slot.part);
+            stored = slot.given == nullptr || (*slot.given = true);
         }
     }
-    return Fail(p, "this line has no place for that value"); // a grammar row without a field
+    return stored || Fail(p, "this line has no place for that value"); // a grammar row without a field
 }
 
-// clang-format off
-bool StoreRequest(Parser &p, Field field, const Value &value, LineRecord *record)
-{
-    Request &request = record->request;
-    const std::vector<int32_t> &n = value.numbers;
-    switch (field) {
-    case grammar::FIELD_CLIP: return value.none || ((request.clip = RectOf(n)), (request.hasClip = true));
-    case grammar::FIELD_EXPECT: return (request.expect = (int32_t)value.number), (request.hasExpect = true);
-    case grammar::FIELD_PAGE_SIZE: return (request.sizeX = n[0]), (request.sizeY = n[1]), (request.hasSize = true);
-    case grammar::FIELD_PAGE_FRAME:
-        if (value.none) {
-            return request.nullFrame = true; // captures: a page without a frame
-        }
-        if (n[2] <= n[0] || n[3] <= n[1]) {
-            return Fail(p, "a frame needs right > left and bottom > top");
-        }
-        return (request.frame = RectOf(n)), (request.hasFrame = true);
-    case grammar::FIELD_PAGE_DEVICE: return (request.device = value.text), true;
-    case grammar::FIELD_PAGE_DEVMODE: return HexBytes(p, value.text, &request.devMode);
-    case grammar::FIELD_POINTS: return value.none ? EndPolygon(p, record) : PointItem(p, value.text, &record->polygon);
-    case grammar::FIELD_POINT_FILE: return PointFile(p, value.text, &record->polygon);
-    case grammar::FIELD_COUNT: return (record->count = value.number), (record->countGiven = true);
-    case grammar::FIELD_POLYGON_COUNTS: return (record->explicitCounts = n), (record->countsGiven = true);
-    case grammar::FIELD_DEST: return (request.xDest = n[0]), (request.yDest = n[1]), true;
-    case grammar::FIELD_DEST_SIZE: return (request.cxDest = n[0]), (request.cyDest = n[1]), true;
-    case grammar::FIELD_SOURCE: return Source(p, (int)value.number, &request);
-    case grammar::FIELD_SOURCE_RECT:
-        if (request.source < 0) {
-            return Fail(p, "src= needs a source bitmap");
-        }
-        return (request.xSrc = n[0]), (request.ySrc = n[1]), (request.cxSrc = n[2]), (request.cySrc = n[3]), true;
-    case grammar::FIELD_TEXT_POINT: return (request.x = n[0]), (request.y = n[1]), true;
-    case grammar::FIELD_TEXT_STRING: return (request.bytes = value.text), (record->hasString = true);
-    case grammar::FIELD_TEXT_RECT: return (request.rect = RectOf(n)), (request.hasRect = true);
-    case grammar::FIELD_ADVANCES: return (request.advances = n), (request.hasAdvances = true);
-    case grammar::FIELD_ADVANCE: return (record->uniformAdvance = (int32_t)value.number), (record->uniform = true);
-    case grammar::FIELD_GLYPHS:
-        request.glyphs.insert(request.glyphs.end(), n.begin(), n.end());
-        return record->hasGlyphs = true;
-    default: return PutNumber(p, field, value.number, record);
-    }
-}
-// clang-format on
-
-// The fields that take more than a number, or whose value is checked
-// against another field or the job.
+// The checks a row cannot state, and the fields that do more than fill a
+// member; every other value goes to its slots.
 bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
 {
     const int32_t number = (int32_t)value.number;
     const std::vector<int32_t> &n = value.numbers;
     switch (field) {
-    case grammar::FIELD_NAME:
-        record->pen.name = record->brush.name = record->mode.name = value.text;
-        record->font.name = record->bitmap.name = value.text;
-        return true;
-    case grammar::FIELD_FONT_ANGLE: return PutNumber(p, grammar::FIELD_FONT_ESCAPEMENT, number, record) &&
-                                           PutNumber(p, grammar::FIELD_FONT_ORIENTATION, number, record);
     case grammar::FIELD_FONT_FACE:
         if (value.text.size() > 31) {
             return Fail(p, "a face name has at most 31 bytes (LOGFONTA), not " + std::to_string(value.text.size()));
         }
-        return (record->font.face = value.text), true;
-    case grammar::FIELD_BRUSH_PATTERN:
-        return (record->brush.bitmap = number), (record->brush.nullPattern = number < 0), true;
+        break;
+    case grammar::FIELD_BRUSH_PATTERN: record->brush.nullPattern = number < 0; break;
     case grammar::FIELD_BITMAP_SHAPE:
     case grammar::FIELD_BITMAP_SIZE: return BitmapShape(p, field, value, record);
     case grammar::FIELD_BITMAP_FILE: return BitmapFile(p, value.text, record);
@@ -715,7 +693,7 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
         if (number != 24 && number != 32) {
             return Fail(p, "expected depth=24 or depth=32 for a colour bitmap, not " + std::to_string(number));
         }
-        return PutNumber(p, field, number, record);
+        break;
     case grammar::FIELD_BITMAP_COLORS:
         record->bitmap.dibColors[0] = RgbToColorRef(n[0]); // the swap is its own inverse
         record->bitmap.dibColors[1] = RgbToColorRef(n[1]);
@@ -724,16 +702,38 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
         if (number > 0 && number < 4) {
             return Fail(p, "a dib's info= is 0, or 4 bytes and more (its header's size), not " + std::to_string(number));
         }
-        return (record->bitmap.infoSize = number), true;
+        break;
     case grammar::FIELD_BITMAP_BITS_SIZE: // bits=none: captures of a bitmap without bits
-        return value.none ? (record->bitmap.noBits = true) : ((record->bitmap.bitsSize = number), true);
+        return value.none ? (record->bitmap.noBits = true) : PutSlots(p, field, value, record);
     case grammar::FIELD_SELECT_NAME:
         if (record->selectKind == grammar::SETTING_FONT && number < 0) {
             return Fail(p, "text always needs a font; select another one instead of none");
         }
-        return (record->selected = number), true;
-    default: return StoreRequest(p, field, value, record);
+        break;
+    case grammar::FIELD_CLIP: return value.none || PutSlots(p, field, value, record);
+    case grammar::FIELD_PAGE_FRAME:
+        if (value.none) {
+            return record->request.nullFrame = true; // captures: a page without a frame
+        }
+        if (n[2] <= n[0] || n[3] <= n[1]) {
+            return Fail(p, "a frame needs right > left and bottom > top");
+        }
+        break;
+    case grammar::FIELD_PAGE_DEVMODE: return HexBytes(p, value.text, &record->request.devMode);
+    case grammar::FIELD_POINTS: return value.none ? EndPolygon(p, record) : PointItem(p, value.text, &record->polygon);
+    case grammar::FIELD_POINT_FILE: return PointFile(p, value.text, &record->polygon);
+    case grammar::FIELD_SOURCE: return Source(p, number, &record->request);
+    case grammar::FIELD_SOURCE_RECT:
+        if (record->request.source < 0) {
+            return Fail(p, "src= needs a source bitmap");
+        }
+        break;
+    case grammar::FIELD_GLYPHS:
+        record->request.glyphs.insert(record->request.glyphs.end(), n.begin(), n.end());
+        return record->hasGlyphs = true;
+    default: break;
     }
+    return PutSlots(p, field, value, record);
 }
 
 // One value for its row: `none` where the row allows it, else the token
