@@ -533,30 +533,6 @@ bool BitmapFile(Parser &p, const std::string &text, LineRecord *record)
     return record->fromFile = true;
 }
 
-// A bitmap's shape word, then its WxH: rows follow.
-bool BitmapShape(Parser &p, Field field, const Value &value, LineRecord *record)
-{
-    BitmapSetting &bitmap = record->bitmap;
-    if (field == grammar::FIELD_BITMAP_SHAPE) {
-        bitmap.mono = value.number == grammar::SHAPE_MONO;
-        bitmap.raw = value.number == grammar::SHAPE_BITS  ? BitmapSetting::Raw::Device
-                     : value.number == grammar::SHAPE_DIB ? BitmapSetting::Raw::Dib
-                                                          : BitmapSetting::Raw::None;
-        // a dib carries its size in its header: no WxH follows
-        record->fromRows = value.number == grammar::SHAPE_DIB;
-        return record->hasShape = true;
-    }
-    bitmap.width = value.numbers[0], bitmap.height = value.numbers[1];
-    if (bitmap.raw == BitmapSetting::Raw::Device) {
-        // a driver's BITMAP as it was, whatever its size
-        bitmap.widthBytes = ((bitmap.width < 0 ? -bitmap.width : bitmap.width) + 15) / 16 * 2;
-    } else if (bitmap.width < 1 || bitmap.height < 1 || bitmap.width > 4096 || bitmap.height > 4096) {
-        return Fail(p, "a bitmap is 1 to 4096 pixels each way, not " + std::to_string(bitmap.width) + "x" +
-                           std::to_string(bitmap.height));
-    }
-    return record->fromRows = true;
-}
-
 // '|' ends a polygon of a poly-polygon style.
 bool EndPolygon(Parser &p, LineRecord *record)
 {
@@ -673,6 +649,52 @@ bool PutSlots(Parser &p, Field field, const Value &value, LineRecord *r)
     return stored || Fail(p, "this line has no place for that value"); // a grammar row without a field
 }
 
+// A bitmap line's fields that are checked or do more than fill a member:
+// the shape word, then its WxH (rows follow), or file=.
+bool BitmapField(Parser &p, Field field, const Value &value, LineRecord *record)
+{
+    BitmapSetting &bitmap = record->bitmap;
+    const int32_t number = (int32_t)value.number;
+    switch (field) {
+    case grammar::FIELD_BITMAP_SHAPE:
+        bitmap.mono = number == grammar::SHAPE_MONO;
+        bitmap.raw = number == grammar::SHAPE_BITS  ? BitmapSetting::Raw::Device
+                     : number == grammar::SHAPE_DIB ? BitmapSetting::Raw::Dib
+                                                    : BitmapSetting::Raw::None;
+        record->fromRows = number == grammar::SHAPE_DIB; // a dib carries its size in its header: no WxH follows
+        return record->hasShape = true;
+    case grammar::FIELD_BITMAP_SIZE:
+        bitmap.width = value.numbers[0], bitmap.height = value.numbers[1];
+        if (bitmap.raw == BitmapSetting::Raw::Device) { // a driver's BITMAP as it was, whatever its size
+            bitmap.widthBytes = ((bitmap.width < 0 ? -bitmap.width : bitmap.width) + 15) / 16 * 2;
+        } else if (bitmap.width < 1 || bitmap.height < 1 || bitmap.width > 4096 || bitmap.height > 4096) {
+            return Fail(p, "a bitmap is 1 to 4096 pixels each way, not " + std::to_string(bitmap.width) + "x" +
+                               std::to_string(bitmap.height));
+        }
+        return record->fromRows = true;
+    case grammar::FIELD_BITMAP_FILE: return BitmapFile(p, value.text, record);
+    case grammar::FIELD_BITMAP_DEPTH:
+        if (number != 24 && number != 32) {
+            return Fail(p, "expected depth=24 or depth=32 for a colour bitmap, not " + std::to_string(number));
+        }
+        break;
+    case grammar::FIELD_BITMAP_COLORS:
+        bitmap.dibColors[0] = RgbToColorRef(value.numbers[0]); // the swap is its own inverse
+        bitmap.dibColors[1] = RgbToColorRef(value.numbers[1]);
+        return true;
+    case grammar::FIELD_BITMAP_INFO_SIZE:
+        if (number > 0 && number < 4) {
+            return Fail(p, "a dib's info= is 0, or 4 bytes and more (its header's size), not " + std::to_string(number));
+        }
+        break;
+    default: // bits=none: captures of a bitmap without bits
+        if (value.none) {
+            return bitmap.noBits = true;
+        }
+    }
+    return PutSlots(p, field, value, record);
+}
+
 // The checks a row cannot state, and the fields that do more than fill a
 // member; every other value goes to its slots.
 bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
@@ -687,24 +709,12 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
         break;
     case grammar::FIELD_BRUSH_PATTERN: record->brush.nullPattern = number < 0; break;
     case grammar::FIELD_BITMAP_SHAPE:
-    case grammar::FIELD_BITMAP_SIZE: return BitmapShape(p, field, value, record);
-    case grammar::FIELD_BITMAP_FILE: return BitmapFile(p, value.text, record);
+    case grammar::FIELD_BITMAP_SIZE:
+    case grammar::FIELD_BITMAP_FILE:
     case grammar::FIELD_BITMAP_DEPTH:
-        if (number != 24 && number != 32) {
-            return Fail(p, "expected depth=24 or depth=32 for a colour bitmap, not " + std::to_string(number));
-        }
-        break;
     case grammar::FIELD_BITMAP_COLORS:
-        record->bitmap.dibColors[0] = RgbToColorRef(n[0]); // the swap is its own inverse
-        record->bitmap.dibColors[1] = RgbToColorRef(n[1]);
-        return true;
     case grammar::FIELD_BITMAP_INFO_SIZE:
-        if (number > 0 && number < 4) {
-            return Fail(p, "a dib's info= is 0, or 4 bytes and more (its header's size), not " + std::to_string(number));
-        }
-        break;
-    case grammar::FIELD_BITMAP_BITS_SIZE: // bits=none: captures of a bitmap without bits
-        return value.none ? (record->bitmap.noBits = true) : PutSlots(p, field, value, record);
+    case grammar::FIELD_BITMAP_BITS_SIZE: return BitmapField(p, field, value, record);
     case grammar::FIELD_SELECT_NAME:
         if (record->selectKind == grammar::SETTING_FONT && number < 0) {
             return Fail(p, "text always needs a font; select another one instead of none");
