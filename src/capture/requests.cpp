@@ -13,8 +13,7 @@
 // the job format's grammar rows, which the simulator's parser reads by.
 // Every row asked for here exists; a missing one would write an empty name
 // (and the parser would say so), never fault inside the driver's process.
-static const grammar::Option kNoRow = {
-    "", nullptr, grammar::VALUE_NUMBER, grammar::FIELD_NONE, nullptr, grammar::SETTING_NONE, ""};
+static const grammar::Option kNoRow = {"", grammar::VALUE_NUMBER, grammar::FIELD_NONE, ""};
 
 static const grammar::Option *Row(grammar::KeywordId keyword, grammar::Field field)
 {

@@ -89,19 +89,9 @@ struct DrawModeSetting {
 // The fields of a LOGFONTA.
 struct FontSetting {
     std::string name;
-    int32_t height = -16;
-    int32_t width = 0;
-    int32_t escapement = 0;
-    int32_t orientation = 0;
-    int32_t weight = 400;
-    uint8_t italic = 0;
-    uint8_t underline = 0;
-    uint8_t strikeOut = 0;
-    uint8_t charSet = 0;
-    uint8_t outPrecision = 0;
-    uint8_t clipPrecision = 0;
-    uint8_t quality = 0;
-    uint8_t pitchAndFamily = 0;
+    int32_t height = -16, width = 0, escapement = 0, orientation = 0, weight = 400;
+    uint8_t italic = 0, underline = 0, strikeOut = 0, charSet = 0;
+    uint8_t outPrecision = 0, clipPrecision = 0, quality = 0, pitchAndFamily = 0;
     std::string face = "DejaVu Sans";
 };
 
