@@ -1,5 +1,6 @@
 #include "emf_reader.h"
 #include "format_text.h"
+#include "job_grammar.h"
 
 #include <stddef.h>
 #include <stdio.h>
@@ -12,112 +13,97 @@ namespace {
 
 // ---- naming helpers shared by the decoders
 
-struct Named {
-    DWORD value;
-    const char *name;
-};
+// The constants a job names (raster operations, pen and font fields, text
+// options) are spelled by the job grammar's sets, so a listing and the job
+// that made it use one name for one value. The rest are listed here, in the
+// same rows.
+using grammar::Constant;
+using grammar::ConstantSet;
 
-template <size_t N> std::string NameOf(DWORD value, const Named (&table)[N])
+// A value's first name, or the number. `mask` picks one field's names from a
+// set that names several fields of a word (a pen style's type, cap and join).
+std::string NameOf(DWORD value, const Constant *names, size_t count, uint32_t mask = 0)
 {
-    for (const Named &entry : table) {
-        if (entry.value == value) {
-            return entry.name;
+    for (size_t i = 0; i < count; ++i) {
+        if (names[i].value == value && names[i].mask == mask) {
+            return names[i].name;
         }
     }
     return FormatText("%lu", (unsigned long)value);
 }
 
-// Flag words: the named bits joined by '|', what is left as hex, the first
-// row (value 0) when nothing is set.
-template <size_t N> std::string FlagsOf(DWORD value, const Named (&table)[N])
+template <size_t N> std::string NameOf(DWORD value, const Constant (&table)[N])
+{
+    return NameOf(value, table, N);
+}
+
+std::string NameOf(DWORD value, const ConstantSet &set, uint32_t mask = 0)
+{
+    return NameOf(value, set.constants, set.size, mask);
+}
+
+// Flag words: the named bits joined by '|', what is left as hex, `none`
+// when nothing is set.
+std::string FlagsOf(DWORD value, const Constant *names, size_t count, const char *none)
 {
     std::string text;
-    for (const Named &entry : table) {
-        if (entry.value != 0 && (value & entry.value) == entry.value) {
-            text += (text.empty() ? "" : "|") + std::string(entry.name);
-            value &= ~entry.value;
+    for (size_t i = 0; i < count; ++i) {
+        const DWORD bits = names[i].value;
+        if (bits != 0 && (value & bits) == bits) {
+            text += (text.empty() ? "" : "|") + std::string(names[i].name);
+            value &= ~bits;
         }
     }
     if (value != 0) {
         text += (text.empty() ? "" : "|") + FormatText("0x%lx", (unsigned long)value);
     }
-    return text.empty() ? table[0].name : text;
+    return text.empty() ? none : text;
+}
+
+// A local flag table: its first row names the word with no flag set.
+template <size_t N> std::string FlagsOf(DWORD value, const Constant (&table)[N])
+{
+    return FlagsOf(value, table, N, table[0].name);
 }
 
 // A row named by the constant's own spelling.
 // clang-format off
-#define NAMED(value) {value, #value}
+#define NAMED(value) {#value, value}
 // clang-format on
 
-const Named kStockObjects[] = {NAMED(WHITE_BRUSH),
-                               NAMED(LTGRAY_BRUSH),
-                               NAMED(GRAY_BRUSH),
-                               NAMED(DKGRAY_BRUSH),
-                               NAMED(BLACK_BRUSH),
-                               NAMED(NULL_BRUSH),
-                               NAMED(WHITE_PEN),
-                               NAMED(BLACK_PEN),
-                               NAMED(NULL_PEN),
-                               NAMED(OEM_FIXED_FONT),
-                               NAMED(ANSI_FIXED_FONT),
-                               NAMED(ANSI_VAR_FONT),
-                               NAMED(SYSTEM_FONT),
-                               NAMED(DEVICE_DEFAULT_FONT),
-                               NAMED(DEFAULT_PALETTE),
-                               NAMED(SYSTEM_FIXED_FONT),
-                               NAMED(DEFAULT_GUI_FONT),
-                               NAMED(DC_BRUSH),
-                               NAMED(DC_PEN)};
-const Named kRop2[] = {NAMED(R2_BLACK),      NAMED(R2_NOTMERGEPEN), NAMED(R2_MASKNOTPEN), NAMED(R2_NOTCOPYPEN),
-                       NAMED(R2_MASKPENNOT), NAMED(R2_NOT),         NAMED(R2_XORPEN),     NAMED(R2_NOTMASKPEN),
-                       NAMED(R2_MASKPEN),    NAMED(R2_NOTXORPEN),   NAMED(R2_NOP),        NAMED(R2_MERGENOTPEN),
-                       NAMED(R2_COPYPEN),    NAMED(R2_MERGEPENNOT), NAMED(R2_MERGEPEN),   NAMED(R2_WHITE)};
-const Named kRop3[] = {NAMED(SRCCOPY),    NAMED(SRCPAINT),    NAMED(SRCAND),    NAMED(SRCINVERT),  NAMED(SRCERASE),
-                       NAMED(NOTSRCCOPY), NAMED(NOTSRCERASE), NAMED(MERGECOPY), NAMED(MERGEPAINT), NAMED(PATCOPY),
-                       NAMED(PATPAINT),   NAMED(PATINVERT),   NAMED(DSTINVERT), NAMED(BLACKNESS),  NAMED(WHITENESS)};
-const Named kBkModes[] = {NAMED(TRANSPARENT), NAMED(OPAQUE)};
-const Named kFillModes[] = {NAMED(ALTERNATE), NAMED(WINDING)};
-const Named kMapModes[] = {NAMED(MM_TEXT),      NAMED(MM_LOMETRIC), NAMED(MM_HIMETRIC),  NAMED(MM_LOENGLISH),
-                           NAMED(MM_HIENGLISH), NAMED(MM_TWIPS),    NAMED(MM_ISOTROPIC), NAMED(MM_ANISOTROPIC)};
-const Named kStretchModes[] = {NAMED(BLACKONWHITE), NAMED(WHITEONBLACK), NAMED(COLORONCOLOR), NAMED(HALFTONE)};
+const Constant kStockObjects[] = {NAMED(WHITE_BRUSH),
+                                  NAMED(LTGRAY_BRUSH),
+                                  NAMED(GRAY_BRUSH),
+                                  NAMED(DKGRAY_BRUSH),
+                                  NAMED(BLACK_BRUSH),
+                                  NAMED(NULL_BRUSH),
+                                  NAMED(WHITE_PEN),
+                                  NAMED(BLACK_PEN),
+                                  NAMED(NULL_PEN),
+                                  NAMED(OEM_FIXED_FONT),
+                                  NAMED(ANSI_FIXED_FONT),
+                                  NAMED(ANSI_VAR_FONT),
+                                  NAMED(SYSTEM_FONT),
+                                  NAMED(DEVICE_DEFAULT_FONT),
+                                  NAMED(DEFAULT_PALETTE),
+                                  NAMED(SYSTEM_FIXED_FONT),
+                                  NAMED(DEFAULT_GUI_FONT),
+                                  NAMED(DC_BRUSH),
+                                  NAMED(DC_PEN)};
+const Constant kFillModes[] = {NAMED(ALTERNATE), NAMED(WINDING)};
+const Constant kMapModes[] = {NAMED(MM_TEXT),      NAMED(MM_LOMETRIC), NAMED(MM_HIMETRIC),  NAMED(MM_LOENGLISH),
+                              NAMED(MM_HIENGLISH), NAMED(MM_TWIPS),    NAMED(MM_ISOTROPIC), NAMED(MM_ANISOTROPIC)};
+const Constant kStretchModes[] = {NAMED(BLACKONWHITE), NAMED(WHITEONBLACK), NAMED(COLORONCOLOR), NAMED(HALFTONE)};
 // TA_LEFT, TA_TOP and TA_NOUPDATECP are zero: the first row names the default
-const Named kTextAlign[] = {{0, "TA_LEFT|TA_TOP"}, NAMED(TA_BASELINE), NAMED(TA_CENTER),    NAMED(TA_UPDATECP),
-                            NAMED(TA_RIGHT),       NAMED(TA_BOTTOM),   NAMED(TA_RTLREADING)};
-const Named kTextOptions[] = {{0, "0"},
-                              NAMED(ETO_OPAQUE),
-                              NAMED(ETO_CLIPPED),
-                              NAMED(ETO_GLYPH_INDEX),
-                              NAMED(ETO_RTLREADING),
-                              NAMED(ETO_NUMERICSLOCAL),
-                              NAMED(ETO_NUMERICSLATIN),
-                              NAMED(ETO_IGNORELANGUAGE),
-                              NAMED(ETO_PDY)};
-const Named kPenStyles[] = {NAMED(PS_SOLID),       NAMED(PS_DASH),       NAMED(PS_DOT),
-                            NAMED(PS_DASHDOT),     NAMED(PS_DASHDOTDOT), NAMED(PS_NULL),
-                            NAMED(PS_INSIDEFRAME), NAMED(PS_USERSTYLE),  NAMED(PS_ALTERNATE)};
-const Named kPenCaps[] = {NAMED(PS_ENDCAP_ROUND), NAMED(PS_ENDCAP_SQUARE), NAMED(PS_ENDCAP_FLAT)};
-const Named kPenJoins[] = {NAMED(PS_JOIN_ROUND), NAMED(PS_JOIN_BEVEL), NAMED(PS_JOIN_MITER)};
-const Named kPenTypes[] = {NAMED(PS_COSMETIC), NAMED(PS_GEOMETRIC)};
-const Named kBrushStyles[] = {
+const Constant kTextAlign[] = {{"TA_LEFT|TA_TOP", 0}, NAMED(TA_BASELINE), NAMED(TA_CENTER),    NAMED(TA_UPDATECP),
+                               NAMED(TA_RIGHT),       NAMED(TA_BOTTOM),   NAMED(TA_RTLREADING)};
+const Constant kBrushStyles[] = {
     NAMED(BS_SOLID),      NAMED(BS_NULL),         NAMED(BS_HATCHED),    NAMED(BS_PATTERN),       NAMED(BS_INDEXED),
     NAMED(BS_DIBPATTERN), NAMED(BS_DIBPATTERNPT), NAMED(BS_PATTERN8X8), NAMED(BS_DIBPATTERN8X8), NAMED(BS_MONOPATTERN)};
-const Named kHatches[] = {NAMED(HS_HORIZONTAL), NAMED(HS_VERTICAL), NAMED(HS_FDIAGONAL),
-                          NAMED(HS_BDIAGONAL),  NAMED(HS_CROSS),    NAMED(HS_DIAGCROSS)};
-const Named kClipModes[] = {NAMED(RGN_AND), NAMED(RGN_OR), NAMED(RGN_XOR), NAMED(RGN_DIFF), NAMED(RGN_COPY)};
-const Named kColorUsage[] = {NAMED(DIB_RGB_COLORS), NAMED(DIB_PAL_COLORS), {2, "DIB_PAL_INDICES"}};
-const Named kCompressions[] = {NAMED(BI_RGB),       NAMED(BI_RLE8), NAMED(BI_RLE4),
-                               NAMED(BI_BITFIELDS), NAMED(BI_JPEG), NAMED(BI_PNG)};
-const Named kWeights[] = {NAMED(FW_DONTCARE),  NAMED(FW_THIN),   NAMED(FW_EXTRALIGHT), NAMED(FW_LIGHT),
-                          NAMED(FW_NORMAL),    NAMED(FW_MEDIUM), NAMED(FW_SEMIBOLD),   NAMED(FW_BOLD),
-                          NAMED(FW_EXTRABOLD), NAMED(FW_HEAVY)};
-const Named kCharsets[] = {
-    NAMED(ANSI_CHARSET),        NAMED(DEFAULT_CHARSET),    NAMED(SYMBOL_CHARSET),  NAMED(MAC_CHARSET),
-    NAMED(SHIFTJIS_CHARSET),    NAMED(HANGEUL_CHARSET),    NAMED(JOHAB_CHARSET),   NAMED(GB2312_CHARSET),
-    NAMED(CHINESEBIG5_CHARSET), NAMED(GREEK_CHARSET),      NAMED(TURKISH_CHARSET), NAMED(VIETNAMESE_CHARSET),
-    NAMED(HEBREW_CHARSET),      NAMED(ARABIC_CHARSET),     NAMED(BALTIC_CHARSET),  NAMED(RUSSIAN_CHARSET),
-    NAMED(THAI_CHARSET),        NAMED(EASTEUROPE_CHARSET), NAMED(OEM_CHARSET)};
-const Named kQualities[] = {NAMED(DEFAULT_QUALITY),        NAMED(DRAFT_QUALITY),       NAMED(PROOF_QUALITY),
-                            NAMED(NONANTIALIASED_QUALITY), NAMED(ANTIALIASED_QUALITY), NAMED(CLEARTYPE_QUALITY)};
+const Constant kClipModes[] = {NAMED(RGN_AND), NAMED(RGN_OR), NAMED(RGN_XOR), NAMED(RGN_DIFF), NAMED(RGN_COPY)};
+const Constant kColorUsage[] = {NAMED(DIB_RGB_COLORS), NAMED(DIB_PAL_COLORS), {"DIB_PAL_INDICES", 2}};
+const Constant kCompressions[] = {NAMED(BI_RGB),       NAMED(BI_RLE8), NAMED(BI_RLE4),
+                                  NAMED(BI_BITFIELDS), NAMED(BI_JPEG), NAMED(BI_PNG)};
 
 // Continuation lines of a record sit under its fields.
 const char kIndent[] = "\n            ";
@@ -232,7 +218,7 @@ std::string FaceGdiUses(const LOGFONTW &font)
         const int length = GetTextFaceW(dc, LF_FACESIZE, face);
         if (length > 0) {
             text = Characters(reinterpret_cast<const BYTE *>(face), (DWORD)length - 1, 2) + " " +
-                   NameOf((DWORD)GetTextCharset(dc), kCharsets);
+                   NameOf((DWORD)GetTextCharset(dc), grammar::SET_CHARSETS);
         }
         SelectObject(dc, previous);
     }
@@ -292,9 +278,9 @@ template <const auto &kNames> std::string ModeOf(const EmfRecord &record)
 }
 
 std::string (*const MapMode)(const EmfRecord &) = ModeOf<kMapModes>;
-std::string (*const BkMode)(const EmfRecord &) = ModeOf<kBkModes>;
+std::string (*const BkMode)(const EmfRecord &) = ModeOf<grammar::SET_BK_MODES>;
 std::string (*const FillMode)(const EmfRecord &) = ModeOf<kFillModes>;
-std::string (*const Rop2)(const EmfRecord &) = ModeOf<kRop2>;
+std::string (*const Rop2)(const EmfRecord &) = ModeOf<grammar::SET_ROP2S>;
 std::string (*const StretchMode)(const EmfRecord &) = ModeOf<kStretchModes>;
 
 std::string TextAlign(const EmfRecord &record)
@@ -318,11 +304,14 @@ std::string Object(const EmfRecord &record)
 // A pen style word: the style, and for a geometric pen its type, end cap and join.
 std::string PenStyle(DWORD style)
 {
+    const ConstantSet &names = grammar::SET_PEN_STYLES;
     if ((style & ~PS_STYLE_MASK) == 0) {
-        return NameOf(style, kPenStyles);
+        return NameOf(style, names, PS_STYLE_MASK);
     }
-    return NameOf(style & PS_TYPE_MASK, kPenTypes) + "|" + NameOf(style & PS_STYLE_MASK, kPenStyles) + "|" +
-           NameOf(style & PS_ENDCAP_MASK, kPenCaps) + "|" + NameOf(style & PS_JOIN_MASK, kPenJoins);
+    return NameOf(style & PS_TYPE_MASK, names, PS_TYPE_MASK) + "|" +
+           NameOf(style & PS_STYLE_MASK, names, PS_STYLE_MASK) + "|" +
+           NameOf(style & PS_ENDCAP_MASK, names, PS_ENDCAP_MASK) + "|" +
+           NameOf(style & PS_JOIN_MASK, names, PS_JOIN_MASK);
 }
 
 std::string Pen(const EmfRecord &record)
@@ -343,7 +332,7 @@ std::string ExtPen(const EmfRecord &record)
                                   PenStyle(r->elp.elpPenStyle).c_str(), (unsigned long)r->elp.elpWidth,
                                   NameOf(r->elp.elpBrushStyle, kBrushStyles).c_str(), Colour(r->elp.elpColor).c_str());
     if (r->elp.elpBrushStyle == BS_HATCHED) {
-        text += " " + NameOf((DWORD)r->elp.elpHatch, kHatches);
+        text += " " + NameOf((DWORD)r->elp.elpHatch, grammar::SET_HATCHES);
     }
     if (r->elp.elpNumEntries > 0) {
         text += FormatText(", %lu style entries", (unsigned long)r->elp.elpNumEntries);
@@ -359,7 +348,7 @@ std::string Brush(const EmfRecord &record)
     }
     std::string text = FormatText(" %s %s %s", ObjectName(r->ihBrush).c_str(),
                                   NameOf(r->lb.lbStyle, kBrushStyles).c_str(), Colour(r->lb.lbColor).c_str());
-    return r->lb.lbStyle == BS_HATCHED ? text + " " + NameOf((DWORD)r->lb.lbHatch, kHatches) : text;
+    return r->lb.lbStyle == BS_HATCHED ? text + " " + NameOf((DWORD)r->lb.lbHatch, grammar::SET_HATCHES) : text;
 }
 
 // Wine plays monochrome pattern brushes narrower than 32 pixels back wrongly
@@ -400,9 +389,11 @@ std::string Font(const EmfRecord &record)
     std::string text = FormatText(
         " %s face %s height %ld width %ld escapement %ld orientation %ld %s%s%s%s %s quality %s pitch/family 0x%02x",
         ObjectName(r->ihFont).c_str(), Characters(face, (DWORD)faceLength, 2).c_str(), (long)f.lfHeight,
-        (long)f.lfWidth, (long)f.lfEscapement, (long)f.lfOrientation, NameOf((DWORD)f.lfWeight, kWeights).c_str(),
-        f.lfItalic ? " italic" : "", f.lfUnderline ? " underline" : "", f.lfStrikeOut ? " strikeout" : "",
-        NameOf(f.lfCharSet, kCharsets).c_str(), NameOf(f.lfQuality, kQualities).c_str(), f.lfPitchAndFamily);
+        (long)f.lfWidth, (long)f.lfEscapement, (long)f.lfOrientation,
+        NameOf((DWORD)f.lfWeight, grammar::SET_WEIGHTS).c_str(), f.lfItalic ? " italic" : "",
+        f.lfUnderline ? " underline" : "", f.lfStrikeOut ? " strikeout" : "",
+        NameOf(f.lfCharSet, grammar::SET_CHARSETS).c_str(), NameOf(f.lfQuality, grammar::SET_QUALITIES).c_str(),
+        f.lfPitchAndFamily);
     return text + std::string(kIndent) + "GDI uses " + FaceGdiUses(f);
 }
 
@@ -466,7 +457,7 @@ std::string Blit(const EmfRecord &record)
         return "";
     }
     std::string text = FormatText(" dest (%ld,%ld) %ldx%ld %s", (long)b->xDest, (long)b->yDest, (long)b->cxDest,
-                                  (long)b->cyDest, NameOf(b->dwRop, kRop3).c_str());
+                                  (long)b->cyDest, NameOf(b->dwRop, grammar::SET_ROP3S).c_str());
     if (b->cbBmiSrc == 0) {
         return text + " no source";
     }
@@ -490,7 +481,7 @@ std::string StretchDib(const EmfRecord &record)
     // StretchDIBits counts a bottom-up DIB's source rows from its bottom row
     return FormatText(" dest (%ld,%ld) %ldx%ld src (%ld,%ld) %ldx%ld%s %s %s", (long)r->xDest, (long)r->yDest,
                       (long)r->cxDest, (long)r->cyDest, (long)r->xSrc, (long)r->ySrc, (long)r->cxSrc, (long)r->cySrc,
-                      bottomUp ? " (y from the bottom row)" : "", NameOf(r->dwRop, kRop3).c_str(),
+                      bottomUp ? " (y from the bottom row)" : "", NameOf(r->dwRop, grammar::SET_ROP3S).c_str(),
                       NameOf(r->iUsageSrc, kColorUsage).c_str()) +
            Dib(record, r->offBmiSrc, r->cbBmiSrc, r->offBitsSrc, r->cbBitsSrc);
 }
@@ -503,8 +494,9 @@ std::string Text(const EmfRecord &record)
     }
     const EMRTEXT &t = r->emrtext;
     const size_t unit = record.type == EMR_EXTTEXTOUTW ? 2 : 1;
-    std::string text = FormatText(" at (%ld,%ld) options %s", (long)t.ptlReference.x, (long)t.ptlReference.y,
-                                  FlagsOf(t.fOptions, kTextOptions).c_str());
+    std::string text = FormatText(
+        " at (%ld,%ld) options %s", (long)t.ptlReference.x, (long)t.ptlReference.y,
+        FlagsOf(t.fOptions, grammar::SET_TEXT_OUT_OPTIONS.constants, grammar::SET_TEXT_OUT_OPTIONS.size, "0").c_str());
     if ((t.fOptions & (ETO_OPAQUE | ETO_CLIPPED)) != 0) {
         text += " rect " + Box(t.rcl);
     }
