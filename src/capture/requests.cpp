@@ -287,22 +287,39 @@ static const uint64_t kHashStart = 0xcbf29ce484222325ull;
 // not read, as they could not be held by GDI either.
 static const uint32_t kLargestBits = 64u << 20;
 
+static uint32_t Magnitude(int32_t value)
+{
+    return value < 0 ? 0u - (uint32_t)value : (uint32_t)value;
+}
+
+// The bytes of height rows of width pixels at depth bits, each row padded to
+// a multiple of align bytes, and one row's bytes (*rowBytes); 0 for both past
+// kLargestBits, where the driver's dimensions cannot be what its bits hold.
+// Only the product with height can leave 64 bits: width and depth have 32.
+static uint32_t RowsSize(uint32_t width, uint32_t height, uint32_t depth, uint32_t align, uint32_t *rowBytes)
+{
+    uint64_t row = ((uint64_t)width * depth + 8 * align - 1) / (8 * align) * align;
+    uint64_t total = 0;
+    if (__builtin_mul_overflow(row, (uint64_t)height, &total) || total > kLargestBits) {
+        total = 0;
+    }
+    *rowBytes = total != 0 ? (uint32_t)row : 0;
+    return (uint32_t)total;
+}
+
 // Scan-line bytes GDI reads for a device bitmap: rows word-aligned at the
 // depth it rounds the bitmap to. 0 when GDI would refuse the BITMAP first.
-static uint32_t DeviceBitsSize(const BITMAP *bitmap)
+static uint32_t DeviceBitsSize(const BITMAP *bitmap, uint32_t *rowBytes)
 {
     uint32_t depth = bitmap->bmBitsPixel;
-    if (bitmap->bmType != 0 || bitmap->bmPlanes != 1 || depth == 0 || depth > 32 || bitmap->bmBits == NULL) {
+    uint32_t width = Magnitude(bitmap->bmWidth), height = Magnitude(bitmap->bmHeight);
+    *rowBytes = 0;
+    if (bitmap->bmType != 0 || bitmap->bmPlanes != 1 || depth == 0 || depth > 32 || bitmap->bmBits == NULL ||
+        width > 0x7FFFFFF || height > 0x7FFFFFF) {
         return 0;
     }
     depth = depth == 1 ? 1 : depth <= 4 ? 4 : depth <= 8 ? 8 : depth <= 16 ? 16 : depth <= 24 ? 24 : 32;
-    uint64_t width = bitmap->bmWidth < 0 ? 0u - (uint64_t)bitmap->bmWidth : (uint64_t)bitmap->bmWidth;
-    uint64_t height = bitmap->bmHeight < 0 ? 0u - (uint64_t)bitmap->bmHeight : (uint64_t)bitmap->bmHeight;
-    uint64_t stride = (width * depth + 15) / 16 * 2;
-    if (width > 0x7FFFFFF || height > 0x7FFFFFF || stride * height > kLargestBits) {
-        return 0;
-    }
-    return (uint32_t)(stride * height);
+    return RowsSize(width, height, depth, 2, rowBytes);
 }
 
 static void PutHexRows(const void *bytes, uint32_t count, uint32_t row)
@@ -340,7 +357,8 @@ static void PutNoBits(void)
 // reads them in hex rows, then end. Without readable bits: nobits.
 static uint32_t WriteDeviceBitmap(const BITMAP *bitmap)
 {
-    uint32_t size = DeviceBitsSize(bitmap);
+    uint32_t row = 0;
+    uint32_t size = DeviceBitsSize(bitmap, &row);
     BITMAP described = *bitmap;
     described.bmBits = NULL;
     uint64_t hash = Hash(Hash(kHashStart, &described, sizeof described), bitmap->bmBits, size);
@@ -362,8 +380,6 @@ static uint32_t WriteDeviceBitmap(const BITMAP *bitmap)
         PutNoBits();
     }
     PutChar('\n');
-    uint32_t row =
-        bitmap->bmHeight != 0 ? size / (uint32_t)(bitmap->bmHeight < 0 ? -bitmap->bmHeight : bitmap->bmHeight) : 0;
     PutHexRows(bitmap->bmBits, size, row);
     Put("end\n");
     return number;
@@ -400,23 +416,17 @@ static uint32_t DibBitsSize(const BITMAPINFO *info, const void *bits)
     if (bits == NULL || (headerSize != sizeof(BITMAPCOREHEADER) && (headerSize < 40 || headerSize > 4096))) {
         return 0;
     }
-    uint64_t width, height, depth;
-    uint32_t compression = BI_RGB;
+    uint32_t row = 0; // the bits are written in hex rows of their own
     if (headerSize == sizeof(BITMAPCOREHEADER)) {
         const BITMAPCOREHEADER *core = (const BITMAPCOREHEADER *)info;
-        width = core->bcWidth;
-        height = core->bcHeight;
-        depth = core->bcBitCount;
-    } else {
-        int32_t w = info->bmiHeader.biWidth, h = info->bmiHeader.biHeight;
-        width = w < 0 ? 0u - (uint64_t)w : (uint64_t)w;
-        height = h < 0 ? 0u - (uint64_t)h : (uint64_t)h;
-        depth = info->bmiHeader.biBitCount;
-        compression = info->bmiHeader.biCompression;
+        return RowsSize(core->bcWidth, core->bcHeight, core->bcBitCount, 4, &row);
     }
-    uint64_t size = compression == BI_RGB || compression == BI_BITFIELDS ? (width * depth + 31) / 32 * 4 * height
-                                                                         : info->bmiHeader.biSizeImage;
-    return size <= kLargestBits ? (uint32_t)size : 0;
+    uint32_t compression = info->bmiHeader.biCompression;
+    if (compression != BI_RGB && compression != BI_BITFIELDS) {
+        return info->bmiHeader.biSizeImage <= kLargestBits ? info->bmiHeader.biSizeImage : 0;
+    }
+    return RowsSize(Magnitude(info->bmiHeader.biWidth), Magnitude(info->bmiHeader.biHeight), info->bmiHeader.biBitCount,
+                    4, &row);
 }
 
 // bitmap NAME dib info=N bits=M|none: header and colour table, then the

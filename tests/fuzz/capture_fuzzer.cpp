@@ -150,6 +150,10 @@ void SendText(RequestBytes &in, Sent *sent)
     }
 }
 
+// DIB headers (width, height, depth) and the bits GDI reads of each: the last
+// one's row bytes times its height wrap past 64 bits.
+const int32_t kDibs[][4] = {{4, 3, 24, 36}, {3, -2, 32, 24}, {1431686539, 2147437488, 48, 0}};
+
 void SendRaster(RequestBytes &in, Sent *sent)
 {
     sent->kind = job::Kind::Raster;
@@ -169,6 +173,15 @@ void SendRaster(RequestBytes &in, Sent *sent)
     sent->scalar = in.U32();
     sent->brushRecord = {in.Below(3), in.U32(), in.Below(6)};
     sent->brush = in.OneIn(2) ? nullptr : &sent->brushRecord;
+    const int32_t *dib = kDibs[in.Below(3)];
+    if (in.OneIn(4)) { // the same transfer from a DIB, its header over the bits' start
+        BITMAPINFOHEADER header = {sizeof header, dib[0], dib[1], 1, (WORD)dib[2], BI_RGB, 0, 0, 0, 0, 0};
+        std::copy_n((const uint8_t *)&header, sizeof header, sent->bytes.data());
+        sent->kind = job::Kind::Dib;
+        sent->count = (uint16_t)dib[3];
+        return CaptureDib(sent->values, sent->bytes.data() + sizeof header, (const BITMAPINFO *)sent->bytes.data(),
+                          sent->scalar, sent->brush, nullptr);
+    }
     CaptureRaster(sent->values, sent->bitmap, sent->scalar, sent->brush, nullptr);
 }
 
@@ -255,6 +268,10 @@ void CheckRaster(const job::Job &job, const job::Request &got, const Sent &sent)
     SAME(got.xDest, sent.values[0]);
     SAME(got.cyDest, sent.values[3]);
     SAME(got.rop, sent.scalar);
+    if (got.kind == job::Kind::Dib) {
+        SAME(job.bitmaps[got.source].bitsSize, sent.count);
+        return;
+    }
     SAME(got.source >= 0, sent.bitmap != nullptr);
     if (got.source < 0) {
         return;
