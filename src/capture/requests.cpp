@@ -786,42 +786,25 @@ static void PutNumberList(const int32_t *values, const uint16_t *glyphs, uint32_
     }
 }
 
-// A text whose font could not be made: the real DLL read nothing but the
-// font record, so neither is anything else read here. The line replays the
-// same failure with an empty string and the built-in draw mode.
-static void PutFailedText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, uint32_t count)
-{
-    const grammar::KeywordId keyword = grammar::KEYWORD_TEXT;
-    uint32_t fontName = WriteFont(font);
-    Put("; the font could not be made: the real DLL read none of the ");
-    PutUnsigned(count);
-    Put((options & ETO_GLYPH_INDEX) != 0 ? " glyphs" : " bytes");
-    Put(", nor the rectangle, advances or draw mode\n");
-    PutKeyword(keyword);
-    PutChar(' ');
-    PutPoint(x, y);
-    if ((options & ETO_GLYPH_INDEX) != 0) {
-        PutOptionName(keyword, grammar::FIELD_GLYPHS);
-    } else {
-        Put(" \"\"");
-    }
-    PutSettingField(keyword, grammar::FIELD_FONT, "f", fontName);
-    if (options != 0) {
-        PutField(keyword, grammar::FIELD_TEXT_OPTIONS, options);
-    }
-}
-
 void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
                  const char *string, uint32_t count, const int32_t *advances, const DrawModeRecord *drawMode,
                  bool fontMade)
 {
-    if (!fontMade) {
-        PutFailedText(font, x, y, options, count);
-        return;
-    }
     const grammar::KeywordId keyword = grammar::KEYWORD_TEXT;
     uint32_t fontName = WriteFont(font);
-    uint32_t modeName = WriteDrawMode(drawMode);
+    uint32_t modeName = fontMade ? WriteDrawMode(drawMode) : 0;
+    if (!fontMade) {
+        // The real DLL read nothing but the font record, so neither is
+        // anything else read here. The line replays the same failure with an
+        // empty string and the built-in draw mode.
+        Put("; the font could not be made: the real DLL read none of the ");
+        PutUnsigned(count);
+        Put((options & ETO_GLYPH_INDEX) != 0 ? " glyphs" : " bytes");
+        Put(", nor the rectangle, advances or draw mode\n");
+        count = 0;
+        rectangle = NULL;
+        advances = NULL;
+    }
     PutKeyword(keyword);
     PutChar(' ');
     PutPoint(x, y);
@@ -833,7 +816,9 @@ void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, c
         PutQuoted(string, count);
     }
     PutSettingField(keyword, grammar::FIELD_FONT, "f", fontName);
-    PutSettingField(keyword, grammar::FIELD_DRAWMODE, "m", modeName);
+    if (fontMade) {
+        PutSettingField(keyword, grammar::FIELD_DRAWMODE, "m", modeName);
+    }
     if (options != 0) {
         PutField(keyword, grammar::FIELD_TEXT_OPTIONS, options);
     }
