@@ -54,17 +54,23 @@ static void PutValue(const grammar::Option *row, uint32_t value)
     }
 }
 
-static void PutOptionName(grammar::KeywordId keyword, grammar::Field field)
+static void PutName(const grammar::Option *row)
 {
     PutChar(' ');
-    Put(Row(keyword, field)->name);
+    Put(row->name);
     PutChar('=');
+}
+
+static void PutOptionName(grammar::KeywordId keyword, grammar::Field field)
+{
+    PutName(Row(keyword, field));
 }
 
 static void PutField(grammar::KeywordId keyword, grammar::Field field, uint32_t value)
 {
-    PutOptionName(keyword, field);
-    PutValue(Row(keyword, field), value);
+    const grammar::Option *row = Row(keyword, field);
+    PutName(row);
+    PutValue(row, value);
 }
 
 static void PutRectField(grammar::KeywordId keyword, grammar::Field field, const RECT *rect)
@@ -149,22 +155,22 @@ static int SettingValue(const SettingRecords *records, grammar::Field field, uin
 // clang-format on
 
 // The fields that are not numbers: a pattern's bitmap and a face name.
-static void PutSpecialField(grammar::KeywordId keyword, const grammar::Option *row, const SettingRecords *records)
+static void PutSpecialField(const grammar::Option *row, const SettingRecords *records)
 {
     const LOGBRUSH *brush = records->brush;
     if (row->field == grammar::FIELD_BRUSH_PATTERN && records->pattern != 0) {
-        PutOptionName(keyword, row->field);
+        PutName(row);
         PutNumbered("bm", records->pattern);
     } else if (row->field == grammar::FIELD_BRUSH_PATTERN && brush->lbHatch == 0 &&
                (brush->lbStyle == BS_PATTERN || brush->lbStyle == BS_DIBPATTERNPT)) {
-        PutOptionName(keyword, row->field);
+        PutName(row);
         Put("none");
     } else if (row->field == grammar::FIELD_FONT_FACE) {
         uint32_t length = 0;
         while (length < LF_FACESIZE && records->font->lfFaceName[length] != '\0') {
             ++length;
         }
-        PutOptionName(keyword, row->field);
+        PutName(row);
         PutQuoted(records->font->lfFaceName, length);
     }
 }
@@ -180,10 +186,10 @@ static void PutSetting(grammar::KeywordId keyword, const char *prefix, uint32_t 
     for (uint8_t i = 0; row != NULL && i < row->optionCount; ++i) {
         uint32_t value = 0;
         if (SettingValue(records, row->options[i].field, &value)) {
-            PutOptionName(keyword, row->options[i].field);
+            PutName(&row->options[i]);
             PutValue(&row->options[i], value);
         } else {
-            PutSpecialField(keyword, &row->options[i], records);
+            PutSpecialField(&row->options[i], records);
         }
     }
     PutChar('\n');
