@@ -154,6 +154,15 @@ static int SettingValue(const SettingRecords *records, grammar::Field field, uin
 }
 // clang-format on
 
+static uint32_t StringLength(const char *text, uint32_t most)
+{
+    uint32_t length = 0;
+    while (length < most && text[length] != '\0') {
+        ++length;
+    }
+    return length;
+}
+
 // The fields that are not numbers: a pattern's bitmap and a face name.
 static void PutSpecialField(const grammar::Option *row, const SettingRecords *records)
 {
@@ -166,12 +175,8 @@ static void PutSpecialField(const grammar::Option *row, const SettingRecords *re
         PutName(row);
         Put("none");
     } else if (row->field == grammar::FIELD_FONT_FACE) {
-        uint32_t length = 0;
-        while (length < LF_FACESIZE && records->font->lfFaceName[length] != '\0') {
-            ++length;
-        }
         PutName(row);
-        PutQuoted(records->font->lfFaceName, length);
+        PutQuoted(records->font->lfFaceName, StringLength(records->font->lfFaceName, LF_FACESIZE));
     }
 }
 
@@ -645,15 +650,6 @@ void CaptureDelete(Handle32 object, Handle32 selectBack)
     PutKeyword(grammar::KEYWORD_DELETE);
     PutChar(' ');
     Put(grammar::ConstantName(grammar::SET_RELEASES, release));
-}
-
-static uint32_t StringLength(const char *text, uint32_t most)
-{
-    uint32_t length = 0;
-    while (length < most && text[length] != '\0') {
-        ++length;
-    }
-    return length;
 }
 
 // A page: the frame, device name and DEVMODE the driver passed; the spool
