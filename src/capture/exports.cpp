@@ -1,7 +1,9 @@
 // The nine exports of the capture DLL. Each writes what the driver passed
 // before the real DLL runs (the real DLL rewrites some records in place),
 // forwards the call with the driver's own pointers, then writes the result
-// and what came back. The driver sees exactly what the real DLL returned;
+// and what came back. TextOut32 alone is written after the real DLL answered:
+// it rewrites none of the text's records, and its result says whether it read
+// them at all. The driver sees exactly what the real DLL returned;
 // when the real DLL cannot be loaded, each export returns the failure its
 // documentation gives and writes nothing to the driver's variables.
 #include "capture/capture.h"

@@ -1,7 +1,8 @@
 // Each export's request as job lines: the settings it needs (written once
 // and named, a new one only when the driver's record changed), then the
-// request line with every value the real DLL may read, read before it runs,
-// and after it the result and what it wrote back.
+// request line with every value the real DLL may read, read before it runs
+// (a text's once it answered, as its result says what it read), and after it
+// the result and what it wrote back.
 #include "attributes/attributes.h"
 #include "capture/capture.h"
 
@@ -510,8 +511,9 @@ static int ClipsFor(const OutputStyle *style)
     return style != NULL && style->reads != OUT_READS_NOTHING && style->code != OUT_SCANLINES;
 }
 
-// The vertex total, or -1 when the DLL refuses the counts before reading a
-// single point (a negative count, or more points than one block holds).
+// The vertex total, or -1 when no point is written: for a negative count,
+// which the DLL refuses before reading a single point, and for a total past
+// 0x0FFFFFFF, the capture's own limit.
 static int64_t VertexTotal(const int32_t *counts, uint16_t polygons)
 {
     int64_t total = 0;
