@@ -12,6 +12,8 @@ static HANDLE file;
 static char buffer[65536];
 static uint32_t used;
 
+static uint32_t FormatUnsigned(char *to, uint32_t value);
+
 // Appends to a fixed array, cutting at its end: for names built on the stack.
 static uint32_t Append(char *to, uint32_t at, uint32_t size, const char *text)
 {
@@ -122,17 +124,10 @@ void StopCapture(const char *reason, uint32_t error)
     uint32_t at = Append(line, 0, sizeof line, "\n; capture stopped: ");
     at = Append(line, at, sizeof line, reason);
     if (error != 0) {
-        char digits[12];
-        int count = 0;
-        do {
-            digits[count++] = (char)('0' + error % 10);
-            error /= 10;
-        } while (error != 0);
+        char digits[11];
+        digits[FormatUnsigned(digits, error)] = '\0';
         at = Append(line, at, sizeof line, " (error ");
-        while (count > 0 && at + 2 < sizeof line) {
-            line[at++] = digits[--count];
-        }
-        line[at] = '\0';
+        at = Append(line, at, sizeof line, digits);
         at = Append(line, at, sizeof line, ")");
     }
     at = Append(line, at, sizeof line, "\n");
