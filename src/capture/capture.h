@@ -32,6 +32,9 @@ int CaptureOn(void);     // 0 once the capture has stopped (or never started)
 void BeginRequest(void); // opens the capture file on first use
 void EndRequest(void);
 void StopCapture(const char *reason, uint32_t error);
+// Appends text to a fixed array of size bytes at at, cutting at its end, and
+// returns the new end: for names built on the stack.
+uint32_t Append(char *to, uint32_t at, uint32_t size, const char *text);
 
 void Put(const char *text);
 void PutChar(char c);

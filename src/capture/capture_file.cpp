@@ -14,8 +14,7 @@ static uint32_t used;
 
 static uint32_t FormatUnsigned(char *to, uint32_t value);
 
-// Appends to a fixed array, cutting at its end: for names built on the stack.
-static uint32_t Append(char *to, uint32_t at, uint32_t size, const char *text)
+uint32_t Append(char *to, uint32_t at, uint32_t size, const char *text)
 {
     while (*text != '\0' && at + 1 < size) {
         to[at++] = *text++;
@@ -46,11 +45,7 @@ static void Flush(void)
 static void NumberedName(char *name, uint32_t number)
 {
     // QRC00001.JOB: an 8.3 name, counting up.
-    const char *pattern = "QRC00000.JOB";
-    for (int i = 0; pattern[i] != '\0'; ++i) {
-        name[i] = pattern[i];
-    }
-    name[12] = '\0';
+    Append(name, 0, 13, "QRC00000.JOB");
     for (int digit = 7; digit >= 3; --digit) {
         name[digit] = (char)('0' + number % 10);
         number /= 10;

@@ -45,28 +45,16 @@ static AnyFunction Find(HMODULE module, int ordinal, int *missing)
     return found;
 }
 
-static void Say(const char *text)
-{
-    Put(text);
-}
-
 static void Load(void)
 {
     char path[MAX_PATH + 16];
-    uint32_t at = 0;
-    for (const char *from = OwnFolder(); *from != '\0' && at < MAX_PATH; ++from) {
-        path[at++] = *from;
-    }
-    for (const char *from = CAPTURE_REAL_DLL; *from != '\0'; ++from) {
-        path[at++] = *from;
-    }
-    path[at] = '\0';
+    Append(path, Append(path, 0, sizeof path, OwnFolder()), sizeof path, CAPTURE_REAL_DLL);
     HMODULE module = LoadLibraryA(path);
     if (module == NULL) {
         DWORD error = GetLastError();
-        Say("; the real DLL ");
-        Say(path);
-        Say(" cannot be loaded");
+        Put("; the real DLL ");
+        Put(path);
+        Put(" cannot be loaded");
         StopCapture("every call fails", error);
         return;
     }
@@ -82,9 +70,9 @@ static void Load(void)
     real.SetClipRect32 = (PFN_SetClipRect32)Find(module, ORDINAL_SetClipRect32, &missing);
     if (missing != 0) {
         FreeLibrary(module);
-        Say("; the real DLL ");
-        Say(path);
-        Say(" has no export at ordinal ");
+        Put("; the real DLL ");
+        Put(path);
+        Put(" has no export at ordinal ");
         PutDecimal(missing);
         StopCapture("every call fails", 0);
         return;
