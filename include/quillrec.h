@@ -201,6 +201,35 @@ typedef struct QuillrecCalls {
     PFN_SetClipRect32 SetClipRect32;
 } QuillrecCalls;
 
+#ifdef _WIN32
+/* Fills calls with module's exports, found by ordinal as the thunk finds them;
+   0 when all nine are there, else the ordinal of the last one missing. It
+   calls nothing but GetProcAddress, so the capture DLL, built without a C
+   runtime, shares it with the tools. */
+static inline int QuillrecFindCalls(HMODULE module, QuillrecCalls *calls)
+{
+    /* the generic function pointer type converts to any other without a
+       cast-function-type warning */
+    typedef void (*AnyFunction)(void);
+    AnyFunction found[ORDINAL_SetClipRect32 + 1];
+    int missing = 0;
+    for (int ordinal = ORDINAL_GetEmfFileDC32; ordinal <= ORDINAL_SetClipRect32; ++ordinal) {
+        found[ordinal] = (AnyFunction)GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
+        missing = found[ordinal] != NULL ? missing : ordinal;
+    }
+    calls->GetEmfFileDC32 = (PFN_GetEmfFileDC32)found[ORDINAL_GetEmfFileDC32];
+    calls->CloseEmfFile32 = (PFN_CloseEmfFile32)found[ORDINAL_CloseEmfFile32];
+    calls->DeleteObject32 = (PFN_DeleteObject32)found[ORDINAL_DeleteObject32];
+    calls->Output32 = (PFN_Output32)found[ORDINAL_Output32];
+    calls->Raster32 = (PFN_Raster32)found[ORDINAL_Raster32];
+    calls->Dib32 = (PFN_Dib32)found[ORDINAL_Dib32];
+    calls->TextOut32 = (PFN_TextOut32)found[ORDINAL_TextOut32];
+    calls->GetEmfFilePath32 = (PFN_GetEmfFilePath32)found[ORDINAL_GetEmfFilePath32];
+    calls->SetClipRect32 = (PFN_SetClipRect32)found[ORDINAL_SetClipRect32];
+    return missing;
+}
+#endif
+
 /*
  * GetEmfFileDC32 (ordinal 2): opens the recording surface on fileName with the
  * printer deviceName (driver "WINSPL16", devMode) as reference device; frame is

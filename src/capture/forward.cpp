@@ -32,19 +32,6 @@ const char *OwnFolder(void)
     return folder;
 }
 
-// Through the generic function pointer type, which converts to any other
-// without a cast-function-type warning.
-typedef void (*AnyFunction)(void);
-
-static AnyFunction Find(HMODULE module, int ordinal, int *missing)
-{
-    AnyFunction found = (AnyFunction)GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
-    if (found == NULL) {
-        *missing = ordinal;
-    }
-    return found;
-}
-
 static void Load(void)
 {
     char path[MAX_PATH + 16];
@@ -58,16 +45,7 @@ static void Load(void)
         StopCapture("every call fails", error);
         return;
     }
-    int missing = 0;
-    real.GetEmfFileDC32 = (PFN_GetEmfFileDC32)Find(module, ORDINAL_GetEmfFileDC32, &missing);
-    real.CloseEmfFile32 = (PFN_CloseEmfFile32)Find(module, ORDINAL_CloseEmfFile32, &missing);
-    real.DeleteObject32 = (PFN_DeleteObject32)Find(module, ORDINAL_DeleteObject32, &missing);
-    real.Output32 = (PFN_Output32)Find(module, ORDINAL_Output32, &missing);
-    real.Raster32 = (PFN_Raster32)Find(module, ORDINAL_Raster32, &missing);
-    real.Dib32 = (PFN_Dib32)Find(module, ORDINAL_Dib32, &missing);
-    real.TextOut32 = (PFN_TextOut32)Find(module, ORDINAL_TextOut32, &missing);
-    real.GetEmfFilePath32 = (PFN_GetEmfFilePath32)Find(module, ORDINAL_GetEmfFilePath32, &missing);
-    real.SetClipRect32 = (PFN_SetClipRect32)Find(module, ORDINAL_SetClipRect32, &missing);
+    int missing = QuillrecFindCalls(module, &real);
     if (missing != 0) {
         FreeLibrary(module);
         Put("; the real DLL ");
