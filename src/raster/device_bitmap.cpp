@@ -238,7 +238,7 @@ static int32_t TransferBlank(HDC surface, const Destination *destination, uint32
     BOOL drawn = StretchBlt(surface, destination->x, destination->y, destination->cx, destination->cy, memory, 0, 0,
                             destination->cx, destination->cy, rop);
     ReleaseBlankSource(memory, bitmap, previous);
-    return drawn ? 0 : -1;
+    return DrawResult(drawn);
 }
 
 int32_t TransferDeviceBitmap(HDC surface, int32_t xDest, int32_t yDest, int32_t cxDest, int32_t cyDest,

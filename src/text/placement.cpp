@@ -178,7 +178,7 @@ static int32_t PlaceEach(Placement *placement, const char *string, uint32_t coun
         processed += bytes;
     }
     // Only the last character's call decides the result.
-    return drawn ? 0 : -1;
+    return DrawResult(drawn);
 }
 
 int32_t PlaceCharacters(HDC surface, int32_t x, int32_t y, uint32_t options, const RECT *rectangle, const char *string,
