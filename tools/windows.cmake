@@ -1,7 +1,3 @@
-# PNG pictures are deflated by zlib (Debian's libz-mingw-w64-dev), linked
-# statically like everything else the tools use.
-target_link_libraries(quillrec_driving PUBLIC z)
-
 # Windows-side tools: the driver simulator, which reads job files and drives
 # QUILLREC.dll by ordinal as the printer driver's thunk does.
 file(GLOB driver_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/driver/*.cpp)

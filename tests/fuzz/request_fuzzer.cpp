@@ -57,14 +57,6 @@ void PrintTotals()
                  (unsigned long long)g_requests, (unsigned long long)g_inputs, seconds);
 }
 
-// The exports linked in directly: there is no module to load on the host.
-QuillrecExports HostCalls()
-{
-    return QuillrecExports{{&GetEmfFileDC32, &CloseEmfFile32, &DeleteObject32, &Output32, &Raster32, &Dib32, &TextOut32,
-                            &GetEmfFilePath32, &SetClipRect32},
-                           nullptr};
-}
-
 [[noreturn]] void Fail(const std::string &problem, const std::string &request)
 {
     std::fprintf(stderr, "\n=== quillrec fuzz finding ===\n%s\nrequest: %s\ncalls of that request:\n%s\n",
@@ -194,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RequestBytes bytes(data, size);
     static const UINT kCodePages[] = {1252, 1252, 932, 936, 949, 950, 1361};
     GdiDoubleSetACP(kCodePages[bytes.Below(7)]);
-    RecordingCaller caller(HostCalls(), false);
+    RecordingCaller caller(LinkedQuillrecCalls(), false);
     const char *device = "QUILLREC Printer";
 
     if (bytes.OneIn(16)) {

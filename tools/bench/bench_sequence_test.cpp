@@ -10,6 +10,7 @@
 
 #include "bench_requests.h"
 #include "gdi_double.h"
+#include "quillrec_exports.h"
 
 namespace {
 
@@ -45,8 +46,7 @@ std::vector<std::string> ThroughDll(const BenchCase &request)
 {
     GdiDoubleReset();
     Handle32 surface = (Handle32)(uintptr_t)OpenDoubleSurface();
-    const QuillrecCalls dll = {GetEmfFileDC32, CloseEmfFile32, DeleteObject32,   Output32,     Raster32,
-                               Dib32,          TextOut32,      GetEmfFilePath32, SetClipRect32};
+    const QuillrecCalls dll = LinkedQuillrecCalls();
     RequestThroughDll(dll, &surface, request);
     return CallTexts();
 }

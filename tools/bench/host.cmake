@@ -31,6 +31,7 @@ endif()
 set(bench_dir ${CMAKE_SOURCE_DIR}/tools/bench)
 add_executable(quillrec_host_bench ${bench_dir}/host_bench.cpp ${bench_dir}/bench_requests.cpp
                                    ${bench_dir}/noop_platform.cpp)
+target_include_directories(quillrec_host_bench PRIVATE ${CMAKE_SOURCE_DIR}/tools/common)
 target_link_libraries(quillrec_host_bench PRIVATE quillrec_bench_core)
 target_compile_options(quillrec_host_bench PRIVATE -O2 -g)
 quillrec_warnings(quillrec_host_bench)
@@ -41,4 +42,4 @@ set_tests_properties(host_bench_smoke PROPERTIES TIMEOUT 10)
 # The direct calls must stay the library's calls: checked against the test
 # double with the unit tests.
 target_sources(quillrec_unit_tests PRIVATE ${bench_dir}/bench_sequence_test.cpp ${bench_dir}/bench_requests.cpp)
-target_include_directories(quillrec_unit_tests PRIVATE ${bench_dir})
+target_include_directories(quillrec_unit_tests PRIVATE ${bench_dir} ${CMAKE_SOURCE_DIR}/tools/common)

@@ -10,6 +10,7 @@
 #include <valgrind/callgrind.h>
 
 #include "bench_requests.h"
+#include "quillrec_exports.h"
 
 namespace {
 
@@ -38,8 +39,7 @@ int main(int argc, char **argv)
 {
     bool smoke = argc > 1 && strcmp(argv[1], "--smoke") == 0;
     PrepareBenchInputs();
-    const QuillrecCalls dll = {GetEmfFileDC32, CloseEmfFile32, DeleteObject32,   Output32,     Raster32,
-                               Dib32,          TextOut32,      GetEmfFilePath32, SetClipRect32};
+    const QuillrecCalls dll = LinkedQuillrecCalls();
     Handle32 surface = 0;
     const char deviceName[] = "DISPLAY";
     char fileName[MAX_PATH] = "";

@@ -2,7 +2,6 @@
 
 #include <stddef.h>
 #include <stdio.h>
-#include <string.h>
 
 #include <algorithm>
 #include <vector>
@@ -11,6 +10,8 @@
 #include "format_text.h"
 
 namespace {
+
+const int kRecordsShown = 5; // differing records shown in full per page
 
 struct Recording {
     std::string path;
@@ -109,7 +110,7 @@ std::string ShowDifference(const EmfRecord *left, const EmfRecord *right)
     return shown[0] + "\n" + shown[1] + "\n";
 }
 
-int CompareRecords(const Recording &a, const Recording &b, const CompareOptions &options, std::string *report)
+int CompareRecords(const Recording &a, const Recording &b, std::string *report)
 {
     const size_t count = std::max(a.records.size(), b.records.size());
     int differing = 0;
@@ -119,12 +120,12 @@ int CompareRecords(const Recording &a, const Recording &b, const CompareOptions 
         if (left && right && left->type == right->type && Comparable(*left) == Comparable(*right)) {
             continue;
         }
-        if (++differing <= options.recordsShown) {
+        if (++differing <= kRecordsShown) {
             *report += FormatText("  record %u differs:\n", (unsigned)i) + ShowDifference(left, right);
         }
     }
     *report += FormatText("  records: %u and %u, %d differ%s\n", (unsigned)a.records.size(), (unsigned)b.records.size(),
-                          differing, differing > options.recordsShown ? " (the first shown above)" : "");
+                          differing, differing > kRecordsShown ? " (the first shown above)" : "");
     return differing;
 }
 
@@ -182,7 +183,7 @@ CompareResult CompareFiles(const std::string &a, const std::string &b, const Com
     if (!LoadRecording(b, &right, report) || !loaded) {
         return kCompareBadInput;
     }
-    const int records = CompareRecords(left, right, options, report);
+    const int records = CompareRecords(left, right, report);
     const bool samePicture = ComparePictures(left, right, options, FileStem(a), report);
     return records == 0 && samePicture ? kCompareSame : kCompareDifferent;
 }

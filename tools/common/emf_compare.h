@@ -15,14 +15,14 @@ enum CompareResult {
 struct CompareOptions {
     int pictureWidth = 800;         // both pages are played at this width
     std::string markFolder = "out"; // where a picture marking differing pixels goes
-    int recordsShown = 5;           // differing records shown in full per page
 };
 
 // Compares A and B (both spool files or both folders of *.emf) and appends a
 // readable report. Masked, because GDI writes them differently from run to
 // run: the bytes of a font record after its LOGFONTW face name (Wine leaves
-// the full name, style and the rest of the face buffer undefined), and the
-// request comments of an inspection run.
+// the full name, style and the rest of the face buffer undefined), the
+// request comments of an inspection run, and the header's byte and record
+// counts (the records themselves are compared one by one).
 CompareResult CompareRecordings(const std::string &a, const std::string &b, const CompareOptions &options,
                                 std::string *report);
 

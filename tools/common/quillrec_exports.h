@@ -17,6 +17,14 @@ struct QuillrecExports : QuillrecCalls {
 bool LoadQuillrec(const char *path, QuillrecExports *exports, std::string *error);
 void UnloadQuillrec(QuillrecExports *exports);
 
+// The exports linked in directly, where there is no module to load (the
+// host's benches and fuzzer, built with the library itself).
+inline QuillrecCalls LinkedQuillrecCalls()
+{
+    return QuillrecCalls{&GetEmfFileDC32, &CloseEmfFile32, &DeleteObject32,   &Output32,     &Raster32,
+                         &Dib32,          &TextOut32,      &GetEmfFilePath32, &SetClipRect32};
+}
+
 // The folder of the running program, with a trailing backslash.
 std::string ProgramFolder();
 

@@ -20,10 +20,12 @@ const uint32_t kRops[] = {SRCCOPY,   SRCPAINT,  SRCAND,    SRCINVERT, PATCOPY,  
 
 const int32_t kExtremes[] = {INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1, -1, 0, 1, 32767, -32768, 65535, 65536};
 
+// The depths GDI has for bitmaps and DIBs.
+const uint16_t kDepths[] = {1, 4, 8, 16, 24, 32};
+
 // GDI's rounding of bmBitsPixel up to a depth it has; 0 for none.
 int RoundedBitCount(int bitsPixel)
 {
-    static const int kDepths[] = {1, 4, 8, 16, 24, 32};
     for (int depth : kDepths) {
         if (bitsPixel >= 1 && bitsPixel <= depth) {
             return depth;
@@ -153,7 +155,7 @@ uint32_t RequestBytes::Noise()
 
 // --- RecordingCaller: records and arrays ---------------------------------------
 
-RecordingCaller::RecordingCaller(const QuillrecExports &calls, bool modest) : calls_(calls), modest_(modest) {}
+RecordingCaller::RecordingCaller(const QuillrecCalls &calls, bool modest) : calls_(calls), modest_(modest) {}
 
 RecordingCaller::~RecordingCaller()
 {
@@ -278,12 +280,12 @@ LOGPEN *RecordingCaller::OptionalPen(RequestBytes &bytes)
 // A pattern or source bitmap with bits in the form CreateBitmapIndirect reads.
 BITMAP *RecordingCaller::BitmapRecord(RequestBytes &bytes)
 {
-    static const uint16_t kDepths[] = {1, 1, 1, 4, 8, 8, 16, 24, 24, 32, 2, 0, 33};
+    static const uint16_t kDeviceDepths[] = {1, 1, 1, 4, 8, 8, 16, 24, 24, 32, 2, 0, 33};
     BITMAP *bitmap = (BITMAP *)Take(sizeof(BITMAP));
     bitmap->bmType = bytes.OneIn(32) ? 1 : 0;
     bitmap->bmWidth = bytes.OneIn(24) ? -(int32_t)bytes.Below(5) : (int32_t)bytes.Below(65);
     bitmap->bmHeight = bytes.OneIn(24) ? -(int32_t)bytes.Below(5) : (int32_t)bytes.Below(65);
-    bitmap->bmBitsPixel = kDepths[bytes.Below(modest_ ? 10 : 13)];
+    bitmap->bmBitsPixel = kDeviceDepths[bytes.Below(modest_ ? 10 : 13)];
     bitmap->bmPlanes = bytes.OneIn(16) ? (uint16_t)bytes.Below(5) : 1;
     size_t bits = DeviceBitmapBytes(*bitmap);
     int64_t height = Magnitude(bitmap->bmHeight);
@@ -514,7 +516,6 @@ SentRequest RecordingCaller::Send(RequestKind kind, RequestBytes &bytes, const c
 SentRequest RecordingCaller::Deliver(Call &call)
 {
     SentRequest sent;
-    sent.kind = call.kind;
     sent.style = call.style;
     sent.scanFlag = call.scanFlag;
     sent.text = Describe(call);
@@ -719,7 +720,6 @@ SentRequest RecordingCaller::SendTransfer(RequestKind kind, RequestBytes &bytes)
 // exactly as large as its header says, and where it goes.
 void RecordingCaller::DibRecord(RequestBytes &bytes, Call *call)
 {
-    static const uint16_t kDepths[] = {1, 4, 8, 16, 24, 32};
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof(BITMAPINFOHEADER);
     header.biWidth = bytes.OneIn(32) ? 0 : 1 + (int32_t)bytes.Below(64);

@@ -67,7 +67,7 @@ class RecordingCaller {
   public:
     // modest: keeps sizes and coordinates that real GDI records cheaply (the
     // soak); otherwise also sends extreme scalars and odd records (the fuzzer).
-    RecordingCaller(const QuillrecExports &calls, bool modest);
+    RecordingCaller(const QuillrecCalls &calls, bool modest);
     ~RecordingCaller();
     RecordingCaller(const RecordingCaller &) = delete;
     RecordingCaller &operator=(const RecordingCaller &) = delete;
@@ -163,7 +163,7 @@ class RecordingCaller {
     std::string DescribeOutput(const Call &call) const;
     void Trace(const std::string &text);
 
-    QuillrecExports calls_;
+    QuillrecCalls calls_;
     bool modest_;
     bool open_ = false;
     Handle32 surface_ = 0;

@@ -109,12 +109,15 @@ bool SpoolFileIsComplete(const char *path, size_t *records, std::string *why)
     return true;
 }
 
-void KeepSpoolFile(const char *folder, const std::string &path, uint64_t page)
+// A spool file the run is done with: copied to the keep folder if asked,
+// then deleted.
+void RetireSpoolFile(const char *folder, const std::string &path, uint64_t page)
 {
     if (folder != nullptr) {
         std::string kept = std::string(folder) + "\\soak-page" + std::to_string(page) + ".emf";
         CopyFileA(path.c_str(), kept.c_str(), FALSE);
     }
+    DeleteFileA(path.c_str());
 }
 
 const char *const kDevice = "DISPLAY";
@@ -161,17 +164,21 @@ struct SoakRun {
     double seconds = 0;
 };
 
-// Ends the open spool file as a spooler would: its brackets released, then
-// closed, kept if asked and deleted.
-void EndSpoolFile(RecordingCaller &caller, RequestBytes &bytes, const SoakOptions &options, const SoakRun &run)
+// Closes the open spool file as a spooler would, its brackets released first.
+void CloseSpoolFile(RecordingCaller &caller, RequestBytes &bytes)
 {
     while (caller.IsOpen() && caller.HoldsBrackets()) {
         caller.Send(RequestKind::Release, bytes, kDevice);
     }
     caller.Close();
+}
+
+// Ends the open spool file: closed, kept if asked and deleted.
+void EndSpoolFile(RecordingCaller &caller, RequestBytes &bytes, const SoakOptions &options, const SoakRun &run)
+{
+    CloseSpoolFile(caller, bytes);
     if (!run.previous.empty()) {
-        KeepSpoolFile(options.keep, run.previous, run.files);
-        DeleteFileA(run.previous.c_str());
+        RetireSpoolFile(options.keep, run.previous, run.files);
     }
 }
 
@@ -230,8 +237,7 @@ int Report(const RecordingCaller &caller, const SoakRun &run, const SoakOptions 
     size_t records = 0;
     std::string why;
     bool complete = SpoolFileIsComplete(run.previous.c_str(), &records, &why);
-    KeepSpoolFile(options.keep, run.previous, run.files);
-    DeleteFileA(run.previous.c_str());
+    RetireSpoolFile(options.keep, run.previous, run.files);
     GdiState after = {GdiObjectCount(), GdiRoomLeft()};
     bool creates = CanStillCreateObjects(10000);
     UnloadQuillrec(dll);
@@ -289,10 +295,7 @@ int main(int argc, char **argv)
     if (!SendRequests(caller, bytes, options, &run)) {
         return 1;
     }
-    while (caller.HoldsBrackets()) {
-        caller.Send(RequestKind::Release, bytes, kDevice);
-    }
-    caller.Close();
+    CloseSpoolFile(caller, bytes);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return Report(caller, run, options, before, &dll);
 }
