@@ -71,7 +71,7 @@ bool DecodeBmp(const std::string &data, BitmapSetting *bitmap, std::string *erro
     }
     const bool topDown = rawHeight < 0;
     const int64_t height = topDown ? -(int64_t)rawHeight : rawHeight;
-    if (width < 1 || height < 1 || width > 4096 || height > 4096) {
+    if (!BitmapSizeFits(width, height)) {
         *error = "expected 1 to 4096 pixels each way";
         return false;
     }
@@ -151,7 +151,7 @@ bool DecodeNetpbm(const std::string &data, BitmapSetting *bitmap, std::string *e
         return false;
     }
     const int64_t width = numbers[0], height = numbers[1];
-    if (width < 1 || height < 1 || width > 4096 || height > 4096) {
+    if (!BitmapSizeFits(width, height)) {
         *error = "expected 1 to 4096 pixels each way";
         return false;
     }

@@ -105,9 +105,7 @@ std::string NameList(const grammar::ConstantSet &set)
     }
     std::string list;
     for (uint16_t i = 0; i < set.size; ++i) {
-        std::string name = set.constants[i].name;
-        name = name.substr(strlen(set.prefix), name.size() - strlen(set.prefix) - strlen(set.suffix));
-        list += (i == 0 ? "" : ", ") + Lower(name);
+        list += (i == 0 ? "" : ", ") + Lower(ShortName(set.constants[i].name, set.prefix, set.suffix));
     }
     return list;
 }
@@ -257,8 +255,8 @@ bool Color(Parser &p, const std::string &text, ColorRef *value)
     if (ParseInteger(text, &number) && number >= 0) {
         return (*value = (uint32_t)number), true;
     }
-    return Fail(p, "expected a colour (#RRGGBB, a name such as red, rgb(r,g,b) or a COLORREF number), not '" + text +
-                       "'");
+    return Fail(p,
+                "expected a colour (#RRGGBB, a name such as red, rgb(r,g,b) or a COLORREF number), not '" + text + "'");
 }
 
 bool Unescape(Parser &p, const std::string &raw, std::string *bytes)
@@ -346,7 +344,7 @@ bool Name(Parser &p, const std::string &text)
 bool Parse(Parser &p, const Row &row, grammar::SettingKind setting, const std::string &what, const std::string &text,
            Value *value)
 {
-    const Range &range = kLimits[row.limit ? row.limit
+    const Range &range = kLimits[row.limit                         ? row.limit
                                  : row.kind == grammar::VALUE_BYTE ? grammar::LIMIT_BYTE
                                  : row.kind == grammar::VALUE_U16  ? grammar::LIMIT_U16
                                                                    : grammar::LIMIT_NONE];
@@ -361,8 +359,11 @@ bool Parse(Parser &p, const Row &row, grammar::SettingKind setting, const std::s
         return Number(p, text, what, range, &value->number);
     case grammar::VALUE_CONSTANT:
     case grammar::VALUE_STYLE:
-        if (!Flags(p, row.kind == grammar::VALUE_STYLE ? StyleSet() : row.constants ? *row.constants : kNumbers, text,
-                   &number)) {
+        if (!Flags(p,
+                   row.kind == grammar::VALUE_STYLE ? StyleSet()
+                   : row.constants                  ? *row.constants
+                                                    : kNumbers,
+                   text, &number)) {
             return false;
         }
         return (value->number = number), !row.limit || InRange(p, number, what, text, range);
@@ -667,12 +668,13 @@ bool BitmapField(Parser &p, Field field, const Value &value, LineRecord *record)
         bitmap.width = value.numbers[0], bitmap.height = value.numbers[1];
         if (bitmap.raw == BitmapSetting::Raw::Device) { // a driver's BITMAP as it was, whatever its size
             bitmap.widthBytes = ((bitmap.width < 0 ? -bitmap.width : bitmap.width) + 15) / 16 * 2;
-        } else if (bitmap.width < 1 || bitmap.height < 1 || bitmap.width > 4096 || bitmap.height > 4096) {
+        } else if (!BitmapSizeFits(bitmap.width, bitmap.height)) {
             return Fail(p, "a bitmap is 1 to 4096 pixels each way, not " + std::to_string(bitmap.width) + "x" +
                                std::to_string(bitmap.height));
         }
         return record->fromRows = true;
-    case grammar::FIELD_BITMAP_FILE: return BitmapFile(p, value.text, record);
+    case grammar::FIELD_BITMAP_FILE:
+        return BitmapFile(p, value.text, record);
     case grammar::FIELD_BITMAP_DEPTH:
         if (number != 24 && number != 32) {
             return Fail(p, "expected depth=24 or depth=32 for a colour bitmap, not " + std::to_string(number));
@@ -684,7 +686,8 @@ bool BitmapField(Parser &p, Field field, const Value &value, LineRecord *record)
         return true;
     case grammar::FIELD_BITMAP_INFO_SIZE:
         if (number > 0 && number < 4) {
-            return Fail(p, "a dib's info= is 0, or 4 bytes and more (its header's size), not " + std::to_string(number));
+            return Fail(p,
+                        "a dib's info= is 0, or 4 bytes and more (its header's size), not " + std::to_string(number));
         }
         break;
     default: // bits=none: captures of a bitmap without bits
@@ -707,20 +710,24 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
             return Fail(p, "a face name has at most 31 bytes (LOGFONTA), not " + std::to_string(value.text.size()));
         }
         break;
-    case grammar::FIELD_BRUSH_PATTERN: record->brush.nullPattern = number < 0; break;
+    case grammar::FIELD_BRUSH_PATTERN:
+        record->brush.nullPattern = number < 0;
+        break;
     case grammar::FIELD_BITMAP_SHAPE:
     case grammar::FIELD_BITMAP_SIZE:
     case grammar::FIELD_BITMAP_FILE:
     case grammar::FIELD_BITMAP_DEPTH:
     case grammar::FIELD_BITMAP_COLORS:
     case grammar::FIELD_BITMAP_INFO_SIZE:
-    case grammar::FIELD_BITMAP_BITS_SIZE: return BitmapField(p, field, value, record);
+    case grammar::FIELD_BITMAP_BITS_SIZE:
+        return BitmapField(p, field, value, record);
     case grammar::FIELD_SELECT_NAME:
         if (record->selectKind == grammar::SETTING_FONT && number < 0) {
             return Fail(p, "text always needs a font; select another one instead of none");
         }
         break;
-    case grammar::FIELD_CLIP: return value.none || PutSlots(p, field, value, record);
+    case grammar::FIELD_CLIP:
+        return value.none || PutSlots(p, field, value, record);
     case grammar::FIELD_PAGE_FRAME:
         if (value.none) {
             return record->request.nullFrame = true; // captures: a page without a frame
@@ -729,10 +736,14 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
             return Fail(p, "a frame needs right > left and bottom > top");
         }
         break;
-    case grammar::FIELD_PAGE_DEVMODE: return HexBytes(p, value.text, &record->request.devMode);
-    case grammar::FIELD_POINTS: return value.none ? EndPolygon(p, record) : PointItem(p, value.text, &record->polygon);
-    case grammar::FIELD_POINT_FILE: return PointFile(p, value.text, &record->polygon);
-    case grammar::FIELD_SOURCE: return Source(p, number, &record->request);
+    case grammar::FIELD_PAGE_DEVMODE:
+        return HexBytes(p, value.text, &record->request.devMode);
+    case grammar::FIELD_POINTS:
+        return value.none ? EndPolygon(p, record) : PointItem(p, value.text, &record->polygon);
+    case grammar::FIELD_POINT_FILE:
+        return PointFile(p, value.text, &record->polygon);
+    case grammar::FIELD_SOURCE:
+        return Source(p, number, &record->request);
     case grammar::FIELD_SOURCE_RECT:
         if (record->request.source < 0) {
             return Fail(p, "src= needs a source bitmap");
@@ -741,7 +752,8 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
     case grammar::FIELD_GLYPHS:
         record->request.glyphs.insert(record->request.glyphs.end(), n.begin(), n.end());
         return record->hasGlyphs = true;
-    default: break;
+    default:
+        break;
     }
     return PutSlots(p, field, value, record);
 }
@@ -938,7 +950,7 @@ bool FinishOutput(Parser &p, LineRecord *record)
     const bool polyPolygon = style != nullptr && style->reads == OUT_READS_POLYGONS;
     if (record->countsGiven) {
         if (!polyPolygon || !TakeCounts(p, record)) {
-            return p.error.empty() ? Fail(p, "counts= is for the poly-polygon styles") : false;
+            return Fail(p, "counts= is for the poly-polygon styles"); // unless TakeCounts said why
         }
     } else if (polyPolygon && !record->polygon.empty()) {
         EndPolygon(p, record);
@@ -1098,7 +1110,8 @@ bool BitmapRow(Parser &p, const std::vector<Token> &tokens)
         return true;
     }
     if (p.bitmapRows++ >= bitmap.height) {
-        return Fail(p, "bitmap '" + bitmap.name + "' has " + std::to_string(bitmap.height) + " rows; expected 'end' here");
+        return Fail(p,
+                    "bitmap '" + bitmap.name + "' has " + std::to_string(bitmap.height) + " rows; expected 'end' here");
     }
     const size_t width = (size_t)bitmap.width, hexDigits = (width + 7) / 8 * 2;
     std::vector<uint8_t> bytes;
@@ -1282,7 +1295,8 @@ bool ParseJob(const std::string &text, const std::string &path, Job *job, std::s
 {
     *job = Job();
     Parser parser;
-    parser.path = path, parser.folder = path.substr(0, path.find_last_of("/\\") + 1), parser.job = job, parser.reader = &reader;
+    parser.path = path, parser.folder = path.substr(0, path.find_last_of("/\\") + 1), parser.job = job,
+    parser.reader = &reader;
     if (!Run(parser, text)) {
         *error = parser.error;
         return false;
@@ -1298,12 +1312,6 @@ bool ParseJobFile(const std::string &path, Job *job, std::string *error)
         return false;
     }
     return ParseJob(text, path, job, error);
-}
-
-const char *KindName(Kind kind)
-{
-    static const char *const kNames[] = {"page", "clip", "output", "raster", "dib", "text", "delete", "close"};
-    return (size_t)kind < sizeof kNames / sizeof kNames[0] ? kNames[(size_t)kind] : "?";
 }
 
 } // namespace job

@@ -57,13 +57,13 @@ struct BitmapSetting {
     // captures write): every BITMAP field, or a DIB's header, colour table
     // and bits, byte for byte. pixels stays empty.
     enum class Raw { None, Device, Dib } raw = Raw::None;
-    int32_t type = 0;        // bmType
-    int32_t widthBytes = 0;  // bmWidthBytes
-    uint16_t planes = 1;     // bmPlanes
-    uint16_t bitsPixel = 1;  // bmBitsPixel
-    uint32_t infoSize = 0;   // dib: bytes of header and colour table at the start of bytes
-    uint32_t bitsSize = 0;   // dib: bytes of bits after them
-    bool noBits = false;     // bmBits (or the DIB's bits pointer) is null
+    int32_t type = 0;       // bmType
+    int32_t widthBytes = 0; // bmWidthBytes
+    uint16_t planes = 1;    // bmPlanes
+    uint16_t bitsPixel = 1; // bmBitsPixel
+    uint32_t infoSize = 0;  // dib: bytes of header and colour table at the start of bytes
+    uint32_t bitsSize = 0;  // dib: bytes of bits after them
+    bool noBits = false;    // bmBits (or the DIB's bits pointer) is null
     std::vector<uint8_t> bytes;
 };
 
@@ -114,8 +114,8 @@ struct Request {
     // page
     std::string device = "DISPLAY";
     bool hasFrame = false;
-    bool nullFrame = false;    // frame=none: GetEmfFileDC32 gets no frame
-    Rect frame = {0, 0, 0, 0}; // 0.01 mm
+    bool nullFrame = false;       // frame=none: GetEmfFileDC32 gets no frame
+    Rect frame = {0, 0, 0, 0};    // 0.01 mm
     std::vector<uint8_t> devMode; // the DEVMODEA bytes, when the driver passed one
     bool hasSize = false;
     int32_t sizeX = 0; // logical units, turned into a frame by the reference device's resolution
@@ -196,8 +196,15 @@ std::string JobReference();
 // A keyword's usage line: "raster X,Y W,H BITMAP|none".
 std::string Usage(const grammar::Keyword &keyword);
 
-// The names the parser knows, for messages and listings.
-const char *KindName(Kind kind);
+// A constant's name as a job may write it: without its set's prefix and
+// suffix ("PS_DASH" in "PS_" is "DASH").
+std::string ShortName(const char *full, const char *prefix, const char *suffix);
+
+// The bitmaps a job may hold: 1 to 4096 pixels each way, from rows or files.
+inline bool BitmapSizeFits(int64_t width, int64_t height)
+{
+    return width >= 1 && height >= 1 && width <= 4096 && height <= 4096;
+}
 
 // Image files a bitmap may come from: Windows BMP (1, 4, 8, 24, 32 bits,
 // uncompressed) and the netpbm text formats P1 (PBM) and P3 (PPM). Fills a

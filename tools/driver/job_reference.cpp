@@ -41,13 +41,6 @@ std::string Padded(std::string text, size_t width)
     return text;
 }
 
-std::string ShortName(const char *full, const char *prefix, const char *suffix)
-{
-    std::string name = full;
-    const size_t cut = std::string(prefix).size(), tail = std::string(suffix).size();
-    return name.substr(cut, name.size() - cut - tail);
-}
-
 std::string OptionLine(const grammar::Option &option)
 {
     std::string shape = option.kind == grammar::VALUE_CHOICE                          ? ""
@@ -160,6 +153,13 @@ std::string JobReference()
         text += "- `" + std::string(generator.name) + ":" + generator.arguments + "`: " + generator.help + "\n";
     }
     return text;
+}
+
+std::string ShortName(const char *full, const char *prefix, const char *suffix)
+{
+    std::string name = full;
+    const size_t cut = std::string(prefix).size(), tail = std::string(suffix).size();
+    return name.substr(cut, name.size() - cut - tail);
 }
 
 } // namespace job
