@@ -8,6 +8,7 @@
 
 #include "emf_reader.h"
 #include "format_text.h"
+#include "quillrec_exports.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ struct Recording {
     std::vector<EmfRecord> records; // request comments left out
     RECTL frame = {};
 };
-
-bool IsFolder(const std::string &path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 // Reads a whole spool file; a file shorter or longer than its header says,
 // or without its EOF record, is not compared.
@@ -167,7 +162,7 @@ bool ComparePictures(const Recording &a, const Recording &b, const CompareOption
         *report += "\n";
         return true;
     }
-    CreateDirectoryA(options.markFolder.c_str(), nullptr);
+    CreateFolders(options.markFolder);
     const std::string marks = options.markFolder + "/" + name + "-diff.png";
     const bool written = WritePng(marks.c_str(), width, height, MarkDifferences(left, right));
     *report += written ? ", marked in red in " + marks + "\n" : ", and " + marks + " cannot be written\n";

@@ -38,3 +38,25 @@ std::string ProgramFolder()
     size_t slash = folder.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
+
+bool IsFolder(const std::string &path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool CreateFolders(const std::string &path)
+{
+    std::string partial;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/' || path[i] == '\\') {
+            if (!partial.empty() && partial.back() != ':') {
+                CreateDirectoryA(partial.c_str(), nullptr);
+            }
+        }
+        if (i < path.size()) {
+            partial += path[i];
+        }
+    }
+    return IsFolder(path);
+}

@@ -28,4 +28,9 @@ inline QuillrecCalls LinkedQuillrecCalls()
 // The folder of the running program, with a trailing backslash.
 std::string ProgramFolder();
 
+// Whether path names an existing folder; making it, and the folders above
+// it, when it does not.
+bool IsFolder(const std::string &path);
+bool CreateFolders(const std::string &path);
+
 #endif

@@ -616,23 +616,6 @@ bool Runner::Close(const job::Request &request)
     return Answer(request, "CloseEmfFile32", "", result) && FinishPage(request);
 }
 
-bool CreateFolders(const std::string &path)
-{
-    std::string partial;
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/' || path[i] == '\\') {
-            if (!partial.empty() && partial.back() != ':') {
-                CreateDirectoryA(partial.c_str(), nullptr);
-            }
-        }
-        if (i < path.size()) {
-            partial += path[i];
-        }
-    }
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool WriteText(const std::string &path, const std::string &text)
 {
     FILE *file = fopen(path.c_str(), "wb");
