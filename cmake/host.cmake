@@ -1,6 +1,16 @@
 # Host build: the library's procedures as a static library, tested natively
 # against the GDI test double, with AddressSanitizer and UBSan by default.
 option(QUILLREC_FUZZ "Build the libFuzzer targets (clang) instead of the unit tests" OFF)
+
+# The driver simulator's job parser is portable C++: the unit tests and the
+# fuzzer build it on the host too.
+function(quillrec_job_parser_library name)
+  set(driver ${CMAKE_SOURCE_DIR}/tools/driver)
+  add_library(${name} STATIC ${driver}/job_parser.cpp ${driver}/image_file.cpp ${driver}/job_reference.cpp)
+  target_include_directories(${name} PUBLIC ${driver} ${CMAKE_SOURCE_DIR}/tools/common ${QUILLREC_INCLUDES})
+  quillrec_warnings(${name})
+endfunction()
+
 if(QUILLREC_FUZZ)
   include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
   return()

@@ -1,12 +1,7 @@
 # Fuzz targets for tools whose parsers read hand-written input.
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/driver/job_parser.cpp)
-  add_library(job_parser_fuzz STATIC ${CMAKE_SOURCE_DIR}/tools/driver/job_parser.cpp
-                                     ${CMAKE_SOURCE_DIR}/tools/driver/image_file.cpp
-                                     ${CMAKE_SOURCE_DIR}/tools/driver/job_reference.cpp)
-  target_include_directories(job_parser_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/tools/driver ${CMAKE_SOURCE_DIR}/tools/common
-                                                    ${QUILLREC_INCLUDES})
+  quillrec_job_parser_library(job_parser_fuzz)
   target_compile_options(job_parser_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
-  quillrec_warnings(job_parser_fuzz)
   quillrec_fuzz_target(job_parser_fuzzer jobs
     SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/job_parser_fuzzer.cpp
     LIBRARIES job_parser_fuzz
