@@ -83,9 +83,9 @@ for job in "${jobs[@]}"; do
         fail "$name: no page count from --check"
         continue
     fi
+    expect_line "$work/run.log" "^job $name: $pages page\(s\), [0-9]+ requests, [0-9]+ records, 0 warning\(s\), 0 failure" "$name"
     for page in $(seq 1 "$pages"); do
         base=$work/out/$name-page$page
-        expect_line "$work/run.log" "^job $name: $pages page\(s\), [0-9]+ requests, [0-9]+ records, 0 warning\(s\), 0 failure" "$name"
         for ext in emf txt png; do
             [ -s "$base.$ext" ] || fail "$name page $page: $base.$ext is missing or empty"
         done
