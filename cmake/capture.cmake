@@ -10,7 +10,7 @@ add_library(QUILLREC_capture SHARED ${capture_sources} ${CMAKE_SOURCE_DIR}/src/p
 set_target_properties(QUILLREC_capture PROPERTIES PREFIX "" OUTPUT_NAME QUILLREC SUFFIX ".dll"
   RUNTIME_OUTPUT_DIRECTORY ${QUILLREC_CAPTURE_DIR} LIBRARY_OUTPUT_DIRECTORY ${QUILLREC_CAPTURE_DIR}
   ARCHIVE_OUTPUT_DIRECTORY ${QUILLREC_CAPTURE_DIR})
-target_include_directories(QUILLREC_capture PRIVATE ${QUILLREC_INCLUDES} ${CMAKE_SOURCE_DIR}/tools/common)
+target_include_directories(QUILLREC_capture PRIVATE ${QUILLREC_INCLUDES})
 quillrec_warnings(QUILLREC_capture)
 # The shipped image's rules; it is built file by file, not as one unit.
 quillrec_freestanding(QUILLREC_capture)

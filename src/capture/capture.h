@@ -6,6 +6,7 @@
 #define QUILLREC_CAPTURE_H
 
 #include "platform.h"
+#include "requestmodel/quillrec_calls.h"
 
 // The real DLL, renamed beside the capture DLL (an 8.3 name, as a Windows
 // 95-family system folder may need).

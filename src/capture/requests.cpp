@@ -6,7 +6,8 @@
 #include "attributes/attributes.h"
 #include "capture/capture.h"
 
-#include "job_grammar.h"
+#include "jobformat/job_grammar.h"
+#include "requestmodel/output_styles.h"
 
 // ---------------------------------------------------------------- grammar
 

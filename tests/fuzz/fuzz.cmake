@@ -14,7 +14,7 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
   add_library(capture_writer_fuzz STATIC ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp
                                          ${CMAKE_SOURCE_DIR}/src/capture/capture_file.cpp)
-  target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES} ${CMAKE_SOURCE_DIR}/tools/common)
+  target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES})
   target_compile_options(capture_writer_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
   quillrec_warnings(capture_writer_fuzz)
   quillrec_fuzz_target(capture_fuzzer capture

@@ -16,6 +16,7 @@
 #include "platform.h"
 #include "quillrec.h"
 #include "request_maker.h"
+#include "requestmodel/quillrec_calls.h"
 
 namespace {
 

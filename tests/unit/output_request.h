@@ -6,6 +6,7 @@
 #define QUILLREC_OUTPUT_REQUEST_H
 
 #include "quillrec.h"
+#include "requestmodel/quillrec_calls.h"
 
 // What an out-argument holds until the export writes it.
 const Handle32 kUntouched = 0xA5A5A5A5u;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "quillrec.h"
+#include "requestmodel/quillrec_calls.h"
 
 enum BenchKind {
     BENCH_RECTANGLE, // created pen and brush, draw mode; size unused

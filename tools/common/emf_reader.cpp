@@ -1,6 +1,6 @@
 #include "emf_reader.h"
 #include "format_text.h"
-#include "job_grammar.h"
+#include "jobformat/job_grammar.h"
 
 #include <stddef.h>
 #include <stdio.h>

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "quillrec.h"
+#include "requestmodel/quillrec_calls.h"
 
 // The calls, and the module to unload when done.
 struct QuillrecExports : QuillrecCalls {

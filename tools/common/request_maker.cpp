@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "requestmodel/output_styles.h"
 
 namespace {
 

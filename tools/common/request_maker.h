@@ -19,6 +19,7 @@
 
 #include "quillrec.h"
 #include "quillrec_exports.h"
+#include "requestmodel/quillrec_calls.h"
 
 // The choices a request is made of: a fuzzer's input, or an endless
 // pseudo-random stream for the soak. Bulk contents (coordinates of long point

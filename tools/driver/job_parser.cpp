@@ -13,8 +13,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "job_grammar.h"
+#include "jobformat/job_grammar.h"
 #include "quillrec.h"
+#include "requestmodel/output_styles.h"
 
 namespace job {
 

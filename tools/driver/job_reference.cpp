@@ -4,9 +4,10 @@
 
 #include <string>
 
-#include "job_grammar.h"
+#include "jobformat/job_grammar.h"
 #include "job_parser.h"
 #include "quillrec.h"
+#include "requestmodel/output_styles.h"
 
 namespace job {
 

@@ -11,6 +11,7 @@
 #include "emf_reader.h"
 #include "format_text.h"
 #include "request_warnings.h"
+#include "requestmodel/output_styles.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "format_text.h"
 #include "quillrec.h"
+#include "requestmodel/output_styles.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 // run time.
 //
 // Output style names are not here: their one table is OUTPUT_STYLES in
-// include/quillrec.h, beside the codes; a value of kind VALUE_STYLE is
+// src/requestmodel/output_styles.h; a value of kind VALUE_STYLE is
 // looked up there with the same name rules (prefix "OUT_").
 #ifndef QUILLREC_JOB_GRAMMAR_H
 #define QUILLREC_JOB_GRAMMAR_H
