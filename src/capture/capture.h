@@ -6,6 +6,8 @@
 #define QUILLREC_CAPTURE_H
 
 #include "platform.h"
+
+#include "jobformat/job_grammar.h"
 #include "requestmodel/quillrec_calls.h"
 
 // The real DLL, renamed beside the capture DLL (an 8.3 name, as a Windows
@@ -16,22 +18,30 @@
 // own folder. QUILLREC_CAPTURE names another.
 #define CAPTURE_FOLDER_VARIABLE "QUILLREC_CAPTURE"
 
-// ---- forward.cpp: the real DLL's exports, loaded on first use (never from
-// the entry routine, where the loader lock is held).
+// ---- forward.cpp: the entry routine, and the real DLL's exports, loaded on
+// first use (never from the entry routine, where the loader lock is held),
+// under the capture lock, so exactly once.
 typedef QuillrecCalls RealExports;
 
 // The real exports, or NULL when the real DLL cannot be loaded (the capture
-// file then says why).
+// file then says why). The caller holds the capture lock.
 const RealExports *RealDll(void);
 // The capture DLL's own folder, with a trailing backslash.
 const char *OwnFolder(void);
 
 // ---- capture_file.cpp: one capture file per process, written through a
-// small buffer; each request ends with EndRequest, which hands the text to
-// the system before the export returns.
+// mapped window of it. Every export writes in two halves, each under the one
+// lock and never while the real DLL runs: its request before the call, its
+// result after. A half is in the file once EndRequest returns.
+void CaptureAttach(void);               // process attach: makes the lock
+void CaptureDetach(int processEnding);  // process detach: the file cut to its last whole half and closed
+void LockCapture(void);
+void UnlockCapture(void);
 int CaptureOn(void);     // 0 once the capture has stopped (or never started)
-void BeginRequest(void); // opens the capture file on first use
-void EndRequest(void);
+void BeginRequest(void); // a half begins; the first opens the capture file
+void EndRequest(void);   // the half is whole
+// Writes why the capture stops after what the half put (a whole line) and
+// closes the file.
 void StopCapture(const char *reason, uint32_t error);
 // Appends text to a fixed array of size bytes at at, cutting at its end, and
 // returns the new end: for names built on the stack.
@@ -49,25 +59,37 @@ void PutPoints(const Point16 *points, uint32_t count); // " x,y" each
 void PutRect(const RECT *rect);                        // l,t,r,b
 void PutNumbered(const char *prefix, uint32_t number); // prefix + decimal, a setting's name
 
-// ---- requests.cpp: the job lines of each export.
-void CaptureGetEmfFilePath32(const char *buffer, int32_t result);
+// ---- requests.cpp: the job lines of each export, left open for the
+// surface= that ends them.
+void PutKeyword(grammar::KeywordId keyword);
+void PutField(grammar::KeywordId keyword, grammar::Field field, uint32_t value); // " name=value"
+uint32_t StringLength(const char *text, uint32_t most);
 void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame);
-void CaptureSurfaceOpened(int32_t result, Handle32 surface);
-void CaptureClose(void);
 void CaptureClip(const RECT *clip);
-void CaptureDelete(Handle32 object, Handle32 selectBack);
 void CaptureOutput(uint16_t style, uint16_t scanFlag, uint16_t count, const void *points, const LOGPEN *pen,
                    uint32_t geometricPenStyle, const LOGBRUSH *brush, const DrawModeRecord *drawMode, const RECT *clip);
-void CaptureHandedOut(const ObjectSlots *slots);
 void CaptureRaster(const int32_t *rectangles, const BITMAP *source, uint32_t rop, const LOGBRUSH *brush,
                    const DrawModeRecord *drawMode);
 void CaptureDib(const int32_t *rectangles, const void *bits, const BITMAPINFO *info, uint32_t rop,
                 const LOGBRUSH *brush, const DrawModeRecord *drawMode);
-// Written after the real DLL answered: it reads the string, advances,
-// rectangle and draw mode only once the font exists (fontMade).
+// TextOut32's font, written before the call; the text line after it: the
+// real DLL reads the string, advances, rectangle and draw mode only once the
+// font exists (fontMade).
+void CaptureFont(const LOGFONTA *font);
 void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
                  const char *string, uint32_t count, const int32_t *advances, const DrawModeRecord *drawMode,
                  bool fontMade);
-void CaptureResult(int32_t result); // ends the request line: expect=
+
+// ---- results.cpp: surfaces, results, brackets and deletes. A request line
+// ends with CaptureRequestEnd (a page line with CapturePageEnd), which returns
+// its number for the result line written after the call.
+uint32_t CaptureRequestEnd(Handle32 surface);
+uint32_t CapturePageEnd(uint32_t *page);
+void CaptureResult(uint32_t request, int32_t result);
+void CaptureSurfaceOpened(uint32_t request, uint32_t page, int32_t result, Handle32 surface);
+void CaptureHandedOut(uint32_t request, int32_t result, Handle32 surface, const ObjectSlots *slots);
+void CaptureDelete(Handle32 surface, Handle32 object, Handle32 selectBack);
+void CaptureClose(void);
+void CaptureGetEmfFilePath32(const char *buffer, int32_t result);
 
 #endif

@@ -1,16 +1,34 @@
-// The capture file: created under a name no earlier capture has, written a
-// request at a time. Any failure stops the capture and never reaches the
-// driver, whose calls go on being forwarded.
+// The capture file: created under a name no earlier capture has, and
+// written through a mapped window of the file, half a request at a time,
+// under the one lock every export takes. What is in the window is in the
+// file even when the process dies the next instant, without a system call per
+// request. Any failure stops the capture and never reaches the driver, whose
+// calls go on being forwarded.
 #include "capture/capture.h"
+
+#include "jobformat/job_grammar.h"
 
 enum CaptureState { CAPTURE_NOT_STARTED, CAPTURE_WRITING, CAPTURE_STOPPED };
 
+// Made at process attach: a spooler may print from several threads.
+static CRITICAL_SECTION lock;
 static CaptureState state;
 static HANDLE file;
-// Large enough that nearly every request takes one WriteFile; a longer one
-// (a 10,000-point polygon) takes two, each handed over as it fills.
-static char buffer[65536];
-static uint32_t used;
+static HANDLE mapping; // NULL while no window is mapped
+static char *view;     // the window: kWindow bytes of the file from viewOffset
+static uint32_t viewOffset;
+static char *cursor, *limit; // where the next byte goes, and the end of its room
+static uint32_t halfStart;   // the file offset the half being written began at
+static uint32_t complete;    // the file offset after the last whole half
+// Where text goes once the capture has stopped: formatting never tests.
+static char scratch[4096];
+
+// The window grows the file a chunk at a time; views start at multiples of
+// the allocation granularity, 64 KiB on every Windows. No single reservation
+// is near a window (the longest, hex, takes 2 KiB at a time).
+static const uint32_t kGranularity = 1u << 16;
+static const uint32_t kWindow = 1u << 20;
+static const uint32_t kLargestFile = 0xFFF00000u;
 
 static uint32_t FormatUnsigned(char *to, uint32_t value);
 
@@ -23,23 +41,99 @@ uint32_t Append(char *to, uint32_t at, uint32_t size, const char *text)
     return at;
 }
 
-static int WriteAll(const char *bytes, uint32_t count)
+void CaptureAttach(void)
 {
-    DWORD written = 0;
-    return WriteFile(file, bytes, count, &written, NULL) && written == count;
+    InitializeCriticalSection(&lock);
 }
 
-static void Flush(void)
+void LockCapture(void)
 {
-    if (state != CAPTURE_WRITING || used == 0) {
-        used = 0;
+    EnterCriticalSection(&lock);
+}
+
+void UnlockCapture(void)
+{
+    LeaveCriticalSection(&lock);
+}
+
+static uint32_t Offset(void)
+{
+    return viewOffset + (uint32_t)(cursor - view);
+}
+
+static void Unmap(void)
+{
+    if (view != NULL) {
+        UnmapViewOfFile(view);
+        CloseHandle(mapping);
+    }
+    view = NULL;
+    mapping = NULL;
+    cursor = scratch;
+    limit = scratch + sizeof scratch;
+}
+
+// The file ends at length, then the line that says why nothing follows; the
+// handle is closed, so a later failure cannot cut anything.
+static void Stop(uint32_t length, const char *reason, uint32_t error)
+{
+    state = CAPTURE_STOPPED;
+    Unmap();
+    char line[256];
+    uint32_t at = Append(line, 0, sizeof line, "; capture stopped: ");
+    at = Append(line, at, sizeof line, reason);
+    if (error != 0) {
+        char digits[11];
+        digits[FormatUnsigned(digits, error)] = '\0';
+        at = Append(line, at, sizeof line, " (error ");
+        at = Append(line, at, sizeof line, digits);
+        at = Append(line, at, sizeof line, ")");
+    }
+    at = Append(line, at, sizeof line, "\n");
+    DWORD written = 0;
+    if (SetFilePointer(file, (LONG)length, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER && SetEndOfFile(file)) {
+        WriteFile(file, line, at, &written, NULL);
+    }
+    CloseHandle(file);
+}
+
+// A window from base (the file grown to hold it), the cursor kept at its
+// offset; 0 when the system gives none, as on a full disk.
+static int MapWindow(uint32_t base)
+{
+    if (base > kLargestFile - kWindow) {
+        return 0;
+    }
+    HANDLE grown = CreateFileMappingA(file, NULL, PAGE_READWRITE, 0, base + kWindow, NULL);
+    char *window = grown != NULL ? (char *)MapViewOfFile(grown, FILE_MAP_WRITE, 0, base, kWindow) : NULL;
+    if (window == NULL) {
+        if (grown != NULL) {
+            CloseHandle(grown);
+        }
+        return 0;
+    }
+    uint32_t at = Offset();
+    Unmap();
+    mapping = grown;
+    view = window;
+    viewOffset = base;
+    cursor = view + (at - base);
+    limit = view + kWindow;
+    return 1;
+}
+
+// Room at the cursor ran out: the window moves on to it. When it cannot, the
+// half being written is taken back whole, so the file never ends mid-line.
+static void Slide(void)
+{
+    if (state == CAPTURE_WRITING && MapWindow(Offset() & ~(kGranularity - 1))) {
         return;
     }
-    uint32_t count = used;
-    used = 0;
-    if (!WriteAll(buffer, count)) {
-        StopCapture("the capture file cannot be written", GetLastError());
+    if (state == CAPTURE_WRITING) {
+        Stop(halfStart, "the capture file cannot grow", GetLastError());
     }
+    cursor = scratch;
+    limit = scratch + sizeof scratch;
 }
 
 static void NumberedName(char *name, uint32_t number)
@@ -67,11 +161,14 @@ static void OpenCaptureFile(void)
         char name[13];
         NumberedName(name, number);
         Append(path, Append(path, 0, sizeof path, folder), sizeof path, name);
-        file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
         if (file != INVALID_HANDLE_VALUE) {
             state = CAPTURE_WRITING;
-            Put("; Captured by the capture build of QUILLREC.dll: every call the driver made, as a job for\n"
-                "; quillrec_driver. Each request carries the result the real DLL gave (expect=).\n");
+            halfStart = complete = 0;
+            Put(GRAMMAR_CAPTURE_MARK ": every call the driver made, as a job for quillrec_driver.\n"
+                GRAMMAR_CAPTURE_ANSWERS ", after the call; surface= names the page line whose surface\n"
+                "; a request draws on, where that is not the latest.\n");
             return;
         }
         DWORD error = GetLastError();
@@ -90,63 +187,66 @@ int CaptureOn(void)
 
 void BeginRequest(void)
 {
-    // the buffer is empty between requests; the first one also carries the
-    // file's heading
     if (state == CAPTURE_NOT_STARTED) {
+        cursor = limit = NULL;
         OpenCaptureFile();
     }
+    halfStart = state == CAPTURE_WRITING ? Offset() : 0;
 }
 
 void EndRequest(void)
 {
-    Flush();
+    if (state == CAPTURE_WRITING) {
+        complete = Offset();
+    }
 }
 
-// The last line says why, when the file still takes one; the handle is
-// closed so that what was written is complete on disk.
+// What the half put so far stays (it ends its own line): the reason follows.
 void StopCapture(const char *reason, uint32_t error)
 {
-    if (state != CAPTURE_WRITING) {
-        state = CAPTURE_STOPPED;
-        return;
+    if (state == CAPTURE_WRITING) {
+        Stop(Offset(), reason, error);
     }
     state = CAPTURE_STOPPED;
-    // what the request had put so far goes first, so the reason follows it
-    if (used > 0) {
-        WriteAll(buffer, used);
-    }
-    char line[256];
-    uint32_t at = Append(line, 0, sizeof line, "\n; capture stopped: ");
-    at = Append(line, at, sizeof line, reason);
-    if (error != 0) {
-        char digits[11];
-        digits[FormatUnsigned(digits, error)] = '\0';
-        at = Append(line, at, sizeof line, " (error ");
-        at = Append(line, at, sizeof line, digits);
-        at = Append(line, at, sizeof line, ")");
-    }
-    at = Append(line, at, sizeof line, "\n");
-    WriteAll(line, at);
-    CloseHandle(file);
-    file = INVALID_HANDLE_VALUE;
-    used = 0;
 }
 
-// Room for count more bytes; the buffer is handed to the system first when it
-// lacks it. Formatting writes straight into the buffer, and after a failure
-// the text is simply dropped at the next hand-over.
-static char *Reserve(uint32_t count)
+// Process detach: the file cut to its last whole half and closed. When the
+// process is ending, other threads are gone, perhaps holding the lock or
+// halfway through a half, so neither the lock nor anything after the last
+// whole half is touched; closing handles is safe under the loader lock.
+void CaptureDetach(int processEnding)
 {
-    if (sizeof buffer - used < count) {
-        Flush();
+    if (!processEnding) {
+        LockCapture();
     }
-    return buffer + used;
+    if (state == CAPTURE_WRITING) {
+        state = CAPTURE_STOPPED;
+        Unmap();
+        if (SetFilePointer(file, (LONG)complete, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
+            SetEndOfFile(file);
+        }
+        CloseHandle(file);
+    }
+    if (!processEnding) {
+        UnlockCapture();
+        DeleteCriticalSection(&lock);
+    }
+}
+
+// Room for count more bytes (at most a scratch block): the window slides on
+// when it lacks it. Both are pointers into one block, so the test cannot wrap.
+static inline char *Reserve(uint32_t count)
+{
+    if ((size_t)(limit - cursor) < count) {
+        Slide();
+    }
+    return cursor;
 }
 
 void PutChar(char c)
 {
     *Reserve(1) = c;
-    ++used;
+    ++cursor;
 }
 
 // A null text writes nothing: a name the grammar does not hold.
@@ -226,12 +326,12 @@ static uint32_t FormatDecimal(char *to, int32_t value)
 
 void PutUnsigned(uint32_t value)
 {
-    used += FormatUnsigned(Reserve(10), value);
+    cursor += FormatUnsigned(Reserve(10), value);
 }
 
 void PutDecimal(int32_t value)
 {
-    used += FormatDecimal(Reserve(11), value);
+    cursor += FormatDecimal(Reserve(11), value);
 }
 
 static const char kHexDigits[] = "0123456789abcdef";
@@ -244,7 +344,7 @@ void PutHex(uint32_t value)
     for (int i = 0; i < 8; ++i) {
         to[2 + i] = kHexDigits[(value >> (28 - 4 * i)) & 15];
     }
-    used += 10;
+    cursor += 10;
 }
 
 void PutHexBytes(const void *bytes, uint32_t count)
@@ -257,7 +357,7 @@ void PutHexBytes(const void *bytes, uint32_t count)
             to[2 * i] = kHexDigits[from[i] >> 4];
             to[2 * i + 1] = kHexDigits[from[i] & 15];
         }
-        used += chunk * 2;
+        cursor += chunk * 2;
         from += chunk;
         count -= chunk;
     }
@@ -273,14 +373,14 @@ void PutQuoted(const char *bytes, uint32_t count)
         char *to = Reserve(4);
         if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
             to[0] = (char)c;
-            used += 1;
+            cursor += 1;
             continue;
         }
         to[0] = '\\';
         to[1] = 'x';
         to[2] = kHexDigits[c >> 4];
         to[3] = kHexDigits[c & 15];
-        used += 4;
+        cursor += 4;
     }
     PutChar('"');
 }
@@ -290,7 +390,7 @@ void PutPoint(int32_t x, int32_t y)
     char *to = Reserve(23);
     uint32_t at = FormatDecimal(to, x);
     to[at++] = ',';
-    used += at + FormatDecimal(to + at, y);
+    cursor += at + FormatDecimal(to + at, y);
 }
 
 // " x,y" for each point: the long arrays of polygons, at a few
@@ -302,7 +402,7 @@ void PutPoints(const Point16 *points, uint32_t count)
         to[0] = ' ';
         uint32_t at = 1 + FormatDecimal(to + 1, points[i].x);
         to[at++] = ',';
-        used += at + FormatDecimal(to + at, points[i].y);
+        cursor += at + FormatDecimal(to + at, points[i].y);
     }
 }
 

@@ -1,78 +1,106 @@
-// The nine exports of the capture DLL. Each writes what the driver passed
-// before the real DLL runs (the real DLL rewrites some records in place),
-// forwards the call with the driver's own pointers, then writes the result
-// and what came back. TextOut32 alone is written after the real DLL answered:
-// it rewrites none of the text's records, and its result says whether it read
-// them at all. The driver sees exactly what the real DLL returned;
-// when the real DLL cannot be loaded, each export returns the failure its
-// documentation gives and writes nothing to the driver's variables.
+// The nine exports of the capture DLL. Each writes in two halves, each under
+// the capture lock: what the driver passed, on disk before the real DLL runs
+// (the real DLL rewrites some records in place, and may never return), then,
+// after the call and with the lock taken again, the result and what came
+// back. The lock is never held while the real DLL runs, so two threads print
+// as they would without the capture. TextOut32's first half is its font
+// alone: the real DLL reads the rest only once the font is made, so it is
+// read after the call, when the result says whether it was. The driver sees
+// exactly what the real DLL returned; when the real DLL cannot be loaded,
+// each export returns the failure its documentation gives and writes
+// nothing to the driver's variables.
 #include "capture/capture.h"
 
-// Opens the request; NULL when there is no real DLL to forward to.
-static const RealExports *Forward(void)
+// The first half begins: the lock taken, the file opened and the real DLL
+// loaded on first use. NULL when there is no real DLL to forward to.
+static const RealExports *Enter(void)
 {
+    LockCapture();
     BeginRequest();
-    const RealExports *real = RealDll();
-    if (real == NULL) {
-        EndRequest();
-    }
-    return real;
+    return RealDll();
 }
 
-// The result line, and the request's text handed to the system before the
-// export returns.
-static int32_t Finish(int32_t result)
+// The first half ends: in the file before the call, and the lock free for
+// other threads while the real DLL runs.
+static void Forwarding(void)
 {
-    if (CaptureOn()) {
-        CaptureResult(result);
-    }
     EndRequest();
+    UnlockCapture();
+}
+
+// The request line's end and its number, for the result line.
+static uint32_t Requested(Handle32 surface)
+{
+    return CaptureOn() ? CaptureRequestEnd(surface) : 0;
+}
+
+// The second half begins, with the lock taken again; 0 when there is nothing
+// to write (the capture stopped, or the request was never written).
+static int Answering(uint32_t request)
+{
+    LockCapture();
+    BeginRequest();
+    return CaptureOn() && request != 0;
+}
+
+static void Answered(void)
+{
+    EndRequest();
+    UnlockCapture();
+}
+
+static int32_t Finish(uint32_t request, int32_t result)
+{
+    if (Answering(request)) {
+        CaptureResult(request, result);
+    }
+    Answered();
     return result;
 }
 
 extern "C" int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName,
                                          const RECT *frame, const void *unused5, const void *unused6, Handle32 *surface)
 {
-    const RealExports *real = Forward();
+    const RealExports *real = Enter();
+    uint32_t request = 0, page = 0;
+    if (real != NULL && CaptureOn()) {
+        CaptureGetEmfFileDC32(devMode, deviceName, fileName, frame);
+        request = CapturePageEnd(&page);
+    }
+    Forwarding();
     if (real == NULL) {
         return -1;
     }
-    if (CaptureOn()) {
-        CaptureGetEmfFileDC32(devMode, deviceName, fileName, frame);
-    }
     int32_t result = real->GetEmfFileDC32(devMode, deviceName, fileName, frame, unused5, unused6, surface);
-    if (CaptureOn()) {
-        CaptureSurfaceOpened(result, result == 0 ? *surface : 0);
+    if (Answering(request)) {
+        CaptureSurfaceOpened(request, page, result, result == 0 ? *surface : 0);
     }
-    EndRequest();
+    Answered();
     return result;
 }
 
 extern "C" int32_t WINAPI CloseEmfFile32(const Handle32 *surface)
 {
-    const RealExports *real = Forward();
-    if (real == NULL) {
-        return 0;
-    }
-    int32_t result = real->CloseEmfFile32(surface);
-    if (CaptureOn()) {
-        // always 0: the close line carries no expectation
+    const RealExports *real = Enter();
+    uint32_t request = 0;
+    if (real != NULL && CaptureOn()) {
         CaptureClose();
+        request = Requested(*surface);
     }
-    EndRequest();
-    return result;
+    Forwarding();
+    return real == NULL ? 0 : Finish(request, real->CloseEmfFile32(surface));
 }
 
 extern "C" int32_t WINAPI DeleteObject32(const Handle32 *surface, Handle32 *object, Handle32 *selectBack)
 {
-    const RealExports *real = Forward();
-    if (real == NULL) {
-        return 0;
+    const RealExports *real = Enter();
+    uint32_t request = 0;
+    if (real != NULL && CaptureOn()) {
+        CaptureDelete(*surface, *object, *selectBack);
+        request = Requested(*surface);
     }
-    if (CaptureOn()) {
-        CaptureDelete(*object, *selectBack);
-    }
-    return Finish(real->DeleteObject32(surface, object, selectBack));
+    Forwarding();
+    return real == NULL ? 0 : Finish(request, real->DeleteObject32(surface, object, selectBack));
 }
 
 extern "C" int32_t WINAPI Output32(const Handle32 *surface, const uint16_t *style, const uint16_t *scanFlag,
@@ -81,34 +109,37 @@ extern "C" int32_t WINAPI Output32(const Handle32 *surface, const uint16_t *styl
                                    Handle32 *outPen, Handle32 *outOldPen, Handle32 *outBrush, Handle32 *outOldBrush,
                                    Handle32 *outPatternBitmap, const RECT *clip)
 {
-    const RealExports *real = Forward();
-    if (real == NULL) {
-        return *style == OUT_BEGINSCAN || *style == OUT_ENDSCAN ? -1 : 0;
-    }
+    const RealExports *real = Enter();
     uint16_t styleValue = *style;
-    if (CaptureOn()) {
+    uint32_t request = 0;
+    if (real != NULL && CaptureOn()) {
         CaptureOutput(styleValue, *scanFlag, *count, points, pen, *geometricPenStyle, brush, drawMode, clip);
+        request = Requested(*surface);
+    }
+    Forwarding();
+    if (real == NULL) {
+        return styleValue == OUT_BEGINSCAN || styleValue == OUT_ENDSCAN ? -1 : 0;
     }
     int32_t result = real->Output32(surface, style, scanFlag, count, points, pen, geometricPenStyle, brush, drawMode,
                                     outPen, outOldPen, outBrush, outOldBrush, outPatternBitmap, clip);
-    if (CaptureOn()) {
-        CaptureResult(result);
-        if (styleValue == OUT_BEGINSCAN) {
-            ObjectSlots slots = {*outPen, *outOldPen, *outBrush, *outOldBrush, *outPatternBitmap};
-            CaptureHandedOut(&slots);
-        }
+    if (styleValue != OUT_BEGINSCAN) {
+        return Finish(request, result);
     }
-    EndRequest();
+    if (Answering(request)) {
+        ObjectSlots slots = {*outPen, *outOldPen, *outBrush, *outOldBrush, *outPatternBitmap};
+        CaptureHandedOut(request, result, *surface, &slots);
+    }
+    Answered();
     return result;
 }
 
-// Raster32 and Dib32 open alike: the request, and the destination and
-// source rectangles read through the driver's pointers while capturing.
-static const RealExports *ForwardCopy(int32_t *rectangles, const int32_t *xDest, const int32_t *yDest,
-                                      const int32_t *cxDest, const int32_t *cyDest, const int32_t *xSrc,
-                                      const int32_t *ySrc, const int32_t *cxSrc, const int32_t *cySrc)
+// Raster32 and Dib32 open alike: the destination and source rectangles read
+// through the driver's pointers while capturing.
+static const RealExports *EnterCopy(int32_t *rectangles, const int32_t *xDest, const int32_t *yDest,
+                                    const int32_t *cxDest, const int32_t *cyDest, const int32_t *xSrc,
+                                    const int32_t *ySrc, const int32_t *cxSrc, const int32_t *cySrc)
 {
-    const RealExports *real = Forward();
+    const RealExports *real = Enter();
     if (real != NULL && CaptureOn()) {
         const int32_t *from[8] = {xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc};
         for (int i = 0; i < 8; ++i) {
@@ -124,13 +155,16 @@ extern "C" int32_t WINAPI Raster32(const Handle32 *surface, const int32_t *xDest
                                    const uint32_t *rop, LOGBRUSH *brush, const DrawModeRecord *drawMode)
 {
     int32_t rectangles[8] = {};
-    const RealExports *real = ForwardCopy(rectangles, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc);
+    const RealExports *real = EnterCopy(rectangles, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc);
+    uint32_t request = 0;
     if (real != NULL && CaptureOn()) {
         CaptureRaster(rectangles, source, *rop, brush, drawMode);
+        request = Requested(*surface);
     }
+    Forwarding();
     return real == NULL ? 0
-                        : Finish(real->Raster32(surface, xDest, yDest, cxDest, cyDest, source, xSrc, ySrc, cxSrc, cySrc,
-                                                rop, brush, drawMode));
+                        : Finish(request, real->Raster32(surface, xDest, yDest, cxDest, cyDest, source, xSrc, ySrc,
+                                                         cxSrc, cySrc, rop, brush, drawMode));
 }
 
 extern "C" int32_t WINAPI Dib32(const Handle32 *surface, const int32_t *xDest, const int32_t *yDest,
@@ -139,54 +173,65 @@ extern "C" int32_t WINAPI Dib32(const Handle32 *surface, const int32_t *xDest, c
                                 const uint32_t *rop, LOGBRUSH *brush, const DrawModeRecord *drawMode)
 {
     int32_t rectangles[8] = {};
-    const RealExports *real = ForwardCopy(rectangles, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc);
+    const RealExports *real = EnterCopy(rectangles, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc);
+    uint32_t request = 0;
     if (real != NULL && CaptureOn()) {
         CaptureDib(rectangles, bits, info, *rop, brush, drawMode);
+        request = Requested(*surface);
     }
+    Forwarding();
     return real == NULL ? 0
-                        : Finish(real->Dib32(surface, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc, bits,
-                                             info, rop, brush, drawMode));
+                        : Finish(request, real->Dib32(surface, xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc,
+                                                      bits, info, rop, brush, drawMode));
 }
 
 extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *font, const int32_t *x, const int32_t *y,
                                     const uint32_t *options, const RECT *rectangle, const char *string,
                                     const uint32_t *count, const int32_t *advances, const DrawModeRecord *drawMode)
 {
-    const RealExports *real = Forward();
+    const RealExports *real = Enter();
+    int capturing = real != NULL && CaptureOn();
+    if (capturing) {
+        CaptureFont(font);
+    }
+    Forwarding();
     if (real == NULL) {
         return -1;
     }
-    // The text's records are left as the driver passed them, so they are
-    // read afterwards, when the result says whether the real DLL read them.
     int32_t result = real->TextOut32(surface, font, x, y, options, rectangle, string, count, advances, drawMode);
-    if (CaptureOn()) {
+    LockCapture();
+    BeginRequest();
+    if (capturing && CaptureOn()) {
         CaptureText(font, *x, *y, *options, rectangle, string, *count, advances, drawMode, result == 0);
+        CaptureResult(CaptureRequestEnd(*surface), result);
     }
-    return Finish(result);
+    Answered();
+    return result;
 }
 
 extern "C" int32_t WINAPI GetEmfFilePath32(char *buffer)
 {
-    const RealExports *real = Forward();
+    const RealExports *real = Enter();
+    Forwarding();
     if (real == NULL) {
         return -1;
     }
     int32_t result = real->GetEmfFilePath32(buffer);
-    if (CaptureOn()) {
+    if (Answering(1)) {
         CaptureGetEmfFilePath32(buffer, result);
     }
-    EndRequest();
+    Answered();
     return result;
 }
 
 extern "C" int32_t WINAPI SetClipRect32(const Handle32 *surface, const RECT *clip)
 {
-    const RealExports *real = Forward();
-    if (real == NULL) {
-        return 0;
-    }
-    if (CaptureOn()) {
+    const RealExports *real = Enter();
+    uint32_t request = 0;
+    if (real != NULL && CaptureOn()) {
         CaptureClip(clip);
+        request = Requested(*surface);
     }
-    return Finish(real->SetClipRect32(surface, clip));
+    Forwarding();
+    return real == NULL ? 0 : Finish(request, real->SetClipRect32(surface, clip));
 }

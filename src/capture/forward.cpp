@@ -4,15 +4,26 @@
 static HINSTANCE self;
 static char folder[MAX_PATH + 1];
 static RealExports real;
+static HMODULE realModule;
 static enum { REAL_NOT_TRIED, REAL_LOADED, REAL_MISSING } realState;
 
-// Only remembers the module: loading the real DLL here, under the loader
-// lock, is what the loader forbids, so that waits for the first call.
+// Attach makes the capture lock (nothing a lock needs is missing yet);
+// loading the real DLL here, under the loader lock, is what the loader
+// forbids, so that waits for the first call. Detach cuts the file to its last
+// whole half and closes it. The real DLL is freed only when the driver
+// unloads this one: when the process is ending (reserved not NULL) the system
+// unloads it, and other threads may have died anywhere.
 extern "C" BOOL WINAPI DllEntry(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    (void)reserved;
     if (reason == DLL_PROCESS_ATTACH) {
         self = instance;
+        CaptureAttach();
+    } else if (reason == DLL_PROCESS_DETACH) {
+        CaptureDetach(reserved != NULL);
+        if (reserved == NULL && realState == REAL_LOADED) {
+            FreeLibrary(realModule);
+            realState = REAL_NOT_TRIED;
+        }
     }
     return TRUE;
 }
@@ -41,7 +52,7 @@ static void Load(void)
         DWORD error = GetLastError();
         Put("; the real DLL ");
         Put(path);
-        Put(" cannot be loaded");
+        Put(" cannot be loaded\n");
         StopCapture("every call fails", error);
         return;
     }
@@ -52,12 +63,16 @@ static void Load(void)
         Put(path);
         Put(" has no export at ordinal ");
         PutDecimal(missing);
+        PutChar('\n');
         StopCapture("every call fails", 0);
         return;
     }
+    realModule = module;
     realState = REAL_LOADED;
 }
 
+// Under the capture lock: one thread loads, and every other waits for the
+// answer instead of seeing a DLL not loaded yet.
 const RealExports *RealDll(void)
 {
     if (realState == REAL_NOT_TRIED) {

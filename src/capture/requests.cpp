@@ -24,7 +24,7 @@ static const grammar::Option *Row(grammar::KeywordId keyword, grammar::Field fie
     return option != NULL ? option : &kNoRow;
 }
 
-static void PutKeyword(grammar::KeywordId keyword)
+void PutKeyword(grammar::KeywordId keyword)
 {
     const grammar::Keyword *row = grammar::KeywordById(keyword);
     Put(row != NULL ? row->name : "");
@@ -68,7 +68,7 @@ static void PutOptionName(grammar::KeywordId keyword, grammar::Field field)
     PutName(Row(keyword, field));
 }
 
-static void PutField(grammar::KeywordId keyword, grammar::Field field, uint32_t value)
+void PutField(grammar::KeywordId keyword, grammar::Field field, uint32_t value)
 {
     const grammar::Option *row = Row(keyword, field);
     PutName(row);
@@ -156,7 +156,7 @@ static int SettingValue(const SettingRecords *records, grammar::Field field, uin
 }
 // clang-format on
 
-static uint32_t StringLength(const char *text, uint32_t most)
+uint32_t StringLength(const char *text, uint32_t most)
 {
     uint32_t length = 0;
     while (length < most && text[length] != '\0') {
@@ -280,6 +280,13 @@ static uint32_t WriteFont(const LOGFONTA *font)
 {
     SettingRecords records = {NULL, NULL, 0, NULL, font};
     return WriteSetting(&fonts, font, sizeof *font, grammar::KEYWORD_FONT, "f", &records);
+}
+
+// Before TextOut32 runs: the font, which it reads first and whatever happens;
+// the text line keeps its name as long as the record is unchanged.
+void CaptureFont(const LOGFONTA *font)
+{
+    WriteFont(font);
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -604,57 +611,6 @@ void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const 
     }
 }
 
-// The objects the last scan bracket handed out, to name them when the driver
-// gives them back, and which of its three releases were made.
-static ObjectSlots handedOut;
-static int released[3] = {1, 1, 1}; // nothing is held before the first bracket
-
-void CaptureHandedOut(const ObjectSlots *slots)
-{
-    handedOut = *slots;
-    released[0] = released[1] = released[2] = 0;
-    Put("; handed out: pen ");
-    PutHex(slots->pen);
-    Put(" oldPen ");
-    PutHex(slots->oldPen);
-    Put(" brush ");
-    PutHex(slots->brush);
-    Put(" oldBrush ");
-    PutHex(slots->oldBrush);
-    Put(" pattern ");
-    PutHex(slots->patternBitmap);
-    PutChar('\n');
-}
-
-// The pairs a driver gives back, as the job's delete lines name them.
-void CaptureDelete(Handle32 object, Handle32 selectBack)
-{
-    // The pairs in the order a driver gives them back; an empty pair (a
-    // bracket without a brush) is released with its zeros, as handed out.
-    const Handle32 pairs[3][2] = {
-        {handedOut.pen, handedOut.oldPen}, {handedOut.brush, handedOut.oldBrush}, {handedOut.patternBitmap, 0}};
-    const grammar::Release names[3] = {grammar::RELEASE_PEN, grammar::RELEASE_BRUSH, grammar::RELEASE_PATTERN};
-    grammar::Release release = grammar::RELEASE_SCAN; // stands for no pair found
-    for (int i = 0; i < 3 && release == grammar::RELEASE_SCAN; ++i) {
-        if (!released[i] && pairs[i][0] == object && pairs[i][1] == selectBack) {
-            released[i] = 1;
-            release = names[i];
-        }
-    }
-    if (release == grammar::RELEASE_SCAN) {
-        // the format names only what a bracket handed out; the call stays on record
-        Put("; DeleteObject32 object ");
-        PutHex(object);
-        Put(" selectBack ");
-        PutHex(selectBack);
-        Put(", not a pair a scan bracket handed out:");
-        return;
-    }
-    PutKeyword(grammar::KEYWORD_DELETE);
-    PutChar(' ');
-    Put(grammar::ConstantName(grammar::SET_RELEASES, release));
-}
-
 // A page: the frame, device name and DEVMODE the driver passed; the spool
 // file name is the replay's own.
 void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame)
@@ -687,41 +643,6 @@ void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, cons
         PutOptionName(keyword, grammar::FIELD_PAGE_DEVMODE);
         PutHexBytes(devMode, (uint32_t)devMode->dmSize + devMode->dmDriverExtra);
     }
-}
-
-// A page line stands for the page until close, whether or not it opened.
-static int pageOpen;
-
-void CaptureSurfaceOpened(int32_t result, Handle32 surface)
-{
-    pageOpen = 1;
-    CaptureResult(result);
-    Put("; surface ");
-    PutHex(surface);
-    PutChar('\n');
-}
-
-// The page line makes its own spool file name, so this is a comment.
-void CaptureGetEmfFilePath32(const char *buffer, int32_t result)
-{
-    Put("; GetEmfFilePath32 -> ");
-    PutDecimal(result);
-    if (result == 0) {
-        PutChar(' ');
-        PutQuoted(buffer, StringLength(buffer, MAX_PATH));
-    }
-    PutChar('\n');
-}
-
-void CaptureClose(void)
-{
-    if (!pageOpen) {
-        Put("; CloseEmfFile32 with no page open\n");
-        return;
-    }
-    pageOpen = 0;
-    PutKeyword(grammar::KEYWORD_CLOSE);
-    PutChar('\n');
 }
 
 void CaptureClip(const RECT *clip)
@@ -834,11 +755,4 @@ void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, c
         PutOptionName(keyword, grammar::FIELD_ADVANCES);
         PutNumberList(advances, NULL, count);
     }
-}
-
-// Every request row has the same expect= option; the output keyword's stands for all.
-void CaptureResult(int32_t result)
-{
-    PutField(grammar::KEYWORD_OUTPUT, grammar::FIELD_EXPECT, (uint32_t)result);
-    PutChar('\n');
 }

@@ -21,6 +21,12 @@
 
 namespace grammar {
 
+// A capture's first line starts with the mark, so the parser reads it as a
+// capture (any call order the DLL accepts); captures that give each answer on
+// a result line after the call say so on the second.
+#define GRAMMAR_CAPTURE_MARK "; Captured by the capture build of QUILLREC.dll"
+#define GRAMMAR_CAPTURE_ANSWERS "; Each request's result follows on a result line"
+
 // What a positional argument or an option value is written as.
 enum ValueKind : uint8_t {
     VALUE_NUMBER,   // decimal or 0x hex, 32-bit signed
@@ -136,9 +142,10 @@ GRAMMAR_SET(SET_COLORS, "a colour name", "", "",
     {"tomato", 0xFF6347}, {"wheat", 0xF5DEB3}, {"khaki", 0xF0E68C})
 
 // Words that choose one of a few things.
-enum Release : uint8_t { RELEASE_PEN, RELEASE_BRUSH, RELEASE_PATTERN, RELEASE_SCAN };
+enum Release : uint8_t { RELEASE_PEN, RELEASE_BRUSH, RELEASE_PATTERN, RELEASE_SCAN, RELEASE_RAW };
 GRAMMAR_SET(SET_RELEASES, "what to release", "", "",
-    {"pen", RELEASE_PEN}, {"brush", RELEASE_BRUSH}, {"pattern", RELEASE_PATTERN}, {"scan", RELEASE_SCAN})
+    {"pen", RELEASE_PEN}, {"brush", RELEASE_BRUSH}, {"pattern", RELEASE_PATTERN}, {"scan", RELEASE_SCAN},
+    {"raw", RELEASE_RAW})
 GRAMMAR_SET(SET_RELEASE_TIMES, "when to release", "", "", {"auto", 1}, {"manual", 0})
 GRAMMAR_SET(SET_SETTING_KINDS, "a setting kind", "", "",
     {"pen", SETTING_PEN}, {"brush", SETTING_BRUSH}, {"drawmode", SETTING_DRAWMODE}, {"mode", SETTING_DRAWMODE},
@@ -169,7 +176,9 @@ enum Field : uint8_t {
     FIELD_ADVANCES, FIELD_ADVANCE, FIELD_GLYPHS, FIELD_RELEASE,
     // what captures write beyond what a hand does
     FIELD_PEN_WIDTH_Y, FIELD_BITMAP_BITS_PIXEL, FIELD_BITMAP_PLANES, FIELD_BITMAP_WIDTH_BYTES, FIELD_BITMAP_TYPE,
-    FIELD_BITMAP_INFO_SIZE, FIELD_BITMAP_BITS_SIZE, FIELD_PAGE_DEVMODE, FIELD_POLYGON_COUNTS,
+    FIELD_BITMAP_INFO_SIZE, FIELD_BITMAP_BITS_SIZE, FIELD_PAGE_DEVMODE, FIELD_POLYGON_COUNTS, FIELD_SURFACE,
+    FIELD_DELETE_OBJECT, FIELD_DELETE_SELECT_BACK, FIELD_RESULT_OF, FIELD_HANDED_PEN, FIELD_HANDED_OLD_PEN,
+    FIELD_HANDED_BRUSH, FIELD_HANDED_OLD_BRUSH, FIELD_HANDED_PATTERN,
 };
 
 // Positional arguments: which may be left out, which may be `none`, and
@@ -198,11 +207,13 @@ struct Row {
 typedef Row Argument;
 typedef Row Option;
 
-enum KeywordKind : uint8_t { KEYWORD_SETTING, KEYWORD_REQUEST };
+// An answer line completes the request before it (captures write them).
+enum KeywordKind : uint8_t { KEYWORD_SETTING, KEYWORD_REQUEST, KEYWORD_ANSWER };
 
 enum KeywordId : uint8_t {
     KEYWORD_PEN, KEYWORD_BRUSH, KEYWORD_DRAWMODE, KEYWORD_FONT, KEYWORD_BITMAP, KEYWORD_SELECT, KEYWORD_PAGE,
     KEYWORD_CLIP, KEYWORD_OUTPUT, KEYWORD_RASTER, KEYWORD_DIB, KEYWORD_TEXT, KEYWORD_DELETE, KEYWORD_CLOSE,
+    KEYWORD_RESULT,
 };
 
 struct Keyword {
@@ -224,6 +235,9 @@ struct Keyword {
 #define GRAMMAR_OPTION_MODE \
     {"mode", VALUE_SETTING, FIELD_DRAWMODE, "draw mode for this line", nullptr, SETTING_DRAWMODE, 0, "drawmode"}
 #define GRAMMAR_OPTION_EXPECT {"expect", VALUE_NUMBER, FIELD_EXPECT, "result the export must give (else 0)"}
+#define GRAMMAR_OPTION_SURFACE                                                                                     \
+    {"surface", VALUE_NUMBER, FIELD_SURFACE,                                                                       \
+     "captures: the page line (1 the first) whose surface this draws on, else the latest; 0 none opened"}
 
 static const Argument NAME_ARGUMENT[] = {{"NAME", VALUE_NAME, FIELD_NAME}};
 
@@ -308,7 +322,7 @@ static const Option PAGE_OPTIONS[] = {
 
 static const Argument CLIP_ARGUMENTS[] = {
     {"L,T,R,B", VALUE_RECT, FIELD_CLIP, nullptr, nullptr, SETTING_NONE, ARGUMENT_NONE}};
-static const Option EXPECT_OPTIONS[] = {GRAMMAR_OPTION_EXPECT};
+static const Option EXPECT_OPTIONS[] = {GRAMMAR_OPTION_EXPECT, GRAMMAR_OPTION_SURFACE};
 
 static const Argument OUTPUT_ARGUMENTS[] = {
     {"STYLE", VALUE_STYLE, FIELD_STYLE, nullptr, nullptr, SETTING_NONE, 0, nullptr, LIMIT_U16},
@@ -329,6 +343,7 @@ static const Option OUTPUT_OPTIONS[] = {
     {"release", VALUE_CHOICE, FIELD_RELEASE_TIME, "endscan: release the bracket's objects at once, or by delete lines",
      &SET_RELEASE_TIMES},
     GRAMMAR_OPTION_EXPECT,
+    GRAMMAR_OPTION_SURFACE,
 };
 
 static const Argument RASTER_ARGUMENTS[] = {
@@ -349,6 +364,7 @@ static const Option TRANSFER_OPTIONS[] = {
     GRAMMAR_OPTION_BRUSH,
     GRAMMAR_OPTION_MODE,
     GRAMMAR_OPTION_EXPECT,
+    GRAMMAR_OPTION_SURFACE,
 };
 
 static const Argument TEXT_ARGUMENTS[] = {
@@ -366,10 +382,32 @@ static const Option TEXT_OPTIONS[] = {
     {"glyphs", VALUE_NUMBERS, FIELD_GLYPHS, "glyph indices instead of a string (ETO_GLYPH_INDEX)", nullptr,
      SETTING_NONE, 0, nullptr, LIMIT_U16},
     GRAMMAR_OPTION_EXPECT,
+    GRAMMAR_OPTION_SURFACE,
 };
 
 static const Argument DELETE_ARGUMENTS[] = {
-    {"pen|brush|pattern|scan", VALUE_CHOICE, FIELD_RELEASE, nullptr, &SET_RELEASES},
+    {"pen|brush|pattern|scan|raw", VALUE_CHOICE, FIELD_RELEASE, nullptr, &SET_RELEASES},
+};
+
+static const Option DELETE_OPTIONS[] = {
+    {"object", VALUE_NUMBER, FIELD_DELETE_OBJECT, "raw: the object handle the driver gave back"},
+    {"selectback", VALUE_NUMBER, FIELD_DELETE_SELECT_BACK, "raw: the handle to select back"},
+    GRAMMAR_OPTION_EXPECT,
+    GRAMMAR_OPTION_SURFACE,
+};
+
+static const Option CLOSE_OPTIONS[] = {GRAMMAR_OPTION_SURFACE};
+
+static const Argument RESULT_ARGUMENTS[] = {{"N", VALUE_NUMBER, FIELD_EXPECT}};
+
+// A capture's handles are its own run's; the replay maps them to its own.
+static const Option RESULT_OPTIONS[] = {
+    {"of", VALUE_NUMBER, FIELD_RESULT_OF, "the request's number (1 the first request line), else the last"},
+    {"pen", VALUE_NUMBER, FIELD_HANDED_PEN, "beginscan: the pen handed out"},
+    {"oldpen", VALUE_NUMBER, FIELD_HANDED_OLD_PEN, "beginscan: the pen it replaced"},
+    {"brush", VALUE_NUMBER, FIELD_HANDED_BRUSH, "beginscan: the brush handed out"},
+    {"oldbrush", VALUE_NUMBER, FIELD_HANDED_OLD_BRUSH, "beginscan: the brush it replaced"},
+    {"pattern", VALUE_NUMBER, FIELD_HANDED_PATTERN, "beginscan: the pattern bitmap handed out"},
 };
 
 #define ROWS(table) table, GRAMMAR_COUNT(table)
@@ -391,9 +429,11 @@ static const Keyword KEYWORDS[] = {
     {"dib", KEYWORD_DIB, KEYWORD_REQUEST, ROWS(DIB_ARGUMENTS), ROWS(TRANSFER_OPTIONS),
      "Dib32 (the bitmap as a 24-bit or 1-bit DIB)"},
     {"text", KEYWORD_TEXT, KEYWORD_REQUEST, ROWS(TEXT_ARGUMENTS), ROWS(TEXT_OPTIONS), "TextOut32"},
-    {"delete", KEYWORD_DELETE, KEYWORD_REQUEST, ROWS(DELETE_ARGUMENTS), ROWS(EXPECT_OPTIONS),
-     "DeleteObject32 on what `output beginscan` handed out"},
-    {"close", KEYWORD_CLOSE, KEYWORD_REQUEST, nullptr, 0, nullptr, 0, "CloseEmfFile32 (also at the end)"},
+    {"delete", KEYWORD_DELETE, KEYWORD_REQUEST, ROWS(DELETE_ARGUMENTS), ROWS(DELETE_OPTIONS),
+     "DeleteObject32 on what `output beginscan` handed out (raw: on the handles given)"},
+    {"close", KEYWORD_CLOSE, KEYWORD_REQUEST, nullptr, 0, ROWS(CLOSE_OPTIONS), "CloseEmfFile32 (also at the end)"},
+    {"result", KEYWORD_RESULT, KEYWORD_ANSWER, ROWS(RESULT_ARGUMENTS), ROWS(RESULT_OPTIONS),
+     "the result the request before it gave (captures: written after the call)"},
 };
 #undef ROWS
 

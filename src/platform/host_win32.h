@@ -371,5 +371,26 @@ BOOL WriteFile(HANDLE hFile, const void *lpBuffer, DWORD nNumberOfBytesToWrite, 
 BOOL CloseHandle(HANDLE hObject);
 DWORD GetLastError(void);
 DWORD GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize);
+// The capture file is written through a mapped view of it, under one lock.
+#define GENERIC_READ 0x80000000u
+#define PAGE_READWRITE 0x04
+#define FILE_MAP_WRITE 0x0002
+#define FILE_BEGIN 0
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+typedef struct CRITICAL_SECTION {
+    void *owner;
+    long count;
+} CRITICAL_SECTION;
+void InitializeCriticalSection(CRITICAL_SECTION *section);
+void EnterCriticalSection(CRITICAL_SECTION *section);
+void LeaveCriticalSection(CRITICAL_SECTION *section);
+void DeleteCriticalSection(CRITICAL_SECTION *section);
+HANDLE CreateFileMappingA(HANDLE hFile, void *lpAttributes, DWORD flProtect, DWORD dwMaximumSizeHigh,
+                          DWORD dwMaximumSizeLow, LPCSTR lpName);
+LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DWORD dwFileOffsetHigh, DWORD dwFileOffsetLow,
+                     SIZE_T dwNumberOfBytesToMap);
+BOOL UnmapViewOfFile(LPCVOID lpBaseAddress);
+DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG *lpDistanceToMoveHigh, DWORD dwMoveMethod);
+BOOL SetEndOfFile(HANDLE hFile);
 
 #endif
