@@ -64,6 +64,9 @@ void PutNumbered(const char *prefix, uint32_t number); // prefix + decimal, a se
 void PutKeyword(grammar::KeywordId keyword);
 void PutField(grammar::KeywordId keyword, grammar::Field field, uint32_t value); // " name=value"
 uint32_t StringLength(const char *text, uint32_t most);
+// The settings written so far are not named again: a page, or a new file,
+// defines its own.
+void ForgetSettings(void);
 void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame);
 void CaptureClip(const RECT *clip);
 void CaptureOutput(uint16_t style, uint16_t scanFlag, uint16_t count, const void *points, const LOGPEN *pen,
@@ -83,6 +86,7 @@ void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, c
 // ---- results.cpp: surfaces, results, brackets and deletes. A request line
 // ends with CaptureRequestEnd (a page line with CapturePageEnd), which returns
 // its number for the result line written after the call.
+void CaptureFileStarted(void); // a new file knows no surface, request or setting yet
 uint32_t CaptureRequestEnd(Handle32 surface);
 uint32_t CapturePageEnd(uint32_t *page);
 void CaptureResult(uint32_t request, int32_t result);

@@ -27,7 +27,10 @@ static char scratch[4096];
 // the allocation granularity, 64 KiB on every Windows. No single reservation
 // is near a window (the longest, hex, takes 2 KiB at a time).
 static const uint32_t kGranularity = 1u << 16;
-static const uint32_t kWindow = 1u << 20;
+#ifndef CAPTURE_WINDOW_BYTES
+#define CAPTURE_WINDOW_BYTES (1u << 20) // the fuzzer's is smaller, so that it slides often
+#endif
+static const uint32_t kWindow = CAPTURE_WINDOW_BYTES;
 static const uint32_t kLargestFile = 0xFFF00000u;
 
 static uint32_t FormatUnsigned(char *to, uint32_t value);
@@ -166,6 +169,7 @@ static void OpenCaptureFile(void)
         if (file != INVALID_HANDLE_VALUE) {
             state = CAPTURE_WRITING;
             halfStart = complete = 0;
+            CaptureFileStarted();
             Put(GRAMMAR_CAPTURE_MARK ": every call the driver made, as a job for quillrec_driver.\n"
                 GRAMMAR_CAPTURE_ANSWERS ", after the call; surface= names the page line whose surface\n"
                 "; a request draws on, where that is not the latest.\n");
@@ -188,7 +192,8 @@ int CaptureOn(void)
 void BeginRequest(void)
 {
     if (state == CAPTURE_NOT_STARTED) {
-        cursor = limit = NULL;
+        cursor = limit = view = NULL; // the first window starts the file
+        viewOffset = 0;
         OpenCaptureFile();
     }
     halfStart = state == CAPTURE_WRITING ? Offset() : 0;
@@ -227,6 +232,7 @@ void CaptureDetach(int processEnding)
         }
         CloseHandle(file);
     }
+    state = CAPTURE_NOT_STARTED; // a fresh load of the DLL starts a new file
     if (!processEnding) {
         UnlockCapture();
         DeleteCriticalSection(&lock);

@@ -510,6 +510,15 @@ static uint32_t WriteBrush(const LOGBRUSH *brush)
     return WriteSetting(&brushes, &described, sizeof described, grammar::KEYWORD_BRUSH, "b", &records);
 }
 
+void ForgetSettings(void)
+{
+    Forget(&pens);
+    Forget(&brushes);
+    Forget(&modes);
+    Forget(&fonts);
+    Forget(&bitmaps);
+}
+
 // ---------------------------------------------------------------- requests
 
 // The emitters that apply the request's clip rectangle: every named shape
@@ -618,11 +627,7 @@ void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, cons
     const grammar::KeywordId keyword = grammar::KEYWORD_PAGE;
     // Every page defines the settings it uses, so a page cut out of a capture
     // replays alone; names stay unique over the whole file.
-    Forget(&pens);
-    Forget(&brushes);
-    Forget(&modes);
-    Forget(&fonts);
-    Forget(&bitmaps);
+    ForgetSettings();
     if (fileName != NULL) {
         Put("; GetEmfFileDC32 on ");
         PutQuoted(fileName, StringLength(fileName, MAX_PATH));

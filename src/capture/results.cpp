@@ -34,6 +34,12 @@ static SurfaceRecord *FindSurface(Handle32 handle)
     return NULL;
 }
 
+void CaptureFileStarted(void)
+{
+    surfacesMade = pagesWritten = requestsWritten = 0;
+    ForgetSettings();
+}
+
 static uint32_t Ended(void)
 {
     PutChar('\n');

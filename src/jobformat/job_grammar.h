@@ -237,7 +237,7 @@ struct Keyword {
 #define GRAMMAR_OPTION_EXPECT {"expect", VALUE_NUMBER, FIELD_EXPECT, "result the export must give (else 0)"}
 #define GRAMMAR_OPTION_SURFACE                                                                                     \
     {"surface", VALUE_NUMBER, FIELD_SURFACE,                                                                       \
-     "captures: the page line (1 the first) whose surface this draws on, else the latest; 0 none opened"}
+     "captures: the page line (1 the first) drawn on, else the latest; 0: none"}
 
 static const Argument NAME_ARGUMENT[] = {{"NAME", VALUE_NAME, FIELD_NAME}};
 

@@ -12,9 +12,14 @@ endif()
 # The capture DLL's writer against the job parser: what one writes, the other
 # reads back value for value.
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
+  # the capture image but its entry routine and loader, which the fuzzer's
+  # real DLL stands in for; a small window, so that it slides often
   add_library(capture_writer_fuzz STATIC ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp
-                                         ${CMAKE_SOURCE_DIR}/src/capture/capture_file.cpp)
+                                         ${CMAKE_SOURCE_DIR}/src/capture/capture_file.cpp
+                                         ${CMAKE_SOURCE_DIR}/src/capture/results.cpp
+                                         ${CMAKE_SOURCE_DIR}/src/capture/exports.cpp)
   target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES})
+  target_compile_definitions(capture_writer_fuzz PRIVATE CAPTURE_WINDOW_BYTES=131072u)
   target_compile_options(capture_writer_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
   quillrec_warnings(capture_writer_fuzz)
   quillrec_fuzz_target(capture_fuzzer capture

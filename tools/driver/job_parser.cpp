@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -146,6 +147,8 @@ struct LineRecord {
     std::vector<Point> polygon;
     bool countsGiven = false; // counts=: a poly-polygon's counts as the driver passed them
     std::vector<int32_t> explicitCounts;
+    int32_t resultOf = 0; // result of=: the request line answered
+    bool resultOfGiven = false;
 };
 
 // Parsing state for one job: the current settings, like a driver's, and
@@ -164,6 +167,10 @@ struct Parser {
     bool inBitmap = false;
     BitmapSetting bitmap;
     int bitmapLine = 0, bitmapRows = 0;
+    bool capture = false;               // the job is a capture: any call order the DLL accepts
+    bool answers = false;               // its results come on result lines after each call
+    int pageLines = 0;                  // page lines so far: the latest is where requests draw by default
+    std::vector<size_t> requestLines;   // each request line's request, for result lines
 };
 
 bool Fail(Parser &p, const std::string &message)
@@ -638,7 +645,11 @@ bool PutSlots(Parser &p, Field field, const Value &value, LineRecord *r)
         To(FIELD_TEXT_POINT, &q.x, 0), To(FIELD_TEXT_POINT, &q.y, 1), To(FIELD_TEXT_OPTIONS, &q.options),
         To(FIELD_TEXT_STRING, &q.bytes, -1, &r->hasString), To(FIELD_TEXT_RECT, &q.rect, -1, &q.hasRect),
         To(FIELD_ADVANCES, &q.advances, -1, &q.hasAdvances), To(FIELD_ADVANCE, &r->uniformAdvance, -1, &r->uniform),
-        To(FIELD_RELEASE, &q.release),
+        To(FIELD_RELEASE, &q.release), To(FIELD_DELETE_OBJECT, &q.object),
+        To(FIELD_DELETE_SELECT_BACK, &q.selectBack), To(FIELD_SURFACE, &q.surface),
+        To(FIELD_RESULT_OF, &r->resultOf, -1, &r->resultOfGiven), To(FIELD_HANDED_PEN, &q.handed[0], -1, &q.hasHanded),
+        To(FIELD_HANDED_OLD_PEN, &q.handed[1]), To(FIELD_HANDED_BRUSH, &q.handed[2]),
+        To(FIELD_HANDED_OLD_BRUSH, &q.handed[3]), To(FIELD_HANDED_PATTERN, &q.handed[4]),
     };
     // clang-format on
     bool stored = false;
@@ -753,6 +764,12 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
     case grammar::FIELD_GLYPHS:
         record->request.glyphs.insert(record->request.glyphs.end(), n.begin(), n.end());
         return record->hasGlyphs = true;
+    case grammar::FIELD_SURFACE:
+        if (number < 0 || number > p.pageLines) {
+            return Fail(p, "surface=" + std::to_string(number) + " names no page line before it (" +
+                               std::to_string(p.pageLines) + " so far)");
+        }
+        break;
     default:
         break;
     }
@@ -856,6 +873,7 @@ Request Begin(Parser &p, Kind kind)
     Request request;
     request.kind = kind;
     request.line = p.line;
+    request.surface = p.pageLines;
     request.pen = p.pen, request.brush = p.brush, request.drawMode = p.drawMode, request.font = p.font;
     return request;
 }
@@ -921,6 +939,9 @@ bool TakeCounts(Parser &p, LineRecord *record)
 // another bracket takes their place, or they leak.
 bool FinishBracket(Parser &p, const Request &request)
 {
+    if (p.capture) {
+        return Add(&p.job->requests, request); // the DLL takes brackets in any order, and so does its capture
+    }
     if (request.style == OUT_BEGINSCAN) {
         if (p.bracketOpen) {
             return Fail(p, "a scan bracket is already open (line " + std::to_string(p.bracketLine) +
@@ -1017,6 +1038,9 @@ bool FinishText(Parser &p, LineRecord *record)
 // `delete pen|brush|pattern|scan`: only what a bracket still holds.
 bool Delete(Parser &p, const Request &request)
 {
+    if (p.capture || request.release == Release::Raw) {
+        return Add(&p.job->requests, request); // the driver's own handles, given back as it gave them
+    }
     const int what = (int)request.release;
     const bool any = p.held[0] || p.held[1] || p.held[2];
     if (what < 3 ? !p.held[what] : !any) {
@@ -1043,6 +1067,27 @@ bool Close(Parser &p, bool atEnd)
     return Add(&p.job->requests, Begin(p, Kind::Close));
 }
 
+// `result N [of=K]`: the answer to the last request line, or to the K-th
+// when another thread's request came between the call and its answer.
+bool Answer(Parser &p, LineRecord *record)
+{
+    const size_t lines = p.requestLines.size();
+    const int64_t of = record->resultOfGiven ? record->resultOf : (int64_t)lines;
+    if (of < 1 || of > (int64_t)lines) {
+        return Fail(p, "a result line answers a request line before it; " +
+                           (lines == 0 ? std::string("there is none") : "of= is 1 to " + std::to_string(lines)));
+    }
+    Request &answered = p.job->requests[p.requestLines[of - 1]];
+    answered.hasExpect = true;
+    answered.expect = record->request.expect;
+    answered.replay = true;
+    answered.hasHanded = answered.hasHanded || record->request.hasHanded;
+    for (int i = 0; record->request.hasHanded && i < 5; ++i) {
+        answered.handed[i] = record->request.handed[i];
+    }
+    return true;
+}
+
 // clang-format off
 bool Finish(Parser &p, const Keyword &keyword, LineRecord *record)
 {
@@ -1065,11 +1110,13 @@ bool Finish(Parser &p, const Keyword &keyword, LineRecord *record)
         }
         ++p.job->pages;
         p.inPage = true;
+        request.surface = ++p.pageLines;
         return Add(&p.job->requests, request);
     case grammar::KEYWORD_OUTPUT: return FinishOutput(p, record);
     case grammar::KEYWORD_TEXT: return FinishText(p, record);
     case grammar::KEYWORD_DELETE: return Delete(p, request);
-    case grammar::KEYWORD_CLOSE: return Close(p, false);
+    case grammar::KEYWORD_CLOSE: return p.capture ? Add(&p.job->requests, request) : Close(p, false);
+    case grammar::KEYWORD_RESULT: return Answer(p, record);
     default: return Add(&p.job->requests, request);
     }
 }
@@ -1168,18 +1215,28 @@ bool Line(Parser &p, const std::vector<Token> &tokens)
         if (word != keyword.name && (keyword.alias == nullptr || word != keyword.alias)) {
             continue;
         }
-        if (keyword.kind == grammar::KEYWORD_REQUEST && keyword.id != grammar::KEYWORD_PAGE && !p.inPage) {
+        const bool request = keyword.kind == grammar::KEYWORD_REQUEST;
+        if (request && keyword.id != grammar::KEYWORD_PAGE && !p.inPage && !p.capture) {
             return Fail(p, "'" + word + "' outside a page; expected a 'page' line first");
         }
-        // a page ends the previous one first, as the driver does
-        if (keyword.id == grammar::KEYWORD_PAGE && p.inPage && !Close(p, false)) {
+        // a page ends the previous one first, as the driver does; in a
+        // capture, pages stay open until their own close, as the driver's did
+        if (keyword.id == grammar::KEYWORD_PAGE && p.inPage && !p.capture && !Close(p, false)) {
             return false;
         }
         LineRecord record;
-        if (keyword.kind == grammar::KEYWORD_REQUEST) {
+        if (request) {
             record.request = Begin(p, (Kind)(keyword.id - grammar::KEYWORD_PAGE));
+            // a capture's request waits for its result line: none means the real DLL never answered
+            record.request.replay = !p.answers;
         }
-        return Read(p, keyword, tokens, &record) && Finish(p, keyword, &record);
+        if (!Read(p, keyword, tokens, &record) || !Finish(p, keyword, &record)) {
+            return false;
+        }
+        if (request) {
+            p.requestLines.push_back(p.job->requests.size() - 1);
+        }
+        return true;
     }
     return Fail(p, "expected a request (" + KeywordList(grammar::KEYWORD_REQUEST) + ") or a setting (" +
                        KeywordList(grammar::KEYWORD_SETTING) + "), not '" + tokens[0].text + "'");
@@ -1225,13 +1282,53 @@ bool Tokenize(Parser &p, const std::string &text, std::vector<Token> *tokens)
     return true;
 }
 
-bool Run(Parser &p, const std::string &text)
+void Warn(Parser &p, int line, const std::string &message)
+{
+    p.job->warnings.push_back(p.path + ":" + std::to_string(line) + ": warning: " + message);
+}
+
+// A capture is what a process left: one that died, or whose disk filled,
+// ends in a half-written line (and, written through a mapping, in zeros).
+// That line is dropped, and a bitmap cut before its end with it.
+std::string WholeLines(Parser &p, const std::string &text)
+{
+    size_t end = text.find_last_not_of('\0');
+    end = end == std::string::npos ? 0 : end + 1;
+    const size_t whole = text.rfind('\n', end == 0 ? 0 : end - 1);
+    if (end == 0 || text[end - 1] == '\n' || whole == std::string::npos) {
+        return text.substr(0, end);
+    }
+    const int cutLine = 1 + (int)std::count(text.begin(), text.begin() + (ptrdiff_t)whole + 1, '\n');
+    Warn(p, cutLine, "the capture's last line is cut short; the lines before it replay");
+    return text.substr(0, whole + 1);
+}
+
+// What a capture's run never finished: a bitmap cut short, and requests the
+// real DLL never answered (the process ended in them).
+void Unfinished(Parser &p)
+{
+    if (p.inBitmap) {
+        p.inBitmap = false;
+        Warn(p, p.bitmapLine, "bitmap '" + p.bitmap.name + "' is cut short; the capture ends inside it");
+    }
+    for (const Request &request : p.job->requests) {
+        if (!request.replay) {
+            Warn(p, request.line, "the real DLL never answered this request: the capture ends in a crash inside "
+                                  "it (or was stopped), and it is not sent again");
+        }
+    }
+}
+
+bool Run(Parser &p, const std::string &job)
 {
     p.job->path = p.path;
     p.job->fonts.push_back(FontSetting());
     p.job->fonts.back().name = "default";
     p.job->drawModes.push_back(DrawModeSetting());
     p.job->drawModes.back().name = "default";
+    // zeros end no job: a file written through a mapping and left by a
+    // process that died before it wrote anything ends in them
+    const std::string text = p.capture ? WholeLines(p, job) : job.substr(0, job.find_last_not_of('\0') + 1);
     std::istringstream stream(text);
     std::string source;
     while (std::getline(stream, source)) {
@@ -1241,6 +1338,10 @@ bool Run(Parser &p, const std::string &text)
             return false;
         }
     }
+    if (p.capture) {
+        Unfinished(p);
+        return true; // the replay closes the pages the capture's run left open, as they were
+    }
     if (p.inBitmap) {
         p.line = p.bitmapLine;
         return Fail(p, "bitmap '" + p.bitmap.name + "' has no 'end' line");
@@ -1248,6 +1349,11 @@ bool Run(Parser &p, const std::string &text)
     // A page left open closes at the end of the job, as a driver's
     // end-of-document would close it.
     return !p.inPage || Close(p, true);
+}
+
+bool StartsWith(const std::string &text, size_t at, const char *prefix)
+{
+    return text.compare(at, strlen(prefix), prefix) == 0;
 }
 
 } // namespace
@@ -1298,6 +1404,12 @@ bool ParseJob(const std::string &text, const std::string &path, Job *job, std::s
     Parser parser;
     parser.path = path, parser.folder = path.substr(0, path.find_last_of("/\\") + 1), parser.job = job,
     parser.reader = &reader;
+    // Today's captures and older ones start alike; newer ones give their
+    // results on result lines, and say so on the second line.
+    parser.capture = job->capture = StartsWith(text, 0, GRAMMAR_CAPTURE_MARK);
+    const size_t second = text.find('\n');
+    parser.answers = parser.capture && second != std::string::npos &&
+                     StartsWith(text, second + 1, GRAMMAR_CAPTURE_ANSWERS);
     if (!Run(parser, text)) {
         *error = parser.error;
         return false;

@@ -97,14 +97,21 @@ struct FontSetting {
 
 enum class Kind { Page, Clip, Output, Raster, Dib, Text, Delete, Close };
 
-// Which objects handed out by a scan bracket a `delete` line releases.
-enum class Release { Pen, Brush, Pattern, Scan };
+// Which objects handed out by a scan bracket a `delete` line releases; Raw
+// gives back the handles the line names (captures).
+enum class Release { Pen, Brush, Pattern, Scan, Raw };
 
 // One request, with the settings in force resolved to indices into the job's
 // tables (-1: the record is not passed).
 struct Request {
     Kind kind = Kind::Close;
     int line = 0;
+    // the page line (1 the first) whose surface the request draws on, 0 for
+    // none; a page line's own number
+    int surface = 0;
+    // false for a capture's request the real DLL never answered: the capture
+    // ends in a crash there, and the request is not sent again
+    bool replay = true;
 
     int pen = -1;
     int brush = -1;
@@ -152,6 +159,12 @@ struct Request {
 
     // delete
     Release release = Release::Scan;
+    uint32_t object = 0, selectBack = 0; // Release::Raw: the capture's handles
+
+    // beginscan in a capture: the handles the capture's run was handed out
+    // (pen, oldPen, brush, oldBrush, pattern), for deletes that name them raw
+    bool hasHanded = false;
+    uint32_t handed[5] = {0, 0, 0, 0, 0};
 
     // the result the export must give (0 unless `expect=` says otherwise)
     bool hasExpect = false;
@@ -167,6 +180,10 @@ struct Job {
     std::vector<BitmapSetting> bitmaps;
     std::vector<Request> requests;
     int pages = 0;
+    // A capture (its first line says so) replays every call order the DLL
+    // accepts as it came; a hand-written job keeps the order rules.
+    bool capture = false;
+    std::vector<std::string> warnings; // "path:line: warning: ..."
 };
 
 // Reads a file named in a job (a bitmap or a point list); false when it

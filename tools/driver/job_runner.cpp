@@ -138,6 +138,17 @@ struct BracketHandles {
     Handle32 patternBitmap = 0;
 };
 
+// A page being recorded, and after its close the handle the driver kept.
+struct PageState {
+    Handle32 surface = 0;
+    bool open = false;
+    int number = 0;
+    std::string spoolPath;
+    RECT frame = {};
+    BracketHandles bracket;
+    std::vector<std::pair<int, std::string>> calls; // the page's calls, by job line
+};
+
 class Runner {
   public:
     Runner(const QuillrecExports &dll, const job::Job &job, const RunOptions &options, JobSummary *summary)
@@ -154,7 +165,7 @@ class Runner {
     bool Check(const job::Request &request, const char *exportName, int32_t result);
     bool Answer(const job::Request &request, const char *exportName, const std::string &arguments, int32_t result,
                 const std::string &after = "");
-    void Log(const std::string &text) { calls_.push_back({line_, text}); }
+    void Log(const std::string &text) { page().calls.push_back({line_, text}); }
     void MakeDriverRecords();
     void WarnUnusedInput(const job::Request &request);
     void MarkRequest(const job::Request &request);
@@ -173,6 +184,8 @@ class Runner {
     bool Text(const job::Request &request);
     bool Delete(const job::Request &request);
     bool Close(const job::Request &request);
+    bool CloseLeftOpen();
+    Handle32 Replayed(Handle32 captured) const;
     bool FinishPage(const job::Request &request);
     void ReleaseBracket(const char *why);
     int32_t ReleaseOne(job::Release which);
@@ -195,15 +208,16 @@ class Runner {
     std::vector<LOGFONTA> fonts_;
     std::vector<DriverBitmap> bitmaps_;
 
-    // the page being recorded
-    Handle32 surface_ = 0;
-    bool open_ = false;
-    int page_ = 0;
-    std::string spoolPath_;
-    RECT frame_ = {};
-    BracketHandles bracket_;
+    // Every page by its page line (0: none opened); a capture may draw on
+    // several at once, each request naming its own.
+    std::vector<PageState> pages_ = std::vector<PageState>(1);
+    size_t current_ = 0;
+    PageState &page() { return pages_[current_]; }
+    const PageState &page() const { return pages_[current_]; }
+    // A capture's scan-bracket handles and the replay's own for them, newest
+    // last: a delete that names handles raw gets the replay's.
+    std::vector<std::pair<Handle32, Handle32>> handles_;
     int line_ = 0;                                   // the job line being run
-    std::vector<std::pair<int, std::string>> calls_; // the page's calls, by job line
     std::vector<std::string> started_;               // temporary spool files this run made
     std::vector<std::string> pageFiles_;             // outputs of the page being finished
 };
@@ -333,24 +347,47 @@ void Runner::WarnUnusedInput(const job::Request &request)
 bool Runner::Run()
 {
     MakeDriverRecords();
+    for (const std::string &warning : options_.inspect ? std::vector<std::string>() : job_.warnings) {
+        fprintf(stderr, "%s\n", warning.c_str());
+        summary_->warnings++;
+    }
     for (const job::Request &request : job_.requests) {
         if (!options_.inspect) {
             WarnUnusedInput(request); // said once, in the normal run
         }
-        if (!open_ && request.kind != job::Kind::Page) {
+        pages_.resize(std::max(pages_.size(), (size_t)request.surface + 1));
+        current_ = (size_t)request.surface;
+        if (!request.replay) {
+            continue; // the capture's run never came back from it (the parser said so)
+        }
+        if (!page().open && request.kind != job::Kind::Page && !job_.capture) {
             // a page whose surface was expected not to open: the driver
             // abandons it, and so does the simulator
-            if (request.kind == job::Kind::Close && !spoolPath_.empty()) {
-                DeleteFileA(spoolPath_.c_str());
-                spoolPath_.clear();
+            if (request.kind == job::Kind::Close && !page().spoolPath.empty()) {
+                DeleteFileA(page().spoolPath.c_str());
+                page().spoolPath.clear();
             }
             continue;
         }
         line_ = request.line;
-        if (options_.inspect && open_) {
+        if (options_.inspect && page().open) {
             MarkRequest(request);
         }
         if (!(this->*Step(request.kind))(request)) {
+            return false;
+        }
+    }
+    return !job_.capture || CloseLeftOpen();
+}
+
+// The pages a capture's run left open close at its end, as they were.
+bool Runner::CloseLeftOpen()
+{
+    for (current_ = 0; current_ < pages_.size(); ++current_) {
+        job::Request end;
+        end.kind = job::Kind::Close;
+        end.line = line_;
+        if (page().open && !Close(end)) {
             return false;
         }
     }
@@ -362,7 +399,7 @@ bool Runner::Run()
 void Runner::MarkRequest(const job::Request &request)
 {
     const std::string text = QUILLREC_REQUEST_TAG + job_.path + ":" + std::to_string(request.line);
-    GdiComment((HDC)(intptr_t)(int32_t)surface_, (UINT)text.size() + 1, reinterpret_cast<const BYTE *>(text.c_str()));
+    GdiComment((HDC)(intptr_t)(int32_t)page().surface, (UINT)text.size() + 1, reinterpret_cast<const BYTE *>(text.c_str()));
 }
 
 // The page's frame in 0.01 mm: as the job gives it, or measured from the
@@ -370,7 +407,7 @@ void Runner::MarkRequest(const job::Request &request)
 bool Runner::PageFrame(const job::Request &request)
 {
     if (request.hasFrame) {
-        frame_ = {request.frame.left, request.frame.top, request.frame.right, request.frame.bottom};
+        page().frame = {request.frame.left, request.frame.top, request.frame.right, request.frame.bottom};
     } else {
         // Logical units are the reference device's pixels; the frame says
         // how large they are, in the reference device's own measure.
@@ -384,9 +421,9 @@ bool Runner::PageFrame(const job::Request &request)
             DeleteDC(reference);
         }
         if (!request.hasSize) {
-            frame_ = {0, 0, 21000, 29700}; // A4 portrait
+            page().frame = {0, 0, 21000, 29700}; // A4 portrait
         } else if (widthMm > 0 && heightMm > 0 && widthPixels > 0 && heightPixels > 0) {
-            frame_ = {0, 0, (LONG)((int64_t)request.sizeX * widthMm * 100 / widthPixels),
+            page().frame = {0, 0, (LONG)((int64_t)request.sizeX * widthMm * 100 / widthPixels),
                       (LONG)((int64_t)request.sizeY * heightMm * 100 / heightPixels)};
         } else {
             return Fail(request, "cannot measure the reference device '" + request.device +
@@ -398,9 +435,8 @@ bool Runner::PageFrame(const job::Request &request)
 
 bool Runner::Page(const job::Request &request)
 {
-    ++page_;
-    calls_.clear();
-    bracket_ = BracketHandles();
+    page() = PageState();
+    page().number = request.surface;
     char name[MAX_PATH + 1] = {};
     int32_t result = dll_.GetEmfFilePath32(name);
     Log(FormatText("line %d: GetEmfFilePath32 -> %ld \"%s\"", request.line, (long)result, name));
@@ -410,8 +446,8 @@ bool Runner::Page(const job::Request &request)
     if (name[0] == '\0') {
         return Fail(request, "GetEmfFilePath32 named no spool file");
     }
-    spoolPath_ = name;
-    started_.push_back(spoolPath_);
+    page().spoolPath = name;
+    started_.push_back(page().spoolPath);
     if (options_.verbose) {
         printf("started %s\n", name);
     }
@@ -427,26 +463,26 @@ bool Runner::Page(const job::Request &request)
         devModeBytes.resize(std::max(devModeBytes.size(), sizeof(DEVMODEA)), 0);
         devMode = reinterpret_cast<const DEVMODEA *>(devModeBytes.data());
     }
-    result = dll_.GetEmfFileDC32(devMode, request.device.c_str(), name, request.nullFrame ? nullptr : &frame_, nullptr,
+    result = dll_.GetEmfFileDC32(devMode, request.device.c_str(), name, request.nullFrame ? nullptr : &page().frame, nullptr,
                                  nullptr, &surface);
     if (!Answer(request, "GetEmfFileDC32",
-                FormatText("(\"%s\", frame (%ld,%ld)-(%ld,%ld))", request.device.c_str(), (long)frame_.left,
-                           (long)frame_.top, (long)frame_.right, (long)frame_.bottom),
+                FormatText("(\"%s\", frame (%ld,%ld)-(%ld,%ld))", request.device.c_str(), (long)page().frame.left,
+                           (long)page().frame.top, (long)page().frame.right, (long)page().frame.bottom),
                 result, FormatText(" surface 0x%08lx", (unsigned long)surface))) {
         return false;
     }
     if (result != 0) {
         return true; // an expected failure: nothing to draw on; later requests would be outside the contract
     }
-    surface_ = surface;
-    open_ = true;
+    page().surface = surface;
+    page().open = true;
     return true;
 }
 
 bool Runner::Clip(const job::Request &request)
 {
     RECT clip = {request.clip.left, request.clip.top, request.clip.right, request.clip.bottom};
-    int32_t result = dll_.SetClipRect32(&surface_, request.hasClip ? &clip : nullptr);
+    int32_t result = dll_.SetClipRect32(&page().surface, request.hasClip ? &clip : nullptr);
     return Answer(request, "SetClipRect32",
                   request.hasClip ? FormatText("((%ld,%ld)-(%ld,%ld))", (long)clip.left, (long)clip.top,
                                                (long)clip.right, (long)clip.bottom)
@@ -480,10 +516,10 @@ bool Runner::Output(const job::Request &request)
     const Handle32 untouched = 0xA5A5A5A5u;
     BracketHandles scratch;
     scratch.pen = scratch.oldPen = scratch.brush = scratch.oldBrush = scratch.patternBitmap = untouched;
-    BracketHandles *out = style == OUT_BEGINSCAN ? &bracket_ : &scratch;
+    BracketHandles *out = style == OUT_BEGINSCAN ? &page().bracket : &scratch;
 
     LOGBRUSH *brush = BrushRecord(request.brush);
-    int32_t result = dll_.Output32(&surface_, &style, &scanFlag, &count, pointArgument, PenRecord(request.pen),
+    int32_t result = dll_.Output32(&page().surface, &style, &scanFlag, &count, pointArgument, PenRecord(request.pen),
                                    &geometricPenStyle, brush, DrawMode(request.drawMode), &out->pen, &out->oldPen,
                                    &out->brush, &out->oldBrush, &out->patternBitmap, request.hasClip ? &clip : nullptr);
     Log(FormatText("line %d: Output32(%s 0x%04x, scanFlag %u, count %u, pen %s, brush %s, mode %s, clip %s) -> %ld",
@@ -493,9 +529,14 @@ bool Runner::Output(const job::Request &request)
                    request.drawMode >= 0 ? job_.drawModes[request.drawMode].name.c_str() : "null",
                    request.hasClip ? "given" : "null", (long)result));
     if (style == OUT_BEGINSCAN) {
+        const BracketHandles &got = page().bracket;
+        const Handle32 replayed[5] = {got.pen, got.oldPen, got.brush, got.oldBrush, got.patternBitmap};
+        for (int i = 0; request.hasHanded && i < 5; ++i) {
+            handles_.push_back({request.handed[i], replayed[i]});
+        }
         Log(FormatText("        handed out: pen 0x%08lx oldPen 0x%08lx brush 0x%08lx oldBrush 0x%08lx pattern 0x%08lx",
-                       (unsigned long)bracket_.pen, (unsigned long)bracket_.oldPen, (unsigned long)bracket_.brush,
-                       (unsigned long)bracket_.oldBrush, (unsigned long)bracket_.patternBitmap));
+                       (unsigned long)page().bracket.pen, (unsigned long)page().bracket.oldPen, (unsigned long)page().bracket.brush,
+                       (unsigned long)page().bracket.oldBrush, (unsigned long)page().bracket.patternBitmap));
     } else if (scratch.pen != untouched || scratch.oldPen != untouched || scratch.brush != untouched ||
                scratch.oldBrush != untouched || scratch.patternBitmap != untouched) {
         return Fail(request, FormatText("Output32 with %s wrote its out-arguments, which only OUT_BEGINSCAN may do",
@@ -517,11 +558,11 @@ int32_t Runner::ReleaseOne(job::Release which)
     Handle32 none = 0;
     switch (which) {
     case job::Release::Pen:
-        return dll_.DeleteObject32(&surface_, &bracket_.pen, &bracket_.oldPen);
+        return dll_.DeleteObject32(&page().surface, &page().bracket.pen, &page().bracket.oldPen);
     case job::Release::Brush:
-        return dll_.DeleteObject32(&surface_, &bracket_.brush, &bracket_.oldBrush);
+        return dll_.DeleteObject32(&page().surface, &page().bracket.brush, &page().bracket.oldBrush);
     default:
-        return dll_.DeleteObject32(&surface_, &bracket_.patternBitmap, &none);
+        return dll_.DeleteObject32(&page().surface, &page().bracket.patternBitmap, &none);
     }
 }
 
@@ -529,13 +570,13 @@ int32_t Runner::ReleaseOne(job::Release which)
 // per call, pen first: the order that leaves the surface as it was.
 void Runner::ReleaseBracket(const char *why)
 {
-    if (bracket_.pen != 0 || bracket_.oldPen != 0) {
+    if (page().bracket.pen != 0 || page().bracket.oldPen != 0) {
         ReleaseOne(job::Release::Pen);
     }
-    if (bracket_.brush != 0 || bracket_.oldBrush != 0) {
+    if (page().bracket.brush != 0 || page().bracket.oldBrush != 0) {
         ReleaseOne(job::Release::Brush);
     }
-    if (bracket_.patternBitmap != 0) {
+    if (page().bracket.patternBitmap != 0) {
         ReleaseOne(job::Release::Pattern);
     }
     Log(FormatText("        DeleteObject32 x3 (%s): pen, brush, pattern released", why));
@@ -553,11 +594,11 @@ bool Runner::Transfer(const job::Request &request)
     int32_t result = 0;
     if (raster) {
         const BITMAP *bitmap = request.source >= 0 ? &bitmaps_[request.source].bitmap : nullptr;
-        result = dll_.Raster32(&surface_, &xDest, &yDest, &cxDest, &cyDest, bitmap, &xSrc, &ySrc, &cxSrc, &cySrc, &rop,
+        result = dll_.Raster32(&page().surface, &xDest, &yDest, &cxDest, &cyDest, bitmap, &xSrc, &ySrc, &cxSrc, &cySrc, &rop,
                                BrushRecord(request.brush), DrawMode(request.drawMode));
     } else {
         const DriverBitmap &dib = bitmaps_[request.source];
-        result = dll_.Dib32(&surface_, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
+        result = dll_.Dib32(&page().surface, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,
                             dib.noBits ? nullptr : dib.dibBits.data(),
                             dib.noInfo ? nullptr : reinterpret_cast<const BITMAPINFO *>(dib.dibInfo.data()), &rop,
                             BrushRecord(request.brush), DrawMode(request.drawMode));
@@ -586,7 +627,7 @@ bool Runner::Text(const job::Request &request)
     std::vector<int32_t> advances(request.advances);
     advances.push_back(0);
     int32_t result =
-        dll_.TextOut32(&surface_, &fonts_[request.font], &x, &y, &options, request.hasRect ? &rectangle : nullptr,
+        dll_.TextOut32(&page().surface, &fonts_[request.font], &x, &y, &options, request.hasRect ? &rectangle : nullptr,
                        string, &count, request.hasAdvances ? advances.data() : nullptr, DrawMode(request.drawMode));
     return Answer(request, "TextOut32",
                   FormatText("(font %s, at %ld,%ld, options 0x%lx, %lu %s%s)", job_.fonts[request.font].name.c_str(),
@@ -595,8 +636,26 @@ bool Runner::Text(const job::Request &request)
                   result);
 }
 
+// A handle of the capture's run as this run has it: what a scan bracket
+// handed out in its place, else the number itself.
+Handle32 Runner::Replayed(Handle32 captured) const
+{
+    for (size_t i = handles_.size(); captured != 0 && i > 0; --i) {
+        if (handles_[i - 1].first == captured) {
+            return handles_[i - 1].second;
+        }
+    }
+    return captured;
+}
+
 bool Runner::Delete(const job::Request &request)
 {
+    if (request.release == job::Release::Raw) {
+        Handle32 object = Replayed(request.object), selectBack = Replayed(request.selectBack);
+        return Answer(request, "DeleteObject32",
+                      FormatText("(0x%08lx, 0x%08lx)", (unsigned long)object, (unsigned long)selectBack),
+                      dll_.DeleteObject32(&page().surface, &object, &selectBack));
+    }
     if (request.release == job::Release::Scan) {
         ReleaseBracket("delete scan");
         return true;
@@ -606,14 +665,17 @@ bool Runner::Delete(const job::Request &request)
 
 bool Runner::Close(const job::Request &request)
 {
-    if (!open_) {
-        return true;
+    if (!page().open) {
+        // a capture's close of a page closed before, or never opened, goes
+        // to the DLL as the driver sent it
+        return !job_.capture || Answer(request, "CloseEmfFile32", "", dll_.CloseEmfFile32(&page().surface));
     }
-    if (bracket_.pen || bracket_.oldPen || bracket_.brush || bracket_.oldBrush || bracket_.patternBitmap) {
+    // a capture gives its brackets back with its own delete lines
+    if (!job_.capture && page().bracket.pen || page().bracket.oldPen || page().bracket.brush || page().bracket.oldBrush || page().bracket.patternBitmap) {
         ReleaseBracket("end of page");
     }
-    int32_t result = dll_.CloseEmfFile32(&surface_);
-    open_ = false;
+    int32_t result = dll_.CloseEmfFile32(&page().surface);
+    page().open = false;
     return Answer(request, "CloseEmfFile32", "", result) && FinishPage(request);
 }
 
@@ -634,16 +696,16 @@ bool Runner::FinishPage(const job::Request &request)
     if (!CreateFolders(options_.outFolder)) {
         return Fail(request, "cannot create the output folder '" + options_.outFolder + "'");
     }
-    const std::string base = options_.outFolder + "/" + options_.jobName + "-page" + std::to_string(page_);
-    std::vector<EmfRecord> records = ReadEmfRecords(spoolPath_.c_str());
+    const std::string base = options_.outFolder + "/" + options_.jobName + "-page" + std::to_string(page().number);
+    std::vector<EmfRecord> records = ReadEmfRecords(page().spoolPath.c_str());
     if (records.size() < 2 || records.front().type != EMR_HEADER || records.back().type != EMR_EOF) {
-        return Fail(request, "GDI cannot read back the spool file " + spoolPath_ + " as an enhanced metafile");
+        return Fail(request, "GDI cannot read back the spool file " + page().spoolPath + " as an enhanced metafile");
     }
     if (!(options_.inspect ? ListPage(request, base, records) : SavePage(request, base))) {
         return false;
     }
-    if (DeleteFileA(spoolPath_.c_str())) {
-        started_.pop_back();
+    if (DeleteFileA(page().spoolPath.c_str())) {
+        started_.erase(std::find(started_.begin(), started_.end(), page().spoolPath));
     }
     summary_->pages++;
     summary_->records += records.size();
@@ -656,12 +718,12 @@ bool Runner::SavePage(const job::Request &request, const std::string &base)
 {
     const std::string emf = base + ".emf";
     pageFiles_.push_back(emf);
-    if (!CopyFileA(spoolPath_.c_str(), emf.c_str(), FALSE)) {
-        return Fail(request, FormatText("cannot copy the spool file %s to %s (error %lu)", spoolPath_.c_str(),
+    if (!CopyFileA(page().spoolPath.c_str(), emf.c_str(), FALSE)) {
+        return Fail(request, FormatText("cannot copy the spool file %s to %s (error %lu)", page().spoolPath.c_str(),
                                         emf.c_str(), (unsigned long)GetLastError()));
     }
-    const LONG frameWidth = frame_.right - frame_.left;
-    const LONG frameHeight = frame_.bottom - frame_.top;
+    const LONG frameWidth = page().frame.right - page().frame.left;
+    const LONG frameHeight = page().frame.bottom - page().frame.top;
     const int width = options_.pictureWidth;
     const int height = frameWidth > 0 ? (int)((int64_t)width * frameHeight / frameWidth) : width;
     if (height < 1 || height > 16 * width) {
@@ -701,16 +763,16 @@ bool Runner::ListPage(const job::Request &request, const std::string &base, cons
 // file of a normal run (which has no request comments).
 std::string Runner::Listing(const std::vector<EmfRecord> &records) const
 {
-    std::string text = "# " + job_.path + " page " + std::to_string(page_) +
+    std::string text = "# " + job_.path + " page " + std::to_string(page().number) +
                        ": each job line's calls, then the records they made, numbered as in the spool file\n"
                        "# (recorded again with a comment before each request; the header counts those too)\n";
     size_t call = 0;
     auto callsUpTo = [&](int line) {
-        for (; call < calls_.size() && calls_[call].first <= line; ++call) {
-            text += calls_[call].second + "\n";
+        for (; call < page().calls.size() && page().calls[call].first <= line; ++call) {
+            text += page().calls[call].second + "\n";
         }
     };
-    callsUpTo(calls_.empty() ? 0 : calls_.front().first);
+    callsUpTo(page().calls.empty() ? 0 : page().calls.front().first);
     unsigned index = 0;
     for (const EmfRecord &record : records) {
         const int line = RequestCommentLine(record);
@@ -727,9 +789,12 @@ std::string Runner::Listing(const std::vector<EmfRecord> &records) const
 // A failed page leaves nothing behind; the pages finished before it stay.
 void Runner::CleanUp()
 {
-    if (open_) {
-        dll_.CloseEmfFile32(&surface_);
-        open_ = false;
+    const int failed = page().number;
+    for (PageState &left : pages_) {
+        if (left.open) {
+            dll_.CloseEmfFile32(&left.surface);
+            left.open = false;
+        }
     }
     for (const std::string &path : started_) {
         DeleteFileA(path.c_str());
@@ -738,7 +803,7 @@ void Runner::CleanUp()
         DeleteFileA(path.c_str());
     }
     pageFiles_.clear();
-    summary_->failedPage = page_;
+    summary_->failedPage = failed;
 }
 
 } // namespace
