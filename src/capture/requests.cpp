@@ -267,6 +267,12 @@ static uint32_t WriteSetting(Remembered *kind, const void *record, uint32_t size
 static uint32_t WritePen(const LOGPEN *pen)
 {
     SettingRecords records = {pen, NULL, 0, NULL, NULL};
+    // The real DLL rewrites PS_INSIDEFRAME to PS_SOLID in the record it is
+    // given, and on replay in the one record a name stands for: another
+    // record with the same bytes (another thread's) must not share its name.
+    if (pen != NULL && pen->lopnStyle == PS_INSIDEFRAME) {
+        Forget(&pens);
+    }
     return WriteSetting(&pens, pen, sizeof *pen, grammar::KEYWORD_PEN, "p", &records);
 }
 

@@ -6,7 +6,10 @@
 #     captured run's, record for record (the simulator's --compare masks what Wine writes
 #     differently from run to run);
 #   - with the soak program given, its mix of requests (some thousands, unnamed
-#     style codes, null records, odd sizes) is captured and replayed the same way;
+#     style codes, null records, odd sizes) is captured and replayed the same way,
+#     and so are two threads printing on two surfaces at once; a request that
+#     crashes the real DLL is the capture's last, and the replay says so;
+#   - a page the real DLL refuses is captured with its result and replays;
 #   - a capture folder that cannot be written leaves printing working;
 #   - without the real DLL every call fails and the capture file says why.
 #
@@ -89,6 +92,19 @@ done
 requests=$(requests_of "$work")
 echo "$arch: ${#jobs[@]} samples, $requests requests, $page pages captured and replayed"
 compare_pairs samples "${pairs[@]}" || fail "replayed spool files differ from the captured run's"
+[ "$(grep -c '^close' "$work/replay.job")" -eq "$page" ] || fail "the capture does not close each of its $page pages once"
+
+# ---- a page the real DLL refuses (a device Wine does not know): its result
+# is captured, and the replay refuses it the same way
+mkdir -p "$work/refused/captures"
+printf 'page device="NO SUCH PRINTER" expect=-1\npage\noutput rectangle 10,10 90,90\n' >"$work/refused/refused.job"
+QUILLREC_CAPTURE=$(windows_path "$work/refused/captures") "$wine_run" "$arch" "$driver" --dll "$capture/QUILLREC.dll" \
+    --no-listing --out "$work/refused/captured" "$work/refused/refused.job" >"$work/refused/capture.log" 2>&1 ||
+    fail "a refused page failed through the capture DLL"
+cp "$work"/refused/captures/QRC*.JOB "$work/refused/replay.job"
+grep -q '^result -1$' "$work/refused/replay.job" || fail "the refused page's result is not in the capture"
+replay "$work/refused"
+[ "$(requests_of "$work/refused")" = 4 ] || fail "the refused page's capture replays $(requests_of "$work/refused") requests, not 4"
 
 # ---- the request maker's mix, 3,000 requests over three spool files
 if [ -n "$soak" ]; then
@@ -105,6 +121,42 @@ if [ -n "$soak" ]; then
     requests=$(requests_of "$work/mix")
     echo "$arch: the soak's mix, $requests requests on $((${#pairs[@]} / 2)) pages, captured and replayed"
     compare_pairs mix "${pairs[@]}" || fail "the mix's replayed spool files differ"
+fi
+
+# ---- two threads on two surfaces at once, 2,000 requests each: the process
+# survives, and the replay's page N (the capture's Nth page line, whose
+# comment names the spool file) equals the spool file that thread kept
+if [ -n "$soak" ]; then
+    mkdir -p "$work/threads/captures" "$work/threads/kept"
+    QUILLREC_CAPTURE=$(windows_path "$work/threads/captures") QUILLREC_SOAK_DLL=$(windows_path "$capture/QUILLREC.dll") \
+        QUILLREC_SOAK_KEEP=$(windows_path "$work/threads/kept") QUILLREC_SOAK_THREADS=2 \
+        "$wine_run" "$arch" "$soak" 2000 2000 7 >"$work/threads/soak.log" 2>&1 ||
+        { cat "$work/threads/soak.log" >&2; fail "two threads failed through the capture DLL"; }
+    cp "$work"/threads/captures/QRC*.JOB "$work/threads/replay.job"
+    replay "$work/threads"
+    pairs=()
+    page=0
+    for name in $(sed -n 's/^; GetEmfFileDC32 on "\(.*\)"$/\1/p' "$work/threads/replay.job" | sed 's/.*\\x5c//'); do
+        page=$((page + 1))
+        pairs+=("$work/threads/kept/soak-$name.emf" "$work/threads/replayed/replay-page$page.emf")
+    done
+    [ "$page" -eq 2 ] && grep -q ' surface=' "$work/threads/replay.job" ||
+        fail "the threads' capture does not hold two interleaved surfaces"
+    echo "$arch: two threads, $(requests_of "$work/threads") requests on $page surfaces at once, captured and replayed"
+    compare_pairs threads "${pairs[@]}" || fail "the threads' replayed spool files differ"
+
+    # ---- a beginscan whose out-argument the real DLL writes through a bad pointer
+    mkdir -p "$work/crash/captures"
+    status=0
+    QUILLREC_CAPTURE=$(windows_path "$work/crash/captures") QUILLREC_SOAK_DLL=$(windows_path "$capture/QUILLREC.dll") \
+        QUILLREC_SOAK_CRASH=1 "$wine_run" "$arch" "$soak" 200 1000 3 >"$work/crash/soak.log" 2>&1 || status=$?
+    [ "$status" -ne 0 ] || fail "the crashing request did not crash the process"
+    tr -d '\000' <"$work"/crash/captures/QRC*.JOB >"$work/crash/replay.job"
+    last=$(grep -n '^[a-z]' "$work/crash/replay.job" | tail -1)
+    [[ "$last" == *"output OUT_BEGINSCAN"* ]] || fail "the crashing request is not the capture's last line: $last"
+    replay "$work/crash"
+    grep -q "replay.job:${last%%:*}: warning: the real DLL never answered" "$work/crash/replay.log" ||
+        fail "the replay does not say the capture ends in a crash at line ${last%%:*}"
 fi
 
 # ---- a second capture into the same folder: a new name, the first file untouched

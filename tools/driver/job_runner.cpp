@@ -671,7 +671,8 @@ bool Runner::Close(const job::Request &request)
         return !job_.capture || Answer(request, "CloseEmfFile32", "", dll_.CloseEmfFile32(&page().surface));
     }
     // a capture gives its brackets back with its own delete lines
-    if (!job_.capture && page().bracket.pen || page().bracket.oldPen || page().bracket.brush || page().bracket.oldBrush || page().bracket.patternBitmap) {
+    const BracketHandles &held = page().bracket;
+    if (!job_.capture && (held.pen || held.oldPen || held.brush || held.oldBrush || held.patternBitmap)) {
         ReleaseBracket("end of page");
     }
     int32_t result = dll_.CloseEmfFile32(&page().surface);

@@ -12,6 +12,12 @@
 // program; the capture DLL for a capture of the mix), and QUILLREC_SOAK_KEEP a
 // folder where each finished spool file is kept as soak-page<N>.emf.
 //
+// QUILLREC_SOAK_THREADS=N sends the requests from N threads at once, each on
+// a recording surface of its own, with seeds seed..seed+N-1, and keeps each
+// spool file as soak-<its name>.emf (the capture's page lines name them).
+// QUILLREC_SOAK_CRASH ends the run with a beginscan whose out-argument is a
+// bad pointer, which the DLL writes to: the process dies inside the DLL.
+//
 // Prints the GDI object count before and after (GetGuiResources; 0 where the
 // platform does not count), the time taken and the record count of the last
 // file. Exit code 0 when the run was clean.
@@ -132,6 +138,8 @@ struct SoakOptions {
     bool trace;
     bool checkHeap;   // validating the heap after every request finds the one that overran a block
     const char *only; // "Output32,Dib32": other kinds of request become clip requests
+    int threads;
+    bool crash;
 };
 
 SoakOptions ReadOptions(int argc, char **argv)
@@ -147,6 +155,9 @@ SoakOptions ReadOptions(int argc, char **argv)
     options.trace = std::getenv("QUILLREC_SOAK_TRACE") != nullptr;
     options.checkHeap = std::getenv("QUILLREC_SOAK_CHECK_HEAP") != nullptr;
     options.only = std::getenv("QUILLREC_SOAK_ONLY");
+    const char *threads = std::getenv("QUILLREC_SOAK_THREADS");
+    options.threads = threads != nullptr ? std::max(1, std::atoi(threads)) : 0;
+    options.crash = std::getenv("QUILLREC_SOAK_CRASH") != nullptr;
     return options;
 }
 
@@ -267,6 +278,71 @@ int Report(const RecordingCaller &caller, const SoakRun &run, const SoakOptions 
     return run.problems == 0 && complete && creates && !leaked ? 0 : 1;
 }
 
+// A thread's share of a threaded run: its own caller, seed and spool files.
+struct Thread {
+    const QuillrecExports *dll;
+    const SoakOptions *options;
+    uint64_t seed;
+    SoakRun run;
+    bool finished = false;
+};
+
+DWORD WINAPI ThreadMain(LPVOID parameter)
+{
+    Thread &thread = *static_cast<Thread *>(parameter);
+    RecordingCaller caller(*thread.dll, true);
+    RequestBytes bytes(thread.seed);
+    SoakOptions options = *thread.options;
+    options.keep = nullptr; // kept below, by the spool file's own name
+    thread.finished = SendRequests(caller, bytes, options, &thread.run);
+    CloseSpoolFile(caller, bytes);
+    if (thread.options->keep != nullptr && !thread.run.previous.empty()) {
+        const std::string &path = thread.run.previous;
+        const std::string kept = std::string(thread.options->keep) + "\\soak-" + path.substr(path.find_last_of("\\/") + 1) + ".emf";
+        CopyFileA(path.c_str(), kept.c_str(), FALSE);
+    }
+    DeleteFileA(thread.run.previous.c_str());
+    return 0;
+}
+
+// Threads print at once, each a surface of its own; 0 when every one ran clean.
+int RunThreads(const QuillrecExports &dll, const SoakOptions &options)
+{
+    std::vector<Thread> threads(options.threads);
+    std::vector<HANDLE> handles;
+    for (int i = 0; i < options.threads; ++i) {
+        threads[i].dll = &dll;
+        threads[i].options = &options;
+        threads[i].seed = options.seed + i;
+        handles.push_back(CreateThread(nullptr, 0, ThreadMain, &threads[i], 0, nullptr));
+    }
+    WaitForMultipleObjects((DWORD)handles.size(), handles.data(), TRUE, INFINITE);
+    int problems = 0;
+    for (size_t i = 0; i < handles.size(); ++i) {
+        CloseHandle(handles[i]);
+        problems += threads[i].run.problems + (threads[i].finished ? 0 : 1);
+        std::printf("soak: thread %zu: %llu spool files, %d problems\n", i, (unsigned long long)threads[i].run.files,
+                    threads[i].run.problems);
+    }
+    return problems == 0 ? 0 : 1;
+}
+
+// A beginscan whose pen variable is a bad address: the DLL realizes the
+// bracket's objects, writes the handles out, and faults.
+void Crash(const QuillrecExports &dll, RecordingCaller &caller)
+{
+    Handle32 surface = caller.Surface(), out[4] = {};
+    uint16_t style = OUT_BEGINSCAN, scanFlag = 0, count = 0;
+    uint32_t geometric = 0;
+    LOGPEN pen = {PS_SOLID, {1, 0}, 0};
+    LOGBRUSH brush = {BS_SOLID, 0, 0};
+    DrawModeRecord mode = {R2_COPYPEN, TRANSPARENT, 0xFFFFFF, 0, 0};
+    std::printf("soak: a beginscan with a bad out-argument\n");
+    std::fflush(stdout);
+    dll.Output32(&surface, &style, &scanFlag, &count, out, &pen, &geometric, &brush, &mode, (Handle32 *)16, &out[0],
+                 &out[1], &out[2], &out[3], nullptr);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -285,6 +361,9 @@ int main(int argc, char **argv)
     std::printf("soak: GDI objects before: %lu\n", (unsigned long)before.count);
     std::fflush(stdout);
 
+    if (options.threads > 0) {
+        return RunThreads(dll, options);
+    }
     auto started = std::chrono::steady_clock::now();
     RecordingCaller caller(dll, true);
     RequestBytes bytes(options.seed);
@@ -294,6 +373,9 @@ int main(int argc, char **argv)
     SoakRun run;
     if (!SendRequests(caller, bytes, options, &run)) {
         return 1;
+    }
+    if (options.crash) {
+        Crash(dll, caller);
     }
     CloseSpoolFile(caller, bytes);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
