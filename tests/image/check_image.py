@@ -65,12 +65,15 @@ PROFILES = {
         },
     },
     # The capture DLL: the real DLL is loaded from its own folder and each request written to a
-    # file; the folder may come from the environment.
+    # file, through a mapped window of it and under one lock; the folder may come from the
+    # environment.
     "capture": {
         "KERNEL32.dll": {
             "LoadLibraryA": 4, "GetProcAddress": 8, "FreeLibrary": 4, "GetModuleFileNameA": 12,
             "GetEnvironmentVariableA": 12, "CreateFileA": 28, "WriteFile": 20, "CloseHandle": 4,
-            "GetLastError": 0,
+            "GetLastError": 0, "CreateFileMappingA": 24, "MapViewOfFile": 20, "UnmapViewOfFile": 4,
+            "SetFilePointer": 16, "SetEndOfFile": 4, "InitializeCriticalSection": 4,
+            "EnterCriticalSection": 4, "LeaveCriticalSection": 4, "DeleteCriticalSection": 4,
         },
     },
 }
