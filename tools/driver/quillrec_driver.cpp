@@ -4,6 +4,7 @@
 //
 //   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] [--verbose] JOB...
 //   quillrec_driver --reference
+//   quillrec_driver --version
 //   quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]
 //
 // Exit status: 0 when every job ran, 1 when a job failed while running, 2 for
@@ -36,6 +37,7 @@ void Usage()
                     "  --no-listing    record each job once, without the inspection run that makes the listings\n"
                     "  --verbose       name each spool file as it is started\n"
                     "  --reference     print the job format: every keyword, option and constant name\n"
+                    "  --version       print the version of QUILLREC this simulator was built with\n"
                     "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
                     "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n");
 }
@@ -76,6 +78,9 @@ int ReadCommandLine(int argc, char **argv, CommandLine *line)
             line->options.verbose = true;
         } else if (!strcmp(argument, "--reference")) {
             fputs(job::JobReference().c_str(), stdout);
+            return 0;
+        } else if (!strcmp(argument, "--version")) {
+            printf("quillrec_driver %s\n", QUILLREC_VERSION);
             return 0;
         } else if (!strcmp(argument, "--help") || !strcmp(argument, "-h")) {
             Usage();
