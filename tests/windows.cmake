@@ -85,6 +85,12 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   endfunction()
 
   quillrec_image_check(image_check QUILLREC shipped)
+  # Two builds of the two images in scratch folders: byte-identical files.
+  add_test(NAME reproducible_images
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/image/reproducible.sh ${CMAKE_SOURCE_DIR} ${CMAKE_TOOLCHAIN_FILE}
+                   ${CMAKE_BINARY_DIR}/reproducible_images -DQUILLREC_COMPANY_NAME=${QUILLREC_COMPANY_NAME}
+                   -DQUILLREC_LEGAL_COPYRIGHT=${QUILLREC_LEGAL_COPYRIGHT})
+  set_tests_properties(reproducible_images PROPERTIES LABELS image TIMEOUT 600)
   add_test(NAME image_check_rejects_misbuilt
            COMMAND ${QUILLREC_PYTHON} ${CMAKE_SOURCE_DIR}/tests/image/test_check_image.py -v)
   set_tests_properties(image_check_rejects_misbuilt PROPERTIES LABELS image

@@ -423,6 +423,10 @@ def check(path, objdump, profile, size_limit=None):
     check_headers(pe, fail)
     if size_limit is not None and len(data) > size_limit:
         fail(8, "image is %d bytes, expected at most %d" % (len(data), size_limit))
+    # Rule 9: the checksum a file check or an installer can compare against the file.
+    if pe.OPTIONAL_HEADER.CheckSum != pe.generate_checksum():
+        fail(9, "PE checksum is 0x%x, expected 0x%x" % (pe.OPTIONAL_HEADER.CheckSum,
+                                                         pe.generate_checksum()))
     verified, instructions = check_code(path, pe, objdump, profile, entry_of, fail)
     if failures:
         return failures, None

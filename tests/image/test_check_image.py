@@ -250,6 +250,14 @@ class CheckImageTest(unittest.TestCase):
         self.assertFailsWith(self.check_patched(patch), "[rule 8]", "at most %d"
                              % check_image.SIZE_LIMITS["shipped"])
 
+    # rule 9 ------------------------------------------------------------------------------------
+
+    def test_wrong_checksum_fails(self):
+        def patch(d):
+            struct.pack_into("<I", d, self.field("OPTIONAL_HEADER", "CheckSum"),
+                             self.pe.OPTIONAL_HEADER.CheckSum ^ 1)
+        self.assertFailsWith(self.check_patched(patch), "[rule 9]", "PE checksum")
+
 
 if __name__ == "__main__":
     unittest.main()
