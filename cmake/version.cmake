@@ -1,6 +1,8 @@
 # The version resource both images carry, from the one project version, and
 # the two strings that belong to the vendor who ships the DLL:
 #   cmake --preset win32 -DQUILLREC_COMPANY_NAME="..." -DQUILLREC_LEGAL_COPYRIGHT="..."
+# The shipped image's resource section has room for 110 characters of the two
+# together; longer ones add 512 bytes, past the image check's size rule.
 enable_language(RC)
 set(QUILLREC_COMPANY_NAME "" CACHE STRING "CompanyName in the version resource of both images")
 set(QUILLREC_LEGAL_COPYRIGHT "" CACHE STRING "LegalCopyright in the version resource of both images")
