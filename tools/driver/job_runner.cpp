@@ -168,6 +168,7 @@ class Runner {
     static Handler Step(job::Kind kind);
     bool Unknown(const job::Request &request);
     bool Page(const job::Request &request);
+    std::string CaptureHint() const;
     bool PageFrame(const job::Request &request);
     bool Clip(const job::Request &request);
     bool Output(const job::Request &request);
@@ -420,6 +421,21 @@ bool Runner::PageFrame(const job::Request &request)
     return true;
 }
 
+// The real DLL never fails to name a spool file; the capture DLL does when
+// the real DLL it forwards to is missing, and says so only in its capture file.
+std::string Runner::CaptureHint() const
+{
+    char path[MAX_PATH] = "";
+    const DWORD length = GetModuleFileNameA(dll_.module, path, MAX_PATH);
+    std::string real(path, length < MAX_PATH ? length : 0);
+    real = real.substr(0, real.find_last_of("\\/") + 1) + "QUILLRAW.DLL";
+    if (GetFileAttributesA(real.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return "";
+    }
+    return " (if " + std::string(path) + " is the capture DLL: it forwards to the real DLL, " + real +
+           ", which is not there; the capture file's last line says why it stopped)";
+}
+
 bool Runner::Page(const job::Request &request)
 {
     ++page_;
@@ -432,7 +448,7 @@ bool Runner::Page(const job::Request &request)
     int32_t result = dll_.GetEmfFilePath32(name);
     Log(FormatText("line %d: GetEmfFilePath32 -> %ld \"%s\"", request.line, (long)result, name));
     if (result != 0) {
-        return Fail(request, FormatText("GetEmfFilePath32 returned %ld", (long)result));
+        return Fail(request, FormatText("GetEmfFilePath32 returned %ld", (long)result) + CaptureHint());
     }
     if (name[0] == '\0') {
         return Fail(request, "GetEmfFilePath32 named no spool file");
