@@ -8,8 +8,11 @@
 
 #include <algorithm>
 
-#include "emf_reader.h"
+#include "emf_decoder.h"
+#include "emf_player.h"
+#include "emf_records.h"
 #include "format_text.h"
+#include "png_writer.h"
 #include "request_warnings.h"
 #include "requestmodel/output_styles.h"
 
