@@ -64,6 +64,29 @@ void MakeRawBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
     out->bitmap.bmBits = setting.noBits ? nullptr : out->deviceBits.data();
 }
 
+// The BITMAPINFO a job's bitmap goes out with as a DIB: its header and, for
+// a mono bitmap, the two colours of its table.
+void MakeDibInfo(const job::BitmapSetting &setting, int32_t dibDepth, DriverBitmap *out)
+{
+    const size_t colors = setting.mono ? 2 : 0;
+    out->dibInfo.assign(sizeof(BITMAPINFOHEADER) + colors * sizeof(RGBQUAD), 0);
+    BITMAPINFOHEADER *header = reinterpret_cast<BITMAPINFOHEADER *>(out->dibInfo.data());
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = setting.width;
+    header->biHeight = setting.height;
+    header->biPlanes = 1;
+    header->biBitCount = (WORD)dibDepth;
+    header->biCompression = BI_RGB;
+    // a colour table counted explicitly is one every recorder keeps
+    header->biClrUsed = (DWORD)colors;
+    RGBQUAD *table = reinterpret_cast<RGBQUAD *>(header + 1);
+    for (size_t i = 0; i < colors; ++i) {
+        table[i].rgbRed = (BYTE)(setting.dibColors[i] >> 16);
+        table[i].rgbGreen = (BYTE)(setting.dibColors[i] >> 8);
+        table[i].rgbBlue = (BYTE)setting.dibColors[i];
+    }
+}
+
 void MakeDriverBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
 {
     if (setting.raw != job::BitmapSetting::Raw::None) {
@@ -106,24 +129,7 @@ void MakeDriverBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
     out->bitmap.bmPlanes = 1;
     out->bitmap.bmBitsPixel = (WORD)depth;
     out->bitmap.bmBits = out->deviceBits.data();
-
-    const size_t colors = setting.mono ? 2 : 0;
-    out->dibInfo.assign(sizeof(BITMAPINFOHEADER) + colors * sizeof(RGBQUAD), 0);
-    BITMAPINFOHEADER *header = reinterpret_cast<BITMAPINFOHEADER *>(out->dibInfo.data());
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = width;
-    header->biHeight = height;
-    header->biPlanes = 1;
-    header->biBitCount = (WORD)dibDepth;
-    header->biCompression = BI_RGB;
-    // a colour table counted explicitly is one every recorder keeps
-    header->biClrUsed = (DWORD)colors;
-    RGBQUAD *table = reinterpret_cast<RGBQUAD *>(header + 1);
-    for (size_t i = 0; i < colors; ++i) {
-        table[i].rgbRed = (BYTE)(setting.dibColors[i] >> 16);
-        table[i].rgbGreen = (BYTE)(setting.dibColors[i] >> 8);
-        table[i].rgbBlue = (BYTE)setting.dibColors[i];
-    }
+    MakeDibInfo(setting, dibDepth, out);
 }
 
 const char *StyleName(uint16_t style)
