@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "emf_reader.h"
+#include "emf_decoder.h"
+#include "emf_player.h"
+#include "emf_records.h"
 #include "format_text.h"
+#include "png_writer.h"
 #include "quillrec_exports.h"
 #include "record_alignment.h"
 

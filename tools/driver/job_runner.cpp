@@ -8,120 +8,16 @@
 
 #include <algorithm>
 
-#include "emf_reader.h"
+#include "driver_bitmaps.h"
+#include "emf_decoder.h"
+#include "emf_player.h"
+#include "emf_records.h"
 #include "format_text.h"
+#include "png_writer.h"
 #include "request_warnings.h"
 #include "requestmodel/output_styles.h"
 
 namespace {
-
-// A bitmap in the two forms a driver hands over: a device bitmap (BITMAP
-// with word-aligned rows, top row first) and a DIB (BITMAPINFO with
-// dword-aligned rows, bottom row first).
-struct DriverBitmap {
-    BITMAP bitmap = {};
-    std::vector<BYTE> deviceBits;
-    std::vector<BYTE> dibInfo; // BITMAPINFOHEADER and colour table
-    std::vector<BYTE> dibBits;
-    std::vector<BYTE> packedDib; // a raw DIB's header, colour table and bits in one block
-    bool noBits = false;         // a raw DIB passed without bits
-    bool noInfo = false;         // a raw DIB passed without BITMAPINFO (info=0)
-};
-
-// A bitmap the job gives byte for byte. The bytes sit in zero-padded blocks:
-// GDI may read a whole header or bmWidthBytes rows where the driver's own
-// memory (and so the capture) held fewer bytes.
-void MakeRawBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
-{
-    const size_t padding = 4096;
-    if (setting.raw == job::BitmapSetting::Raw::Dib) {
-        const size_t info = setting.infoSize;
-        out->dibInfo.assign(setting.bytes.begin(), setting.bytes.begin() + info);
-        out->dibInfo.resize(info + padding, 0);
-        out->dibBits.assign(setting.bytes.begin() + info, setting.bytes.end());
-        out->dibBits.resize(out->dibBits.size() + padding, 0);
-        out->packedDib = setting.bytes;
-        out->packedDib.resize(setting.bytes.size() + padding, 0);
-        out->noBits = setting.noBits;
-        out->noInfo = info == 0;
-        return;
-    }
-    const int64_t rows = setting.height < 0 ? -(int64_t)setting.height : setting.height;
-    const int64_t stride = setting.widthBytes < 0 ? 0 : setting.widthBytes;
-    out->deviceBits = setting.bytes;
-    // an edited capture may claim any stride: the padding stops at 64 MiB, past any bitmap GDI makes
-    const int64_t claimed = std::min<int64_t>(rows * stride, (int64_t)64 << 20);
-    out->deviceBits.resize((size_t)std::max<int64_t>((int64_t)setting.bytes.size(), claimed) + padding, 0);
-    out->bitmap.bmType = setting.type;
-    out->bitmap.bmWidth = setting.width;
-    out->bitmap.bmHeight = setting.height;
-    out->bitmap.bmWidthBytes = setting.widthBytes;
-    out->bitmap.bmPlanes = setting.planes;
-    out->bitmap.bmBitsPixel = setting.bitsPixel;
-    out->bitmap.bmBits = setting.noBits ? nullptr : out->deviceBits.data();
-}
-
-void MakeDriverBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
-{
-    if (setting.raw != job::BitmapSetting::Raw::None) {
-        MakeRawBitmap(setting, out);
-        return;
-    }
-    const int32_t width = setting.width;
-    const int32_t height = setting.height;
-    const int depth = setting.mono ? 1 : setting.depth;
-    const int32_t deviceStride = ((width * depth + 15) / 16) * 2;
-    out->deviceBits.assign((size_t)deviceStride * height, 0);
-    const int32_t dibDepth = setting.mono ? 1 : 24;
-    const int32_t dibStride = ((width * dibDepth + 31) / 32) * 4;
-    out->dibBits.assign((size_t)dibStride * height, 0);
-    for (int32_t y = 0; y < height; ++y) {
-        BYTE *device = out->deviceBits.data() + (size_t)deviceStride * y;
-        BYTE *dib = out->dibBits.data() + (size_t)dibStride * (height - 1 - y);
-        for (int32_t x = 0; x < width; ++x) {
-            const uint32_t pixel = setting.pixels[(size_t)y * width + x];
-            if (setting.mono) {
-                if (pixel) {
-                    device[x / 8] |= (BYTE)(0x80 >> (x % 8));
-                    dib[x / 8] |= (BYTE)(0x80 >> (x % 8));
-                }
-                continue;
-            }
-            BYTE *target = device + (size_t)x * (depth / 8);
-            target[0] = (BYTE)pixel;
-            target[1] = (BYTE)(pixel >> 8);
-            target[2] = (BYTE)(pixel >> 16);
-            dib[x * 3] = (BYTE)pixel;
-            dib[x * 3 + 1] = (BYTE)(pixel >> 8);
-            dib[x * 3 + 2] = (BYTE)(pixel >> 16);
-        }
-    }
-    out->bitmap.bmType = 0;
-    out->bitmap.bmWidth = width;
-    out->bitmap.bmHeight = height;
-    out->bitmap.bmWidthBytes = deviceStride;
-    out->bitmap.bmPlanes = 1;
-    out->bitmap.bmBitsPixel = (WORD)depth;
-    out->bitmap.bmBits = out->deviceBits.data();
-
-    const size_t colors = setting.mono ? 2 : 0;
-    out->dibInfo.assign(sizeof(BITMAPINFOHEADER) + colors * sizeof(RGBQUAD), 0);
-    BITMAPINFOHEADER *header = reinterpret_cast<BITMAPINFOHEADER *>(out->dibInfo.data());
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = width;
-    header->biHeight = height;
-    header->biPlanes = 1;
-    header->biBitCount = (WORD)dibDepth;
-    header->biCompression = BI_RGB;
-    // a colour table counted explicitly is one every recorder keeps
-    header->biClrUsed = (DWORD)colors;
-    RGBQUAD *table = reinterpret_cast<RGBQUAD *>(header + 1);
-    for (size_t i = 0; i < colors; ++i) {
-        table[i].rgbRed = (BYTE)(setting.dibColors[i] >> 16);
-        table[i].rgbGreen = (BYTE)(setting.dibColors[i] >> 8);
-        table[i].rgbBlue = (BYTE)setting.dibColors[i];
-    }
-}
 
 const char *StyleName(uint16_t style)
 {
@@ -497,10 +393,10 @@ void Runner::MeasurePage(const job::Request &request, const DEVMODEA *devMode)
     }
     const int widthMm = GetDeviceCaps(reference, HORZSIZE), heightMm = GetDeviceCaps(reference, VERTSIZE);
     if (widthMm > 0 && heightMm > 0) {
-        extent_.width = (int32_t)((int64_t)(frame_.right - frame_.left) * GetDeviceCaps(reference, HORZRES) /
-                                  (widthMm * 100));
-        extent_.height = (int32_t)((int64_t)(frame_.bottom - frame_.top) * GetDeviceCaps(reference, VERTRES) /
-                                   (heightMm * 100));
+        extent_.width =
+            (int32_t)((int64_t)(frame_.right - frame_.left) * GetDeviceCaps(reference, HORZRES) / (widthMm * 100));
+        extent_.height =
+            (int32_t)((int64_t)(frame_.bottom - frame_.top) * GetDeviceCaps(reference, VERTRES) / (heightMm * 100));
     }
     DeleteDC(reference);
 }
