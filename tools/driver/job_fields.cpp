@@ -118,7 +118,11 @@ bool StoreInSlots(Parser &p, Field field, const Value &value, LineRecord *r)
         To(FIELD_TEXT_POINT, &q.x, 0), To(FIELD_TEXT_POINT, &q.y, 1), To(FIELD_TEXT_OPTIONS, &q.options),
         To(FIELD_TEXT_STRING, &q.bytes, -1, &r->hasString), To(FIELD_TEXT_RECT, &q.rect, -1, &q.hasRect),
         To(FIELD_ADVANCES, &q.advances, -1, &q.hasAdvances), To(FIELD_ADVANCE, &r->uniformAdvance, -1, &r->uniform),
-        To(FIELD_RELEASE, &q.release),
+        To(FIELD_RELEASE, &q.release), To(FIELD_DELETE_OBJECT, &q.object),
+        To(FIELD_DELETE_SELECT_BACK, &q.selectBack), To(FIELD_SURFACE, &q.surface),
+        To(FIELD_RESULT_OF, &r->resultOf, -1, &r->resultOfGiven), To(FIELD_HANDED_PEN, &q.handed[0], -1, &q.hasHanded),
+        To(FIELD_HANDED_OLD_PEN, &q.handed[1]), To(FIELD_HANDED_BRUSH, &q.handed[2]),
+        To(FIELD_HANDED_OLD_BRUSH, &q.handed[3]), To(FIELD_HANDED_PATTERN, &q.handed[4]),
     };
     // clang-format on
     bool stored = false;
@@ -185,6 +189,12 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
     case grammar::FIELD_GLYPHS:
         record->request.glyphs.insert(record->request.glyphs.end(), n.begin(), n.end());
         return record->hasGlyphs = true;
+    case grammar::FIELD_SURFACE:
+        if (number < 0 || number > p.order.pageLines) {
+            return Fail(p, "surface=" + std::to_string(number) + " names no page line before it (" +
+                               std::to_string(p.order.pageLines) + " so far)");
+        }
+        break;
     default:
         break;
     }

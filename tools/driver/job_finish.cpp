@@ -145,6 +145,27 @@ bool Close(Parser &p, bool atEnd)
     return problem.empty() ? Add(&p.job->requests, Begin(p, Kind::Close)) : Fail(p, problem);
 }
 
+// `result N [of=K]`: the answer to the last request line, or to the K-th
+// when another thread's request came between the call and its answer.
+bool Answer(Parser &p, LineRecord *record)
+{
+    const size_t lines = p.requestLines.size();
+    const int64_t of = record->resultOfGiven ? record->resultOf : (int64_t)lines;
+    if (of < 1 || of > (int64_t)lines) {
+        return Fail(p, "a result line answers a request line before it; " +
+                           (lines == 0 ? std::string("there is none") : "of= is 1 to " + std::to_string(lines)));
+    }
+    Request &answered = p.job->requests[p.requestLines[of - 1]];
+    answered.hasExpect = true;
+    answered.expect = record->request.expect;
+    answered.replay = true;
+    answered.hasHanded = answered.hasHanded || record->request.hasHanded;
+    for (int i = 0; record->request.hasHanded && i < 5; ++i) {
+        answered.handed[i] = record->request.handed[i];
+    }
+    return true;
+}
+
 // clang-format off
 bool Finish(Parser &p, const Keyword &keyword, LineRecord *record)
 {
@@ -166,12 +187,13 @@ bool Finish(Parser &p, const Keyword &keyword, LineRecord *record)
             return Fail(p, "give a page either size= or frame=, not both");
         }
         ++p.job->pages;
-        OrderOnPage(&p.order);
+        request.surface = OrderOnPage(&p.order);
         return Add(&p.job->requests, request);
     case grammar::KEYWORD_OUTPUT: return FinishOutput(p, record);
     case grammar::KEYWORD_TEXT: return FinishText(p, record);
     case grammar::KEYWORD_DELETE: return Delete(p, request);
-    case grammar::KEYWORD_CLOSE: return Close(p, false);
+    case grammar::KEYWORD_CLOSE: return p.order.capture ? Add(&p.job->requests, request) : Close(p, false);
+    case grammar::KEYWORD_RESULT: return Answer(p, record);
     default: return Add(&p.job->requests, request);
     }
 }

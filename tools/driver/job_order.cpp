@@ -8,7 +8,7 @@ namespace job {
 
 std::string OrderOnRequestLine(const PageOrder &order, grammar::KeywordId id, const std::string &word)
 {
-    if (id != grammar::KEYWORD_PAGE && !order.inPage) {
+    if (id != grammar::KEYWORD_PAGE && !order.inPage && !order.capture) {
         return "'" + word + "' outside a page; expected a 'page' line first";
     }
     return "";
@@ -16,12 +16,13 @@ std::string OrderOnRequestLine(const PageOrder &order, grammar::KeywordId id, co
 
 bool OrderPageEndsFirst(const PageOrder &order, grammar::KeywordId id)
 {
-    return id == grammar::KEYWORD_PAGE && order.inPage;
+    return id == grammar::KEYWORD_PAGE && order.inPage && !order.capture;
 }
 
-void OrderOnPage(PageOrder *order)
+int OrderOnPage(PageOrder *order)
 {
     order->inPage = true;
+    return ++order->pageLines;
 }
 
 // The scan bracket: the objects it hands out must be released before
@@ -29,6 +30,9 @@ void OrderOnPage(PageOrder *order)
 std::string OrderOnOutput(PageOrder *order, uint16_t style, bool autoRelease, int line)
 {
     bool *held = order->held;
+    if (order->capture) {
+        return ""; // the DLL takes brackets in any order, and so does its capture
+    }
     if (style == OUT_BEGINSCAN) {
         if (order->bracketOpen) {
             return "a scan bracket is already open (line " + std::to_string(order->bracketLine) +
@@ -52,6 +56,9 @@ std::string OrderOnOutput(PageOrder *order, uint16_t style, bool autoRelease, in
 
 std::string OrderOnDelete(PageOrder *order, Release release)
 {
+    if (order->capture || release == Release::Raw) {
+        return "";
+    }
     const int what = (int)release;
     bool *held = order->held;
     const bool any = held[0] || held[1] || held[2];
@@ -70,7 +77,7 @@ std::string OrderOnDelete(PageOrder *order, Release release)
 // except at the end of the job, where the simulator ends the page as it is.
 std::string OrderOnClose(PageOrder *order, bool atEnd)
 {
-    if (order->bracketOpen && !atEnd) {
+    if (order->bracketOpen && !atEnd && !order->capture) {
         return "the scan bracket of line " + std::to_string(order->bracketLine) +
                " is still open; expected 'output endscan' before the page ends";
     }

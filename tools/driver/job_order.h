@@ -15,7 +15,11 @@
 
 namespace job {
 
+// A capture (capture set) takes every order the DLL takes: its pages stay
+// open at once, and its requests name the page line they draw on.
 struct PageOrder {
+    bool capture = false;
+    int pageLines = 0; // page lines so far: the latest is where a request draws unless it names one
     bool inPage = false;
     bool bracketOpen = false;
     int bracketLine = 0;
@@ -28,13 +32,15 @@ std::string OrderOnRequestLine(const PageOrder &order, grammar::KeywordId id, co
 // A page line while a page is open ends that page first, as the driver does.
 bool OrderPageEndsFirst(const PageOrder &order, grammar::KeywordId id);
 
-void OrderOnPage(PageOrder *order);
+// A page line opens; its number among the page lines.
+int OrderOnPage(PageOrder *order);
 
 // An output request of `style` on `line`; for endscan, whether it releases
 // the bracket's objects itself.
 std::string OrderOnOutput(PageOrder *order, uint16_t style, bool autoRelease, int line);
 
-// `delete pen|brush|pattern|scan`: only what a bracket still holds.
+// `delete pen|brush|pattern|scan`: only what a bracket still holds; `raw`
+// gives back the handles it names, whatever is held.
 std::string OrderOnDelete(PageOrder *order, Release release);
 
 // A page closes: by a close line, by the next page, or at the end of the job

@@ -45,6 +45,8 @@ struct LineRecord {
     std::vector<Point> polygon;
     bool countsGiven = false; // counts=: a poly-polygon's counts as the driver passed them
     std::vector<int32_t> explicitCounts;
+    int32_t resultOf = 0; // result of=: the request line answered
+    bool resultOfGiven = false;
 };
 
 // Parsing state for one job: the current settings, like a driver's, and
@@ -57,6 +59,8 @@ struct Parser {
     int line = 0;
     int pen = -1, brush = -1, drawMode = -1, font = 0; // font 0: the built-in default
     PageOrder order;
+    bool answers = false;             // a capture whose results come on result lines after each call
+    std::vector<size_t> requestLines; // each request line's request, for result lines
     bool inBitmap = false;
     BitmapSetting bitmap;
     int bitmapLine = 0, bitmapRows = 0;
