@@ -26,10 +26,12 @@ static char scratch[4096];
 // The window grows the file a chunk at a time; views start at multiples of
 // the allocation granularity, 64 KiB on every Windows. No single reservation
 // is near a window (the longest, hex, takes 2 KiB at a time).
-static const uint32_t kGranularity = 1u << 16;
+// The fuzzer's are smaller, so that it slides often.
 #ifndef CAPTURE_WINDOW_BYTES
-#define CAPTURE_WINDOW_BYTES (1u << 20) // the fuzzer's is smaller, so that it slides often
+#define CAPTURE_GRANULARITY_BYTES (1u << 16)
+#define CAPTURE_WINDOW_BYTES (1u << 20)
 #endif
+static const uint32_t kGranularity = CAPTURE_GRANULARITY_BYTES;
 static const uint32_t kWindow = CAPTURE_WINDOW_BYTES;
 static const uint32_t kLargestFile = 0xFFF00000u;
 

@@ -667,7 +667,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RequestBytes in(data, size);
     Run run(in);
     gRun = &run;
-    gDiskRoom = in.OneIn(3) ? 131072 + in.Below(400000) : gDisk.size(); // past the first window
+    gDiskRoom = in.OneIn(3) ? 16384 + in.Below(100000) : gDisk.size(); // past the first window
     CaptureAttach();
     for (int step = 0; step < 24 && !in.Exhausted(); ++step) {
         SendAny(run);

@@ -19,7 +19,7 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
                                          ${CMAKE_SOURCE_DIR}/src/capture/results.cpp
                                          ${CMAKE_SOURCE_DIR}/src/capture/exports.cpp)
   target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES})
-  target_compile_definitions(capture_writer_fuzz PRIVATE CAPTURE_WINDOW_BYTES=131072u)
+  target_compile_definitions(capture_writer_fuzz PRIVATE CAPTURE_GRANULARITY_BYTES=4096u CAPTURE_WINDOW_BYTES=16384u)
   target_compile_options(capture_writer_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
   quillrec_warnings(capture_writer_fuzz)
   quillrec_fuzz_target(capture_fuzzer capture
