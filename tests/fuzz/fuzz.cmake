@@ -13,13 +13,13 @@ endif()
 # reads back value for value.
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
   # the capture image but its entry routine and loader, which the fuzzer's
-  # real DLL stands in for; a small window, so that it slides often
+  # real DLL stands in for; a window of 4 KiB on 1 KiB steps, so that it slides often
   add_library(capture_writer_fuzz STATIC ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp
                                          ${CMAKE_SOURCE_DIR}/src/capture/capture_file.cpp
                                          ${CMAKE_SOURCE_DIR}/src/capture/results.cpp
                                          ${CMAKE_SOURCE_DIR}/src/capture/exports.cpp)
   target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES})
-  target_compile_definitions(capture_writer_fuzz PRIVATE CAPTURE_GRANULARITY_BYTES=4096u CAPTURE_WINDOW_BYTES=16384u)
+  target_compile_definitions(capture_writer_fuzz PRIVATE CAPTURE_GRANULARITY_BYTES=1024u CAPTURE_WINDOW_BYTES=4096u)
   target_compile_options(capture_writer_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
   quillrec_warnings(capture_writer_fuzz)
   quillrec_fuzz_target(capture_fuzzer capture

@@ -59,6 +59,11 @@ def main():
     for name, image in (("pbm", pbm), ("ppm", ppm), ("bmp", bmp)):
         text = "bitmap p file=tile.img\npage\nraster 0,0 8,8 p\ndib 0,0 8,8 p\n"
         write("jobs", "image-" + name, text.encode() + b"\0" + image)
+    # The capture fuzzer: long inputs, so that a short run fills the disk and
+    # slides the window.
+    capture = random.Random(20261209)
+    for seed in range(4):
+        write("capture", "long-%d" % seed, bytes(capture.getrandbits(8) for _ in range(4096)))
 
 
 if __name__ == "__main__":
