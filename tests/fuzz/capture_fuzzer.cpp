@@ -658,14 +658,13 @@ void Check(const job::Job &job, const job::Request &got, const Sent &sent)
     }
 }
 
-// The file as the process left it: whole, or, when it died, whatever was in
-// the mapped window up to that instant.
-std::string LeftFile(RequestBytes &in, bool *died)
+// The file as the process left it: whole, or, when it died (at a byte the
+// input chose before it ran out), whatever was in the mapped window up to then.
+std::string LeftFile(bool died, uint32_t dieAt)
 {
     std::string file(gDisk.data(), gSize);
-    *died = in.OneIn(4);
-    if (*died) {
-        std::fill(file.begin() + in.Below((uint32_t)file.size() + 1), file.end(), '\0');
+    if (died) {
+        std::fill(file.begin() + dieAt % (file.size() + 1), file.end(), '\0');
     }
     return file;
 }
@@ -684,12 +683,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     gRun = &run;
     gFull = false;
     gDiskRoom = in.OneIn(3) ? 4096 + in.Below(20000) : gDisk.size(); // past the first window
+    const bool died = in.OneIn(4);
+    const uint32_t dieAt = in.U32();
     CaptureAttach();
     for (int step = 0; step < 24 && !in.Exhausted(); ++step) {
         SendAny(run);
     }
-    bool died = false;
-    std::string file = LeftFile(in, &died);
+    std::string file = LeftFile(died, dieAt);
     CaptureDetach(0); // ready for the next input, as a fresh load would be
     if (!died) {
         file.assign(gDisk.data(), gSize); // cut to its last whole half
