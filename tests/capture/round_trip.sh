@@ -179,6 +179,19 @@ QUILLREC_CAPTURE=$(windows_path "$work/lonely") "$wine_run" "$arch" "$driver" --
 grep -q 'QUILLRAW.DLL cannot be loaded' "$work"/lonely/QRC*.JOB 2>/dev/null ||
     fail "the capture file does not say the real DLL is missing"
 
+# ---- a real DLL without the nine exports (a DLL of Wine's own with five): the same
+wine_home=${QUILLREC_WINE_HOME:-${XDG_CACHE_HOME:-$HOME/.cache}/quillrec}
+prefix=$wine_home/$([ "$arch" = win64 ] && echo prefix || echo prefix32)
+mkdir -p "$work/partial"
+cp "$capture/QUILLREC.dll" "$work/partial/"
+cp "$prefix/drive_c/windows/system32/msimg32.dll" "$work/partial/QUILLRAW.DLL"
+status=0
+QUILLREC_CAPTURE=$(windows_path "$work/partial") "$wine_run" "$arch" "$driver" --dll "$work/partial/QUILLREC.dll" \
+    --out "$work/partial/out" "${jobs[0]}" >"$work/partial.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] || fail "with a real DLL lacking exports the driver exited $status, expected 1"
+grep -q 'has no export at ordinal' "$work"/partial/QRC*.JOB 2>/dev/null ||
+    fail "the capture file does not say the real DLL lacks an export"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
     exit 1

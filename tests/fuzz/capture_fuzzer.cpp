@@ -418,6 +418,19 @@ void SendClip(Run &run)
     sent.expect = result;
 }
 
+// Whether a pair given back is one the bracket handed out (pen, brush,
+// pattern in that order) and not given back yet; marks it given back.
+bool GivenBack(std::vector<Handle32> *bracket, Handle32 object, Handle32 selectBack)
+{
+    for (uint32_t i = 0; bracket != nullptr && i < 3; ++i) {
+        std::vector<Handle32> &b = *bracket;
+        if (!b[5 + i] && object == b[2 * i] && selectBack == (i < 2 ? b[2 * i + 1] : 0)) {
+            return b[5 + i] = 1;
+        }
+    }
+    return false;
+}
+
 // A pair the surface's last bracket handed out, as drivers give them back,
 // or any two handles.
 void SendDelete(Run &run)
@@ -441,12 +454,15 @@ void SendDelete(Run &run)
         selectBack = pair < 2 ? sent.bracket[2 * pair + 1] : 0;
     }
     sent.handles[0] = object, sent.handles[1] = selectBack;
-    for (uint32_t i = 0; last != nullptr && i < 3 && !sent.named; ++i) {
-        sent.named = !(*last)[5 + i] && object == sent.bracket[2 * i] && selectBack == (i < 2 ? sent.bracket[2 * i + 1] : 0);
-        (*last)[5 + i] = (*last)[5 + i] || sent.named;
-    }
+    sent.named = GivenBack(last, object, selectBack);
     const int32_t result = DeleteObject32(&surface, &object, &selectBack);
     sent.expect = result;
+    if (run.in.OneIn(4)) { // a driver that gives the same pair back twice
+        Sent &again = Add(run);
+        again = sent;
+        again.named = GivenBack(last, again.handles[0], again.handles[1]);
+        again.expect = DeleteObject32(&surface, &again.handles[0], &again.handles[1]);
+    }
 }
 
 void SendClose(Run &run)
