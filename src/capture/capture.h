@@ -33,8 +33,8 @@ const char *OwnFolder(void);
 // mapped window of it. Every export writes in two halves, each under the one
 // lock and never while the real DLL runs: its request before the call, its
 // result after. A half is in the file once EndRequest returns.
-void CaptureAttach(void);               // process attach: makes the lock
-void CaptureDetach(int processEnding);  // process detach: the file cut to its last whole half and closed
+void CaptureAttach(void);              // process attach: makes the lock
+void CaptureDetach(int processEnding); // process detach: the file cut to its last whole half and closed
 void LockCapture(void);
 void UnlockCapture(void);
 int CaptureOn(void);     // 0 once the capture has stopped (or never started)

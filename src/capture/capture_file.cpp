@@ -24,8 +24,8 @@ static uint32_t complete;    // the file offset after the last whole half
 static char scratch[4096];
 
 // The window grows the file a chunk at a time; views start at multiples of
-// the allocation granularity, 64 KiB on every Windows. No single reservation
-// is near a window (the longest, hex, takes 2 KiB at a time).
+// the allocation granularity, 64 KiB on every Windows. A window less a step
+// holds any single reservation (the longest, hex, takes 2 KiB at a time).
 // The fuzzer's are smaller, so that it slides often.
 #ifndef CAPTURE_WINDOW_BYTES
 #define CAPTURE_GRANULARITY_BYTES (1u << 16)
@@ -166,14 +166,15 @@ static void OpenCaptureFile(void)
         char name[13];
         NumberedName(name, number);
         Append(path, Append(path, 0, sizeof path, folder), sizeof path, name);
-        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
+        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           NULL);
         if (file != INVALID_HANDLE_VALUE) {
             state = CAPTURE_WRITING;
             halfStart = complete = 0;
             CaptureFileStarted();
-            Put(GRAMMAR_CAPTURE_MARK ": every call the driver made, as a job for quillrec_driver.\n"
-                GRAMMAR_CAPTURE_ANSWERS ", after the call; surface= names the page line whose surface\n"
+            Put(GRAMMAR_CAPTURE_MARK
+                ": every call the driver made, as a job for quillrec_driver.\n" GRAMMAR_CAPTURE_ANSWERS
+                ", after the call; surface= names the page line whose surface\n"
                 "; a request draws on, where that is not the latest.\n");
             return;
         }

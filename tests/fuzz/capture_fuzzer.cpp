@@ -131,8 +131,8 @@ struct Sent {
     std::vector<uint8_t> bytes; // text bytes, or a bitmap's bits
     bool fontMade = true;       // text: whether the real DLL made the font (and so read the rest)
     std::vector<int32_t> advanceArray;
-    int32_t values[8]; // x, y or the transfer's rectangles
-    Handle32 handles[5] = {}; // beginscan: what it handed out; delete: object, selectBack
+    int32_t values[8];         // x, y or the transfer's rectangles
+    Handle32 handles[5] = {};  // beginscan: what it handed out; delete: object, selectBack
     bool bracketKnown = false; // delete: the surface's last bracket, in handles[2..]
     Handle32 bracket[5] = {};
     bool named = false; // delete: a pair of that bracket not given back yet, so written by name
@@ -143,8 +143,8 @@ struct Sent {
 struct Run {
     explicit Run(RequestBytes &bytes) : in(bytes) {}
     RequestBytes &in;
-    std::deque<Sent> made;    // where each request's records live, which nothing moves
-    std::vector<Sent *> sent; // in the order the capture writes them
+    std::deque<Sent> made;                          // where each request's records live, which nothing moves
+    std::vector<Sent *> sent;                       // in the order the capture writes them
     std::vector<std::pair<Handle32, int>> surfaces; // newest last
     std::vector<std::pair<int, std::vector<Handle32>>> brackets; // page line, handed out, pairs given back
     size_t finished = 0; // the requests sent before the disk filled: each whole in the file
@@ -241,7 +241,7 @@ int32_t WINAPI SetClipRect32(const Handle32 *, const RECT *)
 {
     return Answer();
 }
-const RealExports kCalls = {GetEmfFileDC32, CloseEmfFile32, DeleteObject32, Output32,        Raster32,
+const RealExports kCalls = {GetEmfFileDC32, CloseEmfFile32, DeleteObject32,   Output32,     Raster32,
                             Dib32,          TextOut32,      GetEmfFilePath32, SetClipRect32};
 } // namespace real
 
@@ -283,8 +283,8 @@ void SendPage(Run &run)
     const RECT *frame = sent.rect;
     const int line = ++run.pageLines;
     Handle32 surface = 0;
-    const int32_t result = GetEmfFileDC32(nullptr, "DISPLAY", "C:\\WINDOWS\\TEMP\\EMF1.TMP", frame, nullptr, nullptr,
-                                          &surface);
+    const int32_t result =
+        GetEmfFileDC32(nullptr, "DISPLAY", "C:\\WINDOWS\\TEMP\\EMF1.TMP", frame, nullptr, nullptr, &surface);
     sent.expect = result;
     if (result == 0) {
         run.surfaces.push_back({surface, line});
@@ -295,9 +295,10 @@ void SendOutput(Run &run)
 {
     Sent &sent = Add(run);
     RequestBytes &in = run.in;
-    static const uint16_t kStyles[] = {OUT_BEZIER,     OUT_SCANLINES,       OUT_RECTANGLE,      OUT_ELLIPSE,
-                                       OUT_POLYLINE,   OUT_WINDPOLYGON,     OUT_ALTPOLYGON,     OUT_CIRCLE,
-                                       OUT_BEGINSCAN,  OUT_WINDPOLYPOLYGON, OUT_ALTPOLYPOLYGON, OUT_ENDSCAN, 0x99};
+    static const uint16_t kStyles[] = {OUT_BEZIER,    OUT_SCANLINES,       OUT_RECTANGLE,      OUT_ELLIPSE,
+                                       OUT_POLYLINE,  OUT_WINDPOLYGON,     OUT_ALTPOLYGON,     OUT_CIRCLE,
+                                       OUT_BEGINSCAN, OUT_WINDPOLYPOLYGON, OUT_ALTPOLYPOLYGON, OUT_ENDSCAN,
+                                       0x99};
     sent.kind = job::Kind::Output;
     sent.style = kStyles[in.Below(sizeof kStyles / sizeof kStyles[0])];
     sent.scanFlag = (uint16_t)in.Below(3);
@@ -322,10 +323,10 @@ void SendOutput(Run &run)
     uint16_t style = sent.style, scanFlag = sent.scanFlag, count = sent.count;
     uint32_t geometric = sent.scalar;
     Handle32 out[5] = {};
-    const int32_t result = Output32(&surface, &style, &scanFlag, &count,
-                                    poly ? (const void *)&polygons : sent.points.data(), sent.pen ? &sent.penRecord : nullptr,
-                                    &geometric, sent.brush ? &sent.brushRecord : nullptr, sent.mode, &out[0], &out[1],
-                                    &out[2], &out[3], &out[4], sent.rect);
+    const int32_t result =
+        Output32(&surface, &style, &scanFlag, &count, poly ? (const void *)&polygons : sent.points.data(),
+                 sent.pen ? &sent.penRecord : nullptr, &geometric, sent.brush ? &sent.brushRecord : nullptr, sent.mode,
+                 &out[0], &out[1], &out[2], &out[3], &out[4], sent.rect);
     sent.expect = result;
     if (sent.style == OUT_BEGINSCAN) {
         std::copy_n(out, 5, sent.handles);
@@ -398,12 +399,12 @@ void SendRaster(Run &run)
         std::copy_n((const uint8_t *)&header, sizeof header, sent.bytes.data());
         sent.kind = job::Kind::Dib;
         sent.count = (uint16_t)dib[3];
-        result = Dib32(&surface, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                       sent.bytes.data() + sizeof header, (const BITMAPINFO *)sent.bytes.data(), &sent.scalar, brush,
-                       nullptr);
+        result =
+            Dib32(&surface, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], sent.bytes.data() + sizeof header,
+                  (const BITMAPINFO *)sent.bytes.data(), &sent.scalar, brush, nullptr);
     } else {
-        result = Raster32(&surface, &v[0], &v[1], &v[2], &v[3], sent.bitmap, &v[4], &v[5], &v[6], &v[7],
-                          &sent.scalar, brush, nullptr);
+        result = Raster32(&surface, &v[0], &v[1], &v[2], &v[3], sent.bitmap, &v[4], &v[5], &v[6], &v[7], &sent.scalar,
+                          brush, nullptr);
     }
     sent.expect = result;
 }
@@ -483,8 +484,8 @@ void SendPath(Run &)
 void SendAny(Run &run)
 {
     typedef void (*Sender)(Run &);
-    static const Sender kSenders[] = {SendPage,  SendOutput, SendOutput, SendText,  SendRaster,
-                                      SendClip,  SendDelete, SendClose,  SendPath};
+    static const Sender kSenders[] = {SendPage, SendOutput, SendOutput, SendText, SendRaster,
+                                      SendClip, SendDelete, SendClose,  SendPath};
     kSenders[run.in.Below(sizeof kSenders / sizeof kSenders[0])](run);
     if (!gFull && run.depth == 0) {
         run.finished = run.sent.size();
@@ -661,16 +662,22 @@ void Check(const job::Job &job, const job::Request &got, const Sent &sent)
     }
     CheckRecords(job, got, sent);
     switch (got.kind) {
-    case job::Kind::Output: return CheckOutput(got, sent);
-    case job::Kind::Text: return CheckText(job, got, sent);
+    case job::Kind::Output:
+        return CheckOutput(got, sent);
+    case job::Kind::Text:
+        return CheckText(job, got, sent);
     case job::Kind::Raster:
-    case job::Kind::Dib: return CheckRaster(job, got, sent);
+    case job::Kind::Dib:
+        return CheckRaster(job, got, sent);
     case job::Kind::Clip:
         SAME(got.hasClip, sent.rect != nullptr);
         return got.hasClip ? CheckRect(got, got.clip, sent.rect) : void();
-    case job::Kind::Delete: return CheckDelete(got, sent);
-    case job::Kind::Page: return CheckPage(got, sent);
-    default: return;
+    case job::Kind::Delete:
+        return CheckDelete(got, sent);
+    case job::Kind::Page:
+        return CheckPage(got, sent);
+    default:
+        return;
     }
 }
 

@@ -212,8 +212,9 @@ void Unfinished(Parser &p)
     }
     for (const Request &request : p.job->requests) {
         if (!request.replay) {
-            Warn(p, request.line, "the real DLL never answered this request: the capture ends in a crash inside "
-                                  "it (or was stopped), and it is not sent again");
+            Warn(p, request.line,
+                 "the real DLL never answered this request: the capture ends in a crash inside "
+                 "it (or was stopped), and it is not sent again");
         }
     }
 }
@@ -227,8 +228,7 @@ bool Run(Parser &p, const std::string &job)
     p.job->drawModes.back().name = "default";
     // zeros end no job: a file written through a mapping and left by a
     // process that died before it wrote anything ends in them
-    const std::string text =
-        p.order.capture ? WholeLines(p, job) : job.substr(0, job.find_last_not_of('\0') + 1);
+    const std::string text = p.order.capture ? WholeLines(p, job) : job.substr(0, job.find_last_not_of('\0') + 1);
     std::istringstream stream(text);
     std::string source;
     while (std::getline(stream, source)) {
@@ -276,8 +276,8 @@ bool ParseJob(const std::string &text, const std::string &path, Job *job, std::s
     // results on result lines, and say so on the second line.
     const size_t second = body.find('\n');
     parser.order.capture = job->capture = StartsWith(body, 0, GRAMMAR_CAPTURE_MARK);
-    parser.answers = parser.order.capture && second != std::string::npos &&
-                     StartsWith(body, second + 1, GRAMMAR_CAPTURE_ANSWERS);
+    parser.answers =
+        parser.order.capture && second != std::string::npos && StartsWith(body, second + 1, GRAMMAR_CAPTURE_ANSWERS);
     if (!Run(parser, body)) {
         *error = parser.error;
         return false;

@@ -122,7 +122,7 @@ class Runner {
     int line_ = 0;                       // the job line being run
     std::vector<std::string> started_;   // temporary spool files this run made
     std::vector<std::string> pageFiles_; // outputs of the page being finished
-    std::vector<bool> faceChecked_;                  // fonts whose face was looked up
+    std::vector<bool> faceChecked_;      // fonts whose face was looked up
 };
 
 // What runs each kind of job line.
@@ -319,7 +319,8 @@ void Runner::MarkRequest(const job::Request &request)
 {
     ++page().marks;
     const std::string text = QUILLREC_REQUEST_TAG + job_.path + ":" + std::to_string(request.line);
-    GdiComment((HDC)(intptr_t)(int32_t)page().surface, (UINT)text.size() + 1, reinterpret_cast<const BYTE *>(text.c_str()));
+    GdiComment((HDC)(intptr_t)(int32_t)page().surface, (UINT)text.size() + 1,
+               reinterpret_cast<const BYTE *>(text.c_str()));
 }
 
 // The page's frame in 0.01 mm: as the job gives it, or measured from the
@@ -344,7 +345,7 @@ bool Runner::PageFrame(const job::Request &request)
             page().frame = {0, 0, 21000, 29700}; // A4 portrait
         } else if (widthMm > 0 && heightMm > 0 && widthPixels > 0 && heightPixels > 0) {
             page().frame = {0, 0, (LONG)((int64_t)request.sizeX * widthMm * 100 / widthPixels),
-                      (LONG)((int64_t)request.sizeY * heightMm * 100 / heightPixels)};
+                            (LONG)((int64_t)request.sizeY * heightMm * 100 / heightPixels)};
         } else {
             return Fail(request, "cannot measure the reference device '" + request.device +
                                      "' to turn size= into a frame; give frame= instead");
@@ -398,8 +399,8 @@ bool Runner::Page(const job::Request &request)
         devModeBytes.resize(std::max(devModeBytes.size(), sizeof(DEVMODEA)), 0);
         devMode = reinterpret_cast<const DEVMODEA *>(devModeBytes.data());
     }
-    result = dll_.GetEmfFileDC32(devMode, request.device.c_str(), name, request.nullFrame ? nullptr : &page().frame, nullptr,
-                                 nullptr, &surface);
+    result = dll_.GetEmfFileDC32(devMode, request.device.c_str(), name, request.nullFrame ? nullptr : &page().frame,
+                                 nullptr, nullptr, &surface);
     if (!Answer(request, "GetEmfFileDC32",
                 FormatText("(\"%s\", frame (%ld,%ld)-(%ld,%ld))", request.device.c_str(), (long)page().frame.left,
                            (long)page().frame.top, (long)page().frame.right, (long)page().frame.bottom),
@@ -425,10 +426,10 @@ void Runner::MeasurePage(const job::Request &request, const DEVMODEA *devMode)
     }
     const int widthMm = GetDeviceCaps(reference, HORZSIZE), heightMm = GetDeviceCaps(reference, VERTSIZE);
     if (widthMm > 0 && heightMm > 0) {
-        page().extent.width =
-            (int32_t)((int64_t)(page().frame.right - page().frame.left) * GetDeviceCaps(reference, HORZRES) / (widthMm * 100));
-        page().extent.height =
-            (int32_t)((int64_t)(page().frame.bottom - page().frame.top) * GetDeviceCaps(reference, VERTRES) / (heightMm * 100));
+        page().extent.width = (int32_t)((int64_t)(page().frame.right - page().frame.left) *
+                                        GetDeviceCaps(reference, HORZRES) / (widthMm * 100));
+        page().extent.height = (int32_t)((int64_t)(page().frame.bottom - page().frame.top) *
+                                         GetDeviceCaps(reference, VERTRES) / (heightMm * 100));
     }
     DeleteDC(reference);
 }
@@ -489,8 +490,9 @@ bool Runner::Output(const job::Request &request)
             handles_.push_back({request.handed[i], replayed[i]});
         }
         Log(FormatText("        handed out: pen 0x%08lx oldPen 0x%08lx brush 0x%08lx oldBrush 0x%08lx pattern 0x%08lx",
-                       (unsigned long)page().bracket.pen, (unsigned long)page().bracket.oldPen, (unsigned long)page().bracket.brush,
-                       (unsigned long)page().bracket.oldBrush, (unsigned long)page().bracket.patternBitmap));
+                       (unsigned long)page().bracket.pen, (unsigned long)page().bracket.oldPen,
+                       (unsigned long)page().bracket.brush, (unsigned long)page().bracket.oldBrush,
+                       (unsigned long)page().bracket.patternBitmap));
     } else if (scratch.pen != untouched || scratch.oldPen != untouched || scratch.brush != untouched ||
                scratch.oldBrush != untouched || scratch.patternBitmap != untouched) {
         return Fail(request, FormatText("Output32 with %s wrote its out-arguments, which only OUT_BEGINSCAN may do",
@@ -548,8 +550,8 @@ bool Runner::Transfer(const job::Request &request)
     int32_t result = 0;
     if (raster) {
         const BITMAP *bitmap = request.source >= 0 ? &bitmaps_[request.source].bitmap : nullptr;
-        result = dll_.Raster32(&page().surface, &xDest, &yDest, &cxDest, &cyDest, bitmap, &xSrc, &ySrc, &cxSrc, &cySrc, &rop,
-                               BrushRecord(request.brush), DrawMode(request.drawMode));
+        result = dll_.Raster32(&page().surface, &xDest, &yDest, &cxDest, &cyDest, bitmap, &xSrc, &ySrc, &cxSrc, &cySrc,
+                               &rop, BrushRecord(request.brush), DrawMode(request.drawMode));
     } else {
         const DriverBitmap &dib = bitmaps_[request.source];
         result = dll_.Dib32(&page().surface, &xDest, &yDest, &cxDest, &cyDest, &xSrc, &ySrc, &cxSrc, &cySrc,

@@ -298,7 +298,8 @@ DWORD WINAPI ThreadMain(LPVOID parameter)
     CloseSpoolFile(caller, bytes);
     if (thread.options->keep != nullptr && !thread.run.previous.empty()) {
         const std::string &path = thread.run.previous;
-        const std::string kept = std::string(thread.options->keep) + "\\soak-" + path.substr(path.find_last_of("\\/") + 1) + ".emf";
+        const std::string kept =
+            std::string(thread.options->keep) + "\\soak-" + path.substr(path.find_last_of("\\/") + 1) + ".emf";
         CopyFileA(path.c_str(), kept.c_str(), FALSE);
     }
     DeleteFileA(thread.run.previous.c_str());
