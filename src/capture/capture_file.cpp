@@ -402,16 +402,49 @@ void PutPoint(int32_t x, int32_t y)
     cursor += at + FormatDecimal(to + at, y);
 }
 
-// " x,y" for each point: the long arrays of polygons, at a few
-// instructions a character.
+// A coordinate: 16 bits, so at most a sign and five digits, written a pair
+// of digits at a time with no loop.
+static inline uint32_t FormatCoordinate(char *to, int32_t value)
+{
+    uint32_t at = 0, magnitude = (uint32_t)value;
+    if (value < 0) {
+        to[at++] = '-';
+        magnitude = 0u - magnitude;
+    }
+    uint32_t high = magnitude / 100, low = magnitude - high * 100;
+    if (high >= 100) { // five digits
+        uint32_t top = high / 100;
+        high -= top * 100;
+        to[at++] = (char)('0' + top);
+        to[at++] = kDigitPairs[2 * high];
+    } else if (high >= 10) {
+        to[at++] = kDigitPairs[2 * high];
+    }
+    if (magnitude >= 100) {
+        to[at++] = kDigitPairs[2 * high + 1];
+    }
+    if (magnitude >= 10) {
+        to[at++] = kDigitPairs[2 * low];
+    }
+    to[at++] = kDigitPairs[2 * low + 1];
+    return at;
+}
+
+// " x,y" for each point: the long arrays of polygons. Room is asked for a
+// run of points at a time, so a point costs its characters and little else.
 void PutPoints(const Point16 *points, uint32_t count)
 {
-    for (uint32_t i = 0; i < count; ++i) {
-        char *to = Reserve(14);
-        to[0] = ' ';
-        uint32_t at = 1 + FormatDecimal(to + 1, points[i].x);
-        to[at++] = ',';
-        cursor += at + FormatDecimal(to + at, points[i].y);
+    enum { kRun = 128, kMostPerPoint = 14 };
+    for (uint32_t done = 0; done < count;) {
+        uint32_t end = count - done < kRun ? count : done + kRun;
+        char *to = Reserve(kRun * kMostPerPoint);
+        for (; done < end; ++done) {
+            *to++ = ' ';
+            to += FormatCoordinate(to, points[done].x);
+            *to++ = ',';
+            to += FormatCoordinate(to, points[done].y);
+        }
+        cursor = to;
     }
 }
 
