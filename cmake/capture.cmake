@@ -4,7 +4,8 @@
 # as a job file. It needs only KERNEL32: files, the loader, the environment.
 set(QUILLREC_CAPTURE_DIR ${CMAKE_BINARY_DIR}/capture)
 file(GLOB capture_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/capture/*.cpp)
-add_library(QUILLREC_capture SHARED ${capture_sources} ${CMAKE_SOURCE_DIR}/src/platform/bytes.cpp
+add_library(QUILLREC_capture SHARED ${capture_sources} ${CMAKE_SOURCE_DIR}/src/requestmodel/read_sizes.cpp
+                                    ${CMAKE_SOURCE_DIR}/src/platform/bytes.cpp
                                     ${CMAKE_SOURCE_DIR}/src/platform/freestanding.cpp
                                     ${CMAKE_SOURCE_DIR}/src/capture/capture.def)
 set_target_properties(QUILLREC_capture PROPERTIES PREFIX "" OUTPUT_NAME QUILLREC SUFFIX ".dll"

@@ -51,7 +51,10 @@ void PutNumbered(const char *prefix, uint32_t number); // prefix + decimal, a se
 
 // ---- requests.cpp: the job lines of each export.
 void CaptureGetEmfFilePath32(const char *buffer, int32_t result);
-void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame);
+// Written once the real DLL answered: the frame and file name are read
+// only when the reference device was made (referenceMade).
+void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame,
+                           int referenceMade);
 void CaptureSurfaceOpened(int32_t result, Handle32 surface);
 void CaptureClose(void);
 void CaptureClip(const RECT *clip);

@@ -37,11 +37,11 @@ extern "C" int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *de
     if (real == NULL) {
         return -1;
     }
-    if (CaptureOn()) {
-        CaptureGetEmfFileDC32(devMode, deviceName, fileName, frame);
-    }
     int32_t result = real->GetEmfFileDC32(devMode, deviceName, fileName, frame, unused5, unused6, surface);
     if (CaptureOn()) {
+        // a page that opened had its reference device; a failed one may not
+        // have, and then the DLL read neither frame nor file name
+        CaptureGetEmfFileDC32(devMode, deviceName, fileName, frame, result == 0);
         CaptureSurfaceOpened(result, result == 0 ? *surface : 0);
     }
     EndRequest();

@@ -3,11 +3,11 @@
 // request line with every value the real DLL may read, read before it runs
 // (a text's once it answered, as its result says what it read), and after it
 // the result and what it wrote back.
-#include "attributes/attributes.h"
 #include "capture/capture.h"
 
 #include "jobformat/job_grammar.h"
 #include "requestmodel/output_styles.h"
+#include "requestmodel/read_sizes.h"
 
 // ---------------------------------------------------------------- grammar
 
@@ -156,6 +156,10 @@ static int SettingValue(const SettingRecords *records, grammar::Field field, uin
 }
 // clang-format on
 
+// The longest device or file name written: GDI reads to the NUL, the
+// capture no further than this.
+static const uint32_t kLongestName = 1024;
+
 static uint32_t StringLength(const char *text, uint32_t most)
 {
     uint32_t length = 0;
@@ -270,10 +274,17 @@ static uint32_t WritePen(const LOGPEN *pen)
     return WriteSetting(&pens, pen, sizeof *pen, grammar::KEYWORD_PEN, "p", &records);
 }
 
-static uint32_t WriteDrawMode(const DrawModeRecord *mode)
+// Only the fields the request reads; the rest are written as zeros, which
+// the replay does not read either.
+static uint32_t WriteDrawMode(const DrawModeRecord *mode, uint32_t fields)
 {
-    SettingRecords records = {NULL, NULL, 0, mode, NULL};
-    return WriteSetting(&modes, mode, sizeof *mode, grammar::KEYWORD_DRAWMODE, "m", &records);
+    if (mode == NULL || fields == 0) {
+        return 0;
+    }
+    DrawModeRecord read;
+    CopyDrawModeFields(&read, mode, fields);
+    SettingRecords records = {NULL, NULL, 0, &read, NULL};
+    return WriteSetting(&modes, &read, sizeof read, grammar::KEYWORD_DRAWMODE, "m", &records);
 }
 
 static uint32_t WriteFont(const LOGFONTA *font)
@@ -296,44 +307,6 @@ static uint64_t Hash(uint64_t hash, const void *bytes, uint32_t count)
 }
 
 static const uint64_t kHashStart = 0xcbf29ce484222325ull;
-// No single bitmap a driver hands over is near this; past it the bits are
-// not read, as they could not be held by GDI either.
-static const uint32_t kLargestBits = 64u << 20;
-
-static uint32_t Magnitude(int32_t value)
-{
-    return value < 0 ? 0u - (uint32_t)value : (uint32_t)value;
-}
-
-// The bytes of height rows of width pixels at depth bits, each row padded to
-// a multiple of align bytes, and one row's bytes (*rowBytes); 0 for both past
-// kLargestBits, where the driver's dimensions cannot be what its bits hold.
-// Only the product with height can leave 64 bits: width and depth have 32.
-static uint32_t RowsSize(uint32_t width, uint32_t height, uint32_t depth, uint32_t align, uint32_t *rowBytes)
-{
-    uint64_t row = ((uint64_t)width * depth + 8 * align - 1) / (8 * align) * align;
-    uint64_t total = 0;
-    if (__builtin_mul_overflow(row, (uint64_t)height, &total) || total > kLargestBits) {
-        total = 0;
-    }
-    *rowBytes = total != 0 ? (uint32_t)row : 0;
-    return (uint32_t)total;
-}
-
-// Scan-line bytes GDI reads for a device bitmap: rows word-aligned at the
-// depth it rounds the bitmap to. 0 when GDI would refuse the BITMAP first.
-static uint32_t DeviceBitsSize(const BITMAP *bitmap, uint32_t *rowBytes)
-{
-    uint32_t depth = bitmap->bmBitsPixel;
-    uint32_t width = Magnitude(bitmap->bmWidth), height = Magnitude(bitmap->bmHeight);
-    *rowBytes = 0;
-    if (bitmap->bmType != 0 || bitmap->bmPlanes != 1 || depth == 0 || depth > 32 || bitmap->bmBits == NULL ||
-        width > 0x7FFFFFF || height > 0x7FFFFFF) {
-        return 0;
-    }
-    depth = depth == 1 ? 1 : depth <= 4 ? 4 : depth <= 8 ? 8 : depth <= 16 ? 16 : depth <= 24 ? 24 : 32;
-    return RowsSize(width, height, depth, 2, rowBytes);
-}
 
 static void PutHexRows(const void *bytes, uint32_t count, uint32_t row)
 {
@@ -371,7 +344,7 @@ static void PutNoBits(void)
 static uint32_t WriteDeviceBitmap(const BITMAP *bitmap)
 {
     uint32_t row = 0;
-    uint32_t size = DeviceBitsSize(bitmap, &row);
+    uint32_t size = DeviceBitsRead(bitmap, &row);
     BITMAP described = *bitmap;
     described.bmBits = NULL;
     uint64_t hash = Hash(Hash(kHashStart, &described, sizeof described), bitmap->bmBits, size);
@@ -398,57 +371,12 @@ static uint32_t WriteDeviceBitmap(const BITMAP *bitmap)
     return number;
 }
 
-// The bytes of a DIB's header and colour table as GDI reads them with
-// DIB_RGB_COLORS; 4 (biSize alone) for a header GDI refuses.
-static uint32_t DibInfoSize(const BITMAPINFO *info)
-{
-    uint32_t headerSize = info->bmiHeader.biSize;
-    if (headerSize == sizeof(BITMAPCOREHEADER)) {
-        const BITMAPCOREHEADER *core = (const BITMAPCOREHEADER *)info;
-        return headerSize + (core->bcBitCount <= 8 ? 3u << core->bcBitCount : 0);
-    }
-    if (headerSize < sizeof(BITMAPINFOHEADER) || headerSize > 4096) {
-        return 4;
-    }
-    uint32_t depth = info->bmiHeader.biBitCount;
-    uint32_t colours = info->bmiHeader.biClrUsed;
-    if (depth <= 8 && (colours == 0 || colours > (1u << depth))) {
-        colours = 1u << depth;
-    } else if (depth > 8 && colours > 256) {
-        colours = 256;
-    }
-    uint32_t masks = info->bmiHeader.biCompression == BI_BITFIELDS && headerSize == sizeof(BITMAPINFOHEADER) ? 12 : 0;
-    return headerSize + masks + colours * 4;
-}
-
-// The bits GDI reads: whole dword-aligned rows, or biSizeImage for the
-// compressed kinds.
-static uint32_t DibBitsSize(const BITMAPINFO *info, const void *bits)
-{
-    uint32_t headerSize = info->bmiHeader.biSize;
-    if (bits == NULL || (headerSize != sizeof(BITMAPCOREHEADER) && (headerSize < 40 || headerSize > 4096))) {
-        return 0;
-    }
-    uint32_t row = 0; // the bits are written in hex rows of their own
-    if (headerSize == sizeof(BITMAPCOREHEADER)) {
-        const BITMAPCOREHEADER *core = (const BITMAPCOREHEADER *)info;
-        return RowsSize(core->bcWidth, core->bcHeight, core->bcBitCount, 4, &row);
-    }
-    uint32_t compression = info->bmiHeader.biCompression;
-    if (compression != BI_RGB && compression != BI_BITFIELDS) {
-        return info->bmiHeader.biSizeImage <= kLargestBits ? info->bmiHeader.biSizeImage : 0;
-    }
-    return RowsSize(Magnitude(info->bmiHeader.biWidth), Magnitude(info->bmiHeader.biHeight), info->bmiHeader.biBitCount,
-                    4, &row);
-}
-
 // bitmap NAME dib info=N bits=M|none: header and colour table, then the
 // bits, as hex rows, then end.
-static uint32_t WriteDib(const BITMAPINFO *info, const void *bits)
+// infoSize and bitsSize as GDI reads them (info=0: GDI refuses a DIB
+// without a header before it reads anything).
+static uint32_t WriteDib(const BITMAPINFO *info, uint32_t infoSize, const void *bits, uint32_t bitsSize)
 {
-    // GDI refuses a DIB without a header before it reads anything: info=0
-    uint32_t infoSize = info != NULL ? DibInfoSize(info) : 0;
-    uint32_t bitsSize = info != NULL ? DibBitsSize(info, bits) : 0;
     bits = info != NULL ? bits : NULL;
     uint64_t hash = Hash(Hash(kHashStart, info, infoSize), bits, bitsSize);
     hash = Hash(hash, &bitsSize, sizeof bitsSize);
@@ -472,74 +400,50 @@ static uint32_t WriteDib(const BITMAPINFO *info, const void *bits)
     return number;
 }
 
-// A packed DIB (BS_DIBPATTERNPT): header, colour table and bits in one block.
-static uint32_t WritePackedDib(const void *packed)
-{
-    const BITMAPINFO *info = (const BITMAPINFO *)packed;
-    return WriteDib(info, (const unsigned char *)packed + DibInfoSize(info));
-}
-
 // BS_PATTERN carries a BITMAP pointer, BS_DIBPATTERNPT a packed DIB; both
 // are written as bitmaps and named by the brush, the pointer itself being
 // meaningless on replay.
-static uint32_t WriteBrush(const LOGBRUSH *brush)
+static uint32_t WriteBrush(const LOGBRUSH *brush, const BrushRead *read)
 {
     if (brush == NULL) {
         return 0;
     }
-    // A pattern without its record (lbHatch 0) reaches GDI, which refuses
-    // it; the brush says pattern=none.
+    // Only the bytes the request reads (a hollow brush: its style, and in a
+    // scan bracket its colour); a pattern without its record (lbHatch 0)
+    // reaches GDI, which refuses it: the brush says pattern=none.
+    LOGBRUSH described = {0, 0, 0};
+    CopyBytes(&described, brush, read->record);
     uint32_t pattern = 0;
-    if (brush->lbStyle == BS_PATTERN && brush->lbHatch != 0) {
+    if (read->record == sizeof *brush && brush->lbStyle == BS_PATTERN && brush->lbHatch != 0) {
         pattern = WriteDeviceBitmap((const BITMAP *)brush->lbHatch);
-    } else if (brush->lbStyle == BS_DIBPATTERNPT && brush->lbHatch != 0) {
-        pattern = WritePackedDib((const void *)brush->lbHatch);
+    } else if (read->record == sizeof *brush && brush->lbStyle == BS_DIBPATTERNPT && brush->lbHatch != 0) {
+        const unsigned char *packed = (const unsigned char *)brush->lbHatch;
+        pattern = WriteDib((const BITMAPINFO *)packed, read->patternInfo, packed + read->patternInfo,
+                           read->pattern - read->patternInfo);
     }
-    LOGBRUSH described = *brush;
     if (pattern != 0) {
         described.lbHatch = pattern;
     }
-    SettingRecords records = {NULL, brush, pattern, NULL, NULL};
+    SettingRecords records = {NULL, &described, pattern, NULL, NULL};
     return WriteSetting(&brushes, &described, sizeof described, grammar::KEYWORD_BRUSH, "b", &records);
 }
 
 // ---------------------------------------------------------------- requests
 
-// The emitters that apply the request's clip rectangle: every named shape
-// but the scanline runs and the bracket's ends.
-static int ClipsFor(const OutputStyle *style)
-{
-    return style != NULL && style->reads != OUT_READS_NOTHING && style->code != OUT_SCANLINES;
-}
-
-// The vertex total, or -1 when no point is written: for a negative count,
-// which the DLL refuses before reading a single point, and for a total past
-// 0x0FFFFFFF, the capture's own limit.
-static int64_t VertexTotal(const int32_t *counts, uint16_t polygons)
-{
-    int64_t total = 0;
-    for (uint16_t i = 0; i < polygons; ++i) {
-        if (counts[i] < 0) {
-            return -1;
-        }
-        total += counts[i];
-    }
-    return total <= 0x0FFFFFFF ? total : -1;
-}
-
 static void PutNumberList(const int32_t *values, const uint16_t *glyphs, uint32_t count);
 
 // Polygons split by '|' where every polygon has points; else the points run
-// on and counts= gives the counts as the driver passed them.
-static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons)
+// on and counts= gives the counts the DLL read, then zeros for those it never
+// reached (after a negative count, or one past the total it can hold).
+static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons, const OutputRead *read)
 {
-    int64_t total = VertexTotal(record->counts, polygons);
-    int plain = total >= 0 && polygons > 0;
+    uint32_t known = read->counts / 4;
+    int plain = read->polygonsDrawn && polygons > 0;
     for (uint16_t i = 0; i < polygons && plain; ++i) {
         plain = record->counts[i] > 0;
     }
     const Point16 *next = record->points;
-    for (uint16_t i = 0; i < polygons && total >= 0; ++i) {
+    for (uint16_t i = 0; i < polygons && read->polygonsDrawn; ++i) {
         if (i > 0 && plain) {
             Put(" |");
         }
@@ -548,16 +452,19 @@ static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons)
     }
     if (!plain) {
         PutOptionName(grammar::KEYWORD_OUTPUT, grammar::FIELD_POLYGON_COUNTS);
-        PutNumberList(record->counts, NULL, polygons);
+        PutNumberList(record->counts, NULL, known);
+        for (uint32_t i = known; i < polygons; ++i) {
+            Put(i > 0 ? ",0" : "0");
+        }
     }
 }
 
 // The points the style reads, and count= where the points alone do not say it.
-static void PutOutputPoints(const OutputStyle *style, uint16_t count, const void *points)
+static void PutOutputPoints(uint16_t style, uint16_t count, const void *points, const OutputRead *read)
 {
-    uint32_t natural = OutputPointsRead(style, count);
-    if (style != NULL && style->reads == OUT_READS_POLYGONS) {
-        PutPolygons((const PolyPolygonRecord *)points, count);
+    uint32_t natural = read->points / (uint32_t)sizeof(Point16);
+    if (style == OUT_WINDPOLYPOLYGON || style == OUT_ALTPOLYPOLYGON) {
+        PutPolygons((const PolyPolygonRecord *)points, count, read);
         natural = count;
     } else if (natural > 0) {
         PutPoints((const Point16 *)points, natural);
@@ -572,11 +479,12 @@ void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const 
 {
     const grammar::KeywordId keyword = grammar::KEYWORD_OUTPUT;
     const OutputStyle *style = FindOutputStyle(styleCode);
-    AttributeSet set = AttributeSetFor(styleCode, scanFlag);
-    int readsPen = set == LOGICAL_SET || set == GEOMETRIC_SET || (set == SCAN_SET && brush == NULL);
-    uint32_t penName = readsPen ? WritePen(pen) : 0;
-    uint32_t brushName = set != EMPTY_SET ? WriteBrush(brush) : 0;
-    uint32_t modeName = set != EMPTY_SET ? WriteDrawMode(drawMode) : 0;
+    OutputRead read;
+    int patternMade = brush != NULL && PatternExpected(brush);
+    OutputReads(styleCode, scanFlag, count, points, pen, brush, drawMode, clip, patternMade, &read);
+    uint32_t penName = read.pen != 0 ? WritePen(pen) : 0;
+    uint32_t brushName = read.brush.record != 0 ? WriteBrush(brush, &read.brush) : 0;
+    uint32_t modeName = WriteDrawMode(drawMode, read.modeFields);
     PutKeyword(keyword);
     PutChar(' ');
     if (style != NULL) {
@@ -584,7 +492,7 @@ void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const 
     } else {
         PutHex(styleCode);
     }
-    PutOutputPoints(style, count, points);
+    PutOutputPoints(styleCode, count, points, &read);
     PutSettingField(keyword, grammar::FIELD_PEN, "p", penName);
     PutSettingField(keyword, grammar::FIELD_BRUSH, "b", brushName);
     PutSettingField(keyword, grammar::FIELD_DRAWMODE, "m", modeName);
@@ -594,7 +502,7 @@ void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const 
     if (scanFlag != 0) {
         PutField(keyword, grammar::FIELD_SCAN_FLAG, scanFlag);
     }
-    if (ClipsFor(style) && clip != NULL) {
+    if (read.clip != 0) {
         PutRectField(keyword, grammar::FIELD_CLIP, clip);
     }
     if (styleCode == OUT_ENDSCAN) {
@@ -656,10 +564,14 @@ void CaptureDelete(Handle32 object, Handle32 selectBack)
 }
 
 // A page: the frame, device name and DEVMODE the driver passed; the spool
-// file name is the replay's own.
-void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame)
+// file name is the replay's own. The DLL reads the frame and file name only
+// once the reference device exists (referenceMade).
+void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame,
+                           int referenceMade)
 {
     const grammar::KeywordId keyword = grammar::KEYWORD_PAGE;
+    PageRead read;
+    PageReads(devMode, deviceName, fileName, frame, referenceMade, kLongestName, &read);
     // Every page defines the settings it uses, so a page cut out of a capture
     // replays alone; names stay unique over the whole file.
     Forget(&pens);
@@ -667,13 +579,13 @@ void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, cons
     Forget(&modes);
     Forget(&fonts);
     Forget(&bitmaps);
-    if (fileName != NULL) {
+    if (read.fileName != 0) {
         Put("; GetEmfFileDC32 on ");
-        PutQuoted(fileName, StringLength(fileName, MAX_PATH));
+        PutQuoted(fileName, StringLength(fileName, read.fileName));
         PutChar('\n');
     }
     PutKeyword(keyword);
-    if (frame != NULL) {
+    if (read.frame != 0) {
         PutRectField(keyword, grammar::FIELD_PAGE_FRAME, frame);
     } else {
         PutOptionName(keyword, grammar::FIELD_PAGE_FRAME);
@@ -681,7 +593,7 @@ void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, cons
     }
     if (deviceName != NULL) {
         PutOptionName(keyword, grammar::FIELD_PAGE_DEVICE);
-        PutQuoted(deviceName, StringLength(deviceName, 1024));
+        PutQuoted(deviceName, StringLength(deviceName, read.deviceName));
     }
     if (devMode != NULL) {
         PutOptionName(keyword, grammar::FIELD_PAGE_DEVMODE);
@@ -762,18 +674,22 @@ static void PutTransfer(grammar::KeywordId keyword, uint32_t source, const int32
 void CaptureRaster(const int32_t *rectangles, const BITMAP *source, uint32_t rop, const LOGBRUSH *brush,
                    const DrawModeRecord *drawMode)
 {
+    TransferRead read;
+    RasterReads(source, brush, drawMode, brush != NULL && PatternExpected(brush), &read);
     uint32_t sourceName = source != NULL ? WriteDeviceBitmap(source) : 0;
-    uint32_t brushName = WriteBrush(brush);
-    uint32_t modeName = WriteDrawMode(drawMode);
+    uint32_t brushName = WriteBrush(brush, &read.brush);
+    uint32_t modeName = WriteDrawMode(drawMode, read.modeFields);
     PutTransfer(grammar::KEYWORD_RASTER, sourceName, rectangles, rop, brushName, modeName);
 }
 
 void CaptureDib(const int32_t *rectangles, const void *bits, const BITMAPINFO *info, uint32_t rop,
                 const LOGBRUSH *brush, const DrawModeRecord *drawMode)
 {
-    uint32_t sourceName = WriteDib(info, bits);
-    uint32_t brushName = WriteBrush(brush);
-    uint32_t modeName = WriteDrawMode(drawMode);
+    TransferRead read;
+    DibReads(info, bits, brush, drawMode, brush != NULL && PatternExpected(brush), &read);
+    uint32_t sourceName = WriteDib(info, read.source, bits, read.sourceBits);
+    uint32_t brushName = WriteBrush(brush, &read.brush);
+    uint32_t modeName = WriteDrawMode(drawMode, read.modeFields);
     PutTransfer(grammar::KEYWORD_DIB, sourceName, rectangles, rop, brushName, modeName);
 }
 
@@ -796,19 +712,19 @@ void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, c
                  bool fontMade)
 {
     const grammar::KeywordId keyword = grammar::KEYWORD_TEXT;
+    TextRead read;
+    TextReads(drawMode, options, rectangle, count, advances, fontMade, &read);
     uint32_t fontName = WriteFont(font);
-    uint32_t modeName = fontMade ? WriteDrawMode(drawMode) : 0;
+    uint32_t modeName = WriteDrawMode(drawMode, read.modeFields);
     if (!fontMade) {
-        // The real DLL read nothing but the font record, so neither is
-        // anything else read here. The line replays the same failure with an
-        // empty string and the built-in draw mode.
+        // The real DLL read nothing but the font record and the scalars, so
+        // neither is anything else read here. The line replays the same
+        // failure with an empty string and the built-in draw mode.
         Put("; the font could not be made: the real DLL read none of the ");
         PutUnsigned(count);
         Put((options & ETO_GLYPH_INDEX) != 0 ? " glyphs" : " bytes");
         Put(", nor the rectangle, advances or draw mode\n");
         count = 0;
-        rectangle = NULL;
-        advances = NULL;
     }
     PutKeyword(keyword);
     PutChar(' ');
@@ -827,12 +743,13 @@ void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, c
     if (options != 0) {
         PutField(keyword, grammar::FIELD_TEXT_OPTIONS, options);
     }
-    if (rectangle != NULL) {
+    if (read.rectangle != 0) {
         PutRectField(keyword, grammar::FIELD_TEXT_RECT, rectangle);
     }
-    if (advances != NULL) {
+    if (fontMade && advances != NULL) {
+        // with ETO_PDY, GDI reads an x and a y advance a glyph
         PutOptionName(keyword, grammar::FIELD_ADVANCES);
-        PutNumberList(advances, NULL, count);
+        PutNumberList(advances, NULL, read.advances / 4);
     }
 }
 
