@@ -116,11 +116,12 @@ uint32_t DibInfoRead(const BITMAPINFO *info, uint32_t usage, uint32_t *bits, uin
     if (size < sizeof(BITMAPINFOHEADER) || size > kLargestHeader) {
         return sizeof size;
     }
-    if (!ValidDibFormat(header)) {
-        return sizeof(BITMAPINFOHEADER);
-    }
+    // the recorder copies header and table whatever the format; the bits
+    // only of a format GDI takes
     uint32_t depth = header->biBitCount;
-    if (header->biCompression == BI_RLE8 || header->biCompression == BI_RLE4) {
+    if (!ValidDibFormat(header)) {
+        *bits = 0;
+    } else if (header->biCompression == BI_RLE8 || header->biCompression == BI_RLE4) {
         *bits = header->biSizeImage;
     } else {
         *bits = DibRows((uint32_t)header->biWidth, Magnitude(header->biHeight), depth, rowBytes);

@@ -12,6 +12,7 @@
 #include "capture/capture.h"
 #include "job_parser.h"
 #include "request_maker.h"
+#include "requestmodel/read_sizes.h"
 
 // KERNEL32 as the writer sees it: one capture file, kept in memory.
 static std::string gFile;
@@ -80,6 +81,11 @@ struct Sent {
     std::vector<int32_t> counts;
     std::vector<uint8_t> bytes; // text bytes, or a bitmap's bits
     bool fontMade = true;       // text: whether the real DLL made the font (and so read the rest)
+    uint32_t modeFields = 0;    // the draw-mode fields the request reads
+    uint32_t brushBytes = 0;    // the LOGBRUSH bytes it reads
+    uint32_t countsRead = 0;    // poly-polygon counts it reads
+    uint32_t advancesRead = 0;  // advance entries it reads
+    bool rectRead = false;
     std::vector<int32_t> advanceArray;
     int32_t values[8]; // x, y or the transfer's rectangles
 };
@@ -122,8 +128,16 @@ void SendOutput(RequestBytes &in, Sent *sent)
     sent->brush = in.OneIn(4) ? nullptr : &sent->brushRecord;
     sent->mode = Maybe(in, &sent->modeRecord);
     sent->rect = Maybe(in, &sent->rectRecord);
-    CaptureOutput(sent->style, sent->scanFlag, sent->count, poly ? (const void *)&polygons : sent->points.data(),
-                  sent->pen, sent->scalar, sent->brush, sent->mode, sent->rect);
+    const void *points = poly ? (const void *)&polygons : sent->points.data();
+    OutputRead read;
+    OutputReads(sent->style, sent->scanFlag, sent->count, points, sent->pen, sent->brush, sent->mode, sent->rect, 0,
+                &read);
+    sent->modeFields = read.modeFields;
+    sent->brushBytes = read.brush.record;
+    sent->countsRead = read.counts / 4;
+    sent->rectRead = read.clip != 0;
+    CaptureOutput(sent->style, sent->scanFlag, sent->count, points, sent->pen, sent->scalar, sent->brush, sent->mode,
+                  sent->rect);
 }
 
 void SendText(RequestBytes &in, Sent *sent)
@@ -137,12 +151,20 @@ void SendText(RequestBytes &in, Sent *sent)
     sent->scalar = (in.U32() & ~0x10u) | (in.OneIn(3) ? 0x10u : 0u);
     sent->bytes.resize(sent->count * 2);
     Fill(in, sent->bytes.data(), sent->bytes.size());
-    sent->advanceArray.resize(sent->count);
-    Fill(in, sent->advanceArray.data(), sent->count * sizeof(int32_t));
+    if (in.OneIn(4)) {
+        sent->scalar |= ETO_PDY;
+    }
+    sent->advanceArray.resize(sent->count * 2u); // an x and a y advance a glyph with ETO_PDY
+    Fill(in, sent->advanceArray.data(), sent->advanceArray.size() * sizeof(int32_t));
     sent->advances = in.OneIn(2) ? nullptr : sent->advanceArray.data();
     sent->rect = Maybe(in, &sent->rectRecord);
     Fill(in, sent->values, 2 * sizeof(int32_t));
     sent->fontMade = !in.OneIn(8);
+    TextRead read;
+    TextReads(sent->mode, sent->scalar, sent->rect, sent->count, sent->advances, sent->fontMade, &read);
+    sent->modeFields = read.modeFields;
+    sent->advancesRead = read.advances / 4;
+    sent->rectRead = read.rectangle != 0;
     CaptureText(&sent->font, sent->values[0], sent->values[1], sent->scalar, sent->rect,
                 (const char *)sent->bytes.data(), sent->count, sent->advances, sent->mode, sent->fontMade);
     if (!sent->fontMade) {
@@ -179,9 +201,16 @@ void SendRaster(RequestBytes &in, Sent *sent)
         std::copy_n((const uint8_t *)&header, sizeof header, sent->bytes.data());
         sent->kind = job::Kind::Dib;
         sent->count = (uint16_t)dib[3];
+        TransferRead read;
+        DibReads((const BITMAPINFO *)sent->bytes.data(), sent->bytes.data() + sizeof header, sent->brush, nullptr, 0,
+                 &read);
+        sent->brushBytes = read.brush.record;
         return CaptureDib(sent->values, sent->bytes.data() + sizeof header, (const BITMAPINFO *)sent->bytes.data(),
                           sent->scalar, sent->brush, nullptr);
     }
+    TransferRead read;
+    RasterReads(sent->bitmap, sent->brush, nullptr, 0, &read);
+    sent->brushBytes = read.brush.record;
     CaptureRaster(sent->values, sent->bitmap, sent->scalar, sent->brush, nullptr);
 }
 
@@ -197,21 +226,35 @@ void CheckRecords(const job::Job &job, const job::Request &got, const Sent &sent
         SAME(pen.color, sent.pen->lopnColor);
     }
     if (got.brush >= 0) {
+        // only the bytes the request reads: the rest are zeros
+        LOGBRUSH read = {0, 0, 0};
+        std::copy_n((const uint8_t *)sent.brush, sent.brushBytes, (uint8_t *)&read);
         const job::BrushSetting &brush = job.brushes[got.brush];
-        SAME(brush.style, sent.brush->lbStyle);
-        SAME(brush.color, sent.brush->lbColor);
-        SAME(brush.hatch, sent.brush->lbHatch);
-        SAME(brush.nullPattern, sent.brush->lbStyle == 3);
+        SAME(brush.style, read.lbStyle);
+        SAME(brush.color, read.lbColor);
+        SAME(brush.hatch, read.lbHatch);
+        SAME(brush.nullPattern, read.lbStyle == 3);
+    }
+    if (got.kind != job::Kind::Text) { // a text without one gets the built-in draw mode
+        SAME(got.drawMode >= 0, sent.mode != nullptr && sent.modeFields != 0);
     }
     if (got.drawMode >= 0 && sent.mode != nullptr) {
+        DrawModeRecord read;
+        CopyDrawModeFields(&read, sent.mode, sent.modeFields);
         const job::DrawModeSetting &mode = job.drawModes[got.drawMode];
-        SAME(mode.rop2, sent.mode->rop2);
-        SAME(mode.bkMode, sent.mode->bkMode);
-        SAME(mode.bkColor, sent.mode->bkColor);
-        SAME(mode.textColor, sent.mode->textColor);
-        SAME(mode.useBkMode, sent.mode->useBkMode);
+        SAME(mode.rop2, read.rop2);
+        SAME(mode.bkMode, read.bkMode);
+        SAME(mode.bkColor, read.bkColor);
+        SAME(mode.textColor, read.textColor);
+        SAME(mode.useBkMode, read.useBkMode);
     }
     Expect((got.pen >= 0) <= (sent.pen != nullptr) && (got.brush >= 0) <= (sent.brush != nullptr), "records", got.line);
+}
+
+void SameRect(const job::Rect &got, const RECT &sent, int line)
+{
+    Expect(got.left == sent.left && got.top == sent.top && got.right == sent.right && got.bottom == sent.bottom,
+           "rectangle", line);
 }
 
 void CheckOutput(const job::Request &got, const Sent &sent)
@@ -225,11 +268,14 @@ void CheckOutput(const job::Request &got, const Sent &sent)
         SAME(got.points[i].y, sent.points[i].y);
     }
     if (!got.polygonCounts.empty()) {
-        SAME(got.polygonCounts, sent.counts);
+        // the counts the DLL reads, then zeros for those it never reaches
+        std::vector<int32_t> read(sent.counts.begin(), sent.counts.begin() + sent.countsRead);
+        read.resize(sent.counts.size(), 0);
+        SAME(got.polygonCounts, read);
     }
+    SAME(got.hasClip, sent.rectRead);
     if (got.hasClip) {
-        SAME(got.clip.left, sent.rect->left);
-        SAME(got.clip.bottom, sent.rect->bottom);
+        SameRect(got.clip, *sent.rect, got.line);
     }
 }
 
@@ -249,23 +295,38 @@ void CheckText(const job::Job &job, const job::Request &got, const Sent &sent)
     }
     if (sent.fontMade) {
         SAME(got.hasAdvances, sent.advances != nullptr);
-        SAME(got.hasRect, sent.rect != nullptr);
+        SAME(got.hasRect, sent.rectRead);
+    }
+    if (got.hasRect) {
+        SameRect(got.rect, *sent.rect, got.line);
     }
     if (got.hasAdvances) {
-        SAME(got.advances, sent.advanceArray);
+        SAME(got.advances, std::vector<int32_t>(sent.advanceArray.begin(),
+                                                sent.advanceArray.begin() + sent.advancesRead));
     }
     const job::FontSetting &font = job.fonts[got.font];
-    SAME(font.height, sent.font.lfHeight);
-    SAME(font.escapement, sent.font.lfEscapement);
-    SAME(font.weight, sent.font.lfWeight);
-    SAME(font.charSet, sent.font.lfCharSet);
-    SAME(font.pitchAndFamily, sent.font.lfPitchAndFamily);
-    SAME(font.face, std::string(sent.font.lfFaceName));
+    const LOGFONTA &sentFont = sent.font;
+    SAME(font.height, sentFont.lfHeight);
+    SAME(font.width, sentFont.lfWidth);
+    SAME(font.escapement, sentFont.lfEscapement);
+    SAME(font.orientation, sentFont.lfOrientation);
+    SAME(font.weight, sentFont.lfWeight);
+    SAME(font.italic, sentFont.lfItalic);
+    SAME(font.underline, sentFont.lfUnderline);
+    SAME(font.strikeOut, sentFont.lfStrikeOut);
+    SAME(font.charSet, sentFont.lfCharSet);
+    SAME(font.outPrecision, sentFont.lfOutPrecision);
+    SAME(font.clipPrecision, sentFont.lfClipPrecision);
+    SAME(font.quality, sentFont.lfQuality);
+    SAME(font.pitchAndFamily, sentFont.lfPitchAndFamily);
+    SAME(font.face, std::string(sentFont.lfFaceName));
 }
 
 void CheckRaster(const job::Job &job, const job::Request &got, const Sent &sent)
 {
     SAME(got.xDest, sent.values[0]);
+    SAME(got.yDest, sent.values[1]);
+    SAME(got.cxDest, sent.values[2]);
     SAME(got.cyDest, sent.values[3]);
     SAME(got.rop, sent.scalar);
     if (got.kind == job::Kind::Dib) {
@@ -278,6 +339,8 @@ void CheckRaster(const job::Job &job, const job::Request &got, const Sent &sent)
     }
     const job::BitmapSetting &bitmap = job.bitmaps[got.source];
     SAME(got.xSrc, sent.values[4]);
+    SAME(got.ySrc, sent.values[5]);
+    SAME(got.cxSrc, sent.values[6]);
     SAME(got.cySrc, sent.values[7]);
     SAME(bitmap.width, sent.bitmap->bmWidth);
     SAME(bitmap.height, sent.bitmap->bmHeight);
@@ -297,7 +360,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     gFile.clear();
     const RECT frame = {0, 0, 21000, 29700};
     BeginRequest();
-    CaptureGetEmfFileDC32(nullptr, "DISPLAY", "page.emf", &frame);
+    CaptureGetEmfFileDC32(nullptr, "DISPLAY", "page.emf", &frame, 1);
     CaptureSurfaceOpened(0, 1);
     EndRequest();
     std::vector<Sent> sent;

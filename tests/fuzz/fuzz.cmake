@@ -22,3 +22,10 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
     LIBRARIES capture_writer_fuzz job_parser_fuzz quillrec_fuzz_core gdi_double_fuzz
     SHORT_RUN -runs=5000 -seed=1 -max_len=4096 -timeout=10 -rss_limit_mb=2048 -detect_leaks=0)
 endif()
+
+# The library against the one description of what each export reads: the
+# request fuzzer's inputs, every record ending at a no-access page.
+quillrec_fuzz_target(read_sizes_fuzzer requests
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/read_sizes_fuzzer.cpp
+  LIBRARIES quillrec_fuzz_core gdi_double_fuzz
+  SHORT_RUN -runs=600 -seed=1 -max_len=4096 -timeout=10 -rss_limit_mb=4096 -detect_leaks=0)
