@@ -34,6 +34,17 @@ add_test(NAME capture_round_trip
                  $<$<STREQUAL:${QUILLREC_WINE_ARCH},win64>:$<TARGET_FILE:quillrec_soak>>)
 set_tests_properties(capture_round_trip PROPERTIES TIMEOUT 1500)
 
+# One request per read rule with its records ending at a no-access page, through
+# the real DLL and through the capture DLL: neither reads past what the rule allows.
+add_executable(quillrec_read_guard ${CMAKE_SOURCE_DIR}/tests/capture/read_guard.cpp)
+target_include_directories(quillrec_read_guard PRIVATE ${QUILLREC_INCLUDES})
+target_link_options(quillrec_read_guard PRIVATE -static)
+quillrec_warnings(quillrec_read_guard)
+add_test(NAME capture_read_guard
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/capture/read_guard.sh ${QUILLREC_WINE_ARCH} $<TARGET_FILE:quillrec_read_guard>
+                 $<TARGET_FILE:QUILLREC> ${QUILLREC_CAPTURE_DIR} $<TARGET_FILE:quillrec_driver>
+                 ${CMAKE_BINARY_DIR}/capture_read_guard)
+
 # The capture DLL follows the shipped image's rules, with its own imports.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   quillrec_image_check(capture_image_check QUILLREC_capture capture)

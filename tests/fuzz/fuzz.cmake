@@ -12,8 +12,9 @@ endif()
 # The capture DLL's writer against the job parser: what one writes, the other
 # reads back value for value.
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
-  add_library(capture_writer_fuzz STATIC ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp
-                                         ${CMAKE_SOURCE_DIR}/src/capture/capture_file.cpp)
+  set(capture ${CMAKE_SOURCE_DIR}/src/capture)
+  add_library(capture_writer_fuzz STATIC ${capture}/requests.cpp ${capture}/brackets.cpp ${capture}/settings.cpp
+                                         ${capture}/bitmaps.cpp ${capture}/job_fields.cpp ${capture}/capture_file.cpp)
   target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES})
   target_compile_options(capture_writer_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
   quillrec_warnings(capture_writer_fuzz)
