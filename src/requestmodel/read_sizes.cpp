@@ -141,8 +141,11 @@ uint32_t DibInfoRead(const BITMAPINFO *info, uint32_t usage, uint32_t *bits, uin
 // otherwise, which no record predicts.
 int PatternExpected(const LOGBRUSH *brush)
 {
+    if (brush->lbStyle != BS_PATTERN) {
+        return 0;
+    }
     const BITMAP *pattern = (const BITMAP *)brush->lbHatch;
-    if (brush->lbStyle != BS_PATTERN || pattern == NULL || pattern->bmType != 0) {
+    if (pattern == NULL || pattern->bmType != 0) {
         return 0;
     }
     uint32_t row = 0;
