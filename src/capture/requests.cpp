@@ -111,9 +111,11 @@ void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, cons
         PutOptionName(keyword, grammar::FIELD_PAGE_FRAME);
         Put("none");
     }
+    PutOptionName(keyword, grammar::FIELD_PAGE_DEVICE);
     if (deviceName != NULL) {
-        PutOptionName(keyword, grammar::FIELD_PAGE_DEVICE);
         PutQuoted(deviceName, StringLength(deviceName, read.deviceName));
+    } else {
+        Put("none"); // replayed as no name, not the simulator's DISPLAY
     }
     if (devMode != NULL) {
         PutOptionName(keyword, grammar::FIELD_PAGE_DEVMODE);

@@ -300,7 +300,8 @@ static const Argument SELECT_ARGUMENTS[] = {
 static const Option PAGE_OPTIONS[] = {
     {"size", VALUE_PAIR, FIELD_PAGE_SIZE, "W,H in logical units", nullptr, SETTING_NONE, 0, nullptr, LIMIT_POSITIVE},
     {"frame", VALUE_RECT, FIELD_PAGE_FRAME, "picture frame in 0.01 mm, or none", nullptr, SETTING_NONE, ARGUMENT_NONE},
-    {"device", VALUE_STRING, FIELD_PAGE_DEVICE, "printer device name"},
+    {"device", VALUE_STRING, FIELD_PAGE_DEVICE, "printer device name; none passes no name (captures)", nullptr,
+     SETTING_NONE, ARGUMENT_NONE},
     {"devmode", VALUE_HEX, FIELD_PAGE_DEVMODE,
      "the DEVMODEA handed to GetEmfFileDC32 (else none), dmSize + dmDriverExtra bytes"},
     GRAMMAR_OPTION_EXPECT,

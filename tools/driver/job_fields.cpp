@@ -139,7 +139,8 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
     const std::vector<int32_t> &n = value.numbers;
     switch (field) {
     case grammar::FIELD_FONT_FACE:
-        if (value.text.size() > 31) {
+        // a driver may fill all 32 bytes of LOGFONTA's face, without a NUL
+        if (value.text.size() > (p.job->capture ? 32u : 31u)) {
             return Fail(p, "a face name has at most 31 bytes (LOGFONTA), not " + std::to_string(value.text.size()));
         }
         break;
@@ -169,6 +170,9 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
             return Fail(p, "a frame needs right > left and bottom > top");
         }
         break;
+    case grammar::FIELD_PAGE_DEVICE:
+        record->request.nullDevice = value.none; // captures: a driver that passed no name
+        return value.none || StoreInSlots(p, field, value, record);
     case grammar::FIELD_PAGE_DEVMODE:
         return HexBytes(p, value.text, &record->request.devMode);
     case grammar::FIELD_POINTS:

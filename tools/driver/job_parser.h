@@ -113,6 +113,7 @@ struct Request {
 
     // page
     std::string device = "DISPLAY";
+    bool nullDevice = false;      // device=none: GetEmfFileDC32 gets no name
     bool hasFrame = false;
     bool nullFrame = false;       // frame=none: GetEmfFileDC32 gets no frame
     Rect frame = {0, 0, 0, 0};    // 0.01 mm
@@ -167,6 +168,9 @@ struct Job {
     std::vector<BitmapSetting> bitmaps;
     std::vector<Request> requests;
     int pages = 0;
+    // A capture (its first line says so) replays every call order the DLL
+    // accepts as it came; a hand-written job keeps the order rules.
+    bool capture = false;
 };
 
 // Reads a file named in a job (a bitmap or a point list); false when it

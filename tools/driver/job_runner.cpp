@@ -16,8 +16,15 @@
 #include "png_writer.h"
 #include "request_warnings.h"
 #include "requestmodel/output_styles.h"
+#include "requestmodel/read_sizes.h"
 
 namespace {
+
+// The device name a page passes: none for a capture's driver that gave none.
+const char *DeviceName(const job::Request &request)
+{
+    return request.nullDevice ? nullptr : request.device.c_str();
+}
 
 const char *StyleName(uint16_t style)
 {
@@ -220,7 +227,8 @@ void Runner::MakeDriverRecords()
         record.lfClipPrecision = font.clipPrecision;
         record.lfQuality = font.quality;
         record.lfPitchAndFamily = font.pitchAndFamily;
-        snprintf(record.lfFaceName, sizeof record.lfFaceName, "%s", font.face.c_str());
+        // all 32 bytes when a capture's face filled them
+        memcpy(record.lfFaceName, font.face.data(), std::min(font.face.size(), sizeof record.lfFaceName));
         fonts_.push_back(record);
     }
     faceChecked_.assign(fonts_.size(), false);
@@ -296,7 +304,7 @@ bool Runner::PageFrame(const job::Request &request)
         // Logical units are the reference device's pixels; the frame says
         // how large they are, in the reference device's own measure.
         int widthMm = 0, heightMm = 0, widthPixels = 0, heightPixels = 0;
-        HDC reference = CreateDCA("WINSPL16", request.device.c_str(), nullptr, nullptr);
+        HDC reference = CreateDCA("WINSPL16", DeviceName(request), nullptr, nullptr);
         if (reference != nullptr) {
             widthMm = GetDeviceCaps(reference, HORZSIZE);
             heightMm = GetDeviceCaps(reference, VERTSIZE);
@@ -366,10 +374,12 @@ bool Runner::Page(const job::Request &request)
         devModeBytes.resize(std::max(devModeBytes.size(), sizeof(DEVMODEA)), 0);
         devMode = reinterpret_cast<const DEVMODEA *>(devModeBytes.data());
     }
-    result = dll_.GetEmfFileDC32(devMode, request.device.c_str(), name, request.nullFrame ? nullptr : &frame_, nullptr,
+    result = dll_.GetEmfFileDC32(devMode, DeviceName(request), name, request.nullFrame ? nullptr : &frame_, nullptr,
                                  nullptr, &surface);
     if (!Answer(request, "GetEmfFileDC32",
-                FormatText("(\"%s\", frame (%ld,%ld)-(%ld,%ld))", request.device.c_str(), (long)frame_.left,
+                FormatText("(%s, frame (%ld,%ld)-(%ld,%ld))",
+                           request.nullDevice ? "no device name" : ("\"" + request.device + "\"").c_str(),
+                           (long)frame_.left,
                            (long)frame_.top, (long)frame_.right, (long)frame_.bottom),
                 result, FormatText(" surface 0x%08lx", (unsigned long)surface))) {
         return false;
@@ -387,7 +397,7 @@ bool Runner::Page(const job::Request &request)
 // frame, for the warnings about points far off the page.
 void Runner::MeasurePage(const job::Request &request, const DEVMODEA *devMode)
 {
-    HDC reference = CreateDCA("WINSPL16", request.device.c_str(), nullptr, devMode);
+    HDC reference = CreateDCA("WINSPL16", DeviceName(request), nullptr, devMode);
     if (reference == nullptr) {
         return;
     }
@@ -541,8 +551,12 @@ bool Runner::Text(const job::Request &request)
     std::vector<uint16_t> indices(request.glyphs);
     indices.push_back(0);
     const char *string = glyphs ? reinterpret_cast<const char *>(indices.data()) : bytes.data();
+    // as many advances as the DLL and GDI read (two a glyph with ETO_PDY),
+    // zeros where a hand-written job gives fewer, and one spare
     std::vector<int32_t> advances(request.advances);
-    advances.push_back(0);
+    TextRead reads;
+    TextReads(DrawMode(request.drawMode), options, nullptr, count, advances.data(), 1, &reads);
+    advances.resize(std::max<size_t>(advances.size(), reads.advances / sizeof(int32_t)) + 1, 0);
     int32_t result =
         dll_.TextOut32(&surface_, &fonts_[request.font], &x, &y, &options, request.hasRect ? &rectangle : nullptr,
                        string, &count, request.hasAdvances ? advances.data() : nullptr, DrawMode(request.drawMode));
