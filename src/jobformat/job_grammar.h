@@ -180,7 +180,7 @@ enum ArgumentFlag : uint8_t { ARGUMENT_OPTIONAL = 1, ARGUMENT_NONE = 2, ARGUMENT
 
 // The numbers a value may hold beyond what its kind allows, where the record
 // field is narrower than the value written or the DLL refuses more.
-enum Limit : uint8_t { LIMIT_NONE, LIMIT_BYTE, LIMIT_U16, LIMIT_POSITIVE, LIMIT_64MIB };
+enum Limit : uint8_t { LIMIT_NONE, LIMIT_BYTE, LIMIT_U16, LIMIT_POSITIVE, LIMIT_BITMAP_BYTES };
 
 // A positional argument or a key=value option. Rows state only what differs
 // from the defaults; the defaults are constant data, set up by no code.
@@ -266,7 +266,7 @@ static const Option FONT_OPTIONS[] = {
     {"outprecision", VALUE_BYTE, FIELD_FONT_OUT_PRECISION, "lfOutPrecision"},
     {"clipprecision", VALUE_BYTE, FIELD_FONT_CLIP_PRECISION, "lfClipPrecision"},
     {"pitchandfamily", VALUE_BYTE, FIELD_FONT_PITCH_AND_FAMILY, "lfPitchAndFamily"},
-    {"face", VALUE_STRING, FIELD_FONT_FACE, "lfFaceName, at most 31 bytes"},
+    {"face", VALUE_STRING, FIELD_FONT_FACE, "lfFaceName, at most 31 bytes (a capture's 32)"},
 };
 
 static const Argument BITMAP_ARGUMENTS[] = {
@@ -287,9 +287,9 @@ static const Option BITMAP_OPTIONS[] = {
     {"type", VALUE_NUMBER, FIELD_BITMAP_TYPE, "bits: bmType"},
     {"info", VALUE_NUMBER, FIELD_BITMAP_INFO_SIZE, 
      "dib: bytes of header and colour table before the bits (0: no header)", nullptr, SETTING_NONE, 0, nullptr,
-     LIMIT_64MIB},
+     LIMIT_BITMAP_BYTES},
     {"bits", VALUE_NUMBER, FIELD_BITMAP_BITS_SIZE, "dib: bytes of bits; bits=none (bits or dib) passes no bits",
-     nullptr, SETTING_NONE, ARGUMENT_NONE, nullptr, LIMIT_64MIB},
+     nullptr, SETTING_NONE, ARGUMENT_NONE, nullptr, LIMIT_BITMAP_BYTES},
 };
 
 static const Argument SELECT_ARGUMENTS[] = {
@@ -300,7 +300,7 @@ static const Argument SELECT_ARGUMENTS[] = {
 static const Option PAGE_OPTIONS[] = {
     {"size", VALUE_PAIR, FIELD_PAGE_SIZE, "W,H in logical units", nullptr, SETTING_NONE, 0, nullptr, LIMIT_POSITIVE},
     {"frame", VALUE_RECT, FIELD_PAGE_FRAME, "picture frame in 0.01 mm, or none", nullptr, SETTING_NONE, ARGUMENT_NONE},
-    {"device", VALUE_STRING, FIELD_PAGE_DEVICE, "printer device name; none passes no name (captures)", nullptr,
+    {"device", VALUE_STRING, FIELD_PAGE_DEVICE, "printer device name, or none for no name", nullptr,
      SETTING_NONE, ARGUMENT_NONE},
     {"devmode", VALUE_HEX, FIELD_PAGE_DEVMODE,
      "the DEVMODEA handed to GetEmfFileDC32 (else none), dmSize + dmDriverExtra bytes"},
@@ -362,7 +362,7 @@ static const Option TEXT_OPTIONS[] = {
     GRAMMAR_OPTION_MODE,
     {"options", VALUE_CONSTANT, FIELD_TEXT_OPTIONS, "ETO_ flags", &SET_TEXT_OUT_OPTIONS},
     {"rect", VALUE_RECT, FIELD_TEXT_RECT, "opaque or clip rectangle"},
-    {"advances", VALUE_NUMBERS, FIELD_ADVANCES, "one advance per byte or glyph"},
+    {"advances", VALUE_NUMBERS, FIELD_ADVANCES, "one advance per byte or glyph (two a glyph with ETO_PDY)"},
     {"advance", VALUE_NUMBER, FIELD_ADVANCE, "the same advance for each"},
     {"glyphs", VALUE_NUMBERS, FIELD_GLYPHS, "glyph indices instead of a string (ETO_GLYPH_INDEX)", nullptr,
      SETTING_NONE, 0, nullptr, LIMIT_U16},

@@ -205,8 +205,7 @@ HBITMAP CreateBitmapIndirect(const BITMAP *pbm)
                 ", bits=" + (pbm->bmBits ? "ptr" : "null") + "}";
     }
     size_t call = BeginCall("CreateBitmapIndirect", nullptr, {Pointer(pbm, shown)});
-    // no format has no planes
-    if (Injected(call) || pbm == nullptr || pbm->bmType != 0 || pbm->bmPlanes == 0) {
+    if (Injected(call) || pbm == nullptr || pbm->bmType != 0) {
         return Fail<HBITMAP>(call, nullptr);
     }
     int64_t width = pbm->bmWidth < 0 ? -(int64_t)pbm->bmWidth : pbm->bmWidth;
@@ -220,9 +219,10 @@ HBITMAP CreateBitmapIndirect(const BITMAP *pbm)
         height = 1;
         bitCount = 1;
     }
-    // bmPlanes is not consulted: the format is bmBitsPixel alone.
+    // bmPlanes is not consulted (the format is bmBitsPixel alone), but no
+    // format has none
     int64_t stride = DeviceStride(width, bitCount);
-    if (bitCount == 0 || width > 0x7FFFFFF || height > 0x7FFFFFF || stride * height > kMaxCopyBytes) {
+    if (bitCount == 0 || (!empty && pbm->bmPlanes == 0) || width > 0x7FFFFFF || height > 0x7FFFFFF || stride * height > kMaxCopyBytes) {
         return Fail<HBITMAP>(call, nullptr);
     }
     GdiObjectInfo &bitmap = AddObject(GdiKind::Bitmap, "CreateBitmapIndirect");

@@ -569,7 +569,7 @@ TEST(JobParserTest, MistakesNameTheFileTheLineAndWhatWasExpected)
         {"negative quality as written", "font f quality=-1\n", 1, "quality= -1 is out of range (0 to 255"},
         {"glyph beyond 16 bits", "page\ntext 0,0 glyphs=1,65536\n", 2, "glyphs= 65536 is out of range"},
         {"dib header shorter than its size", "bitmap d dib info=3\nend\n", 1, "4 bytes and more"},
-        {"dib bits beyond 64 MiB", "bitmap d dib bits=0x4000001\nend\n", 1, "at most 64 MiB"},
+        {"dib bits of 2 GiB", "bitmap d dib bits=0x80000000\nend\n", 1, "under 2 GiB"},
         {"page size not positive", "page size=800,0\n", 1, "size= 0 is out of range (1 to"},
         {"unknown style lists the styles", "page\noutput polygon 0,0\n", 2, "(bezier, scanlines, rectangle,"},
         {"generator arguments", "page\noutput altpolygon star:1,2,3\n", 2, "expected star:cx,cy,outer,inner,spikes"},
