@@ -47,8 +47,61 @@ static void PutNoBits(void)
     Put("none");
 }
 
+// Past this many bytes a bitmap goes to a file of its own beside the capture:
+// hex would double them, and a 600-dpi colour band is tens of megabytes.
+static const uint32_t kLargestHex = 1u << 20;
+
+// The two parts' bytes in <capture file>.bm<number> beside the capture, and
+// file= naming it on the line; 0 (nothing put) when the file cannot be
+// written, and the hex rows stand instead.
+static int PutBytesFile(uint32_t number, const void *first, uint32_t firstSize, const void *second,
+                        uint32_t secondSize)
+{
+    char side[MAX_PATH + 32];
+    char digits[11];
+    uint32_t lead = sizeof digits - 1;
+    digits[lead] = '\0';
+    do {
+        digits[--lead] = (char)('0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    uint32_t at = Append(side, 0, sizeof side, CapturePath());
+    uint32_t name = at;
+    while (name > 0 && side[name - 1] != '\\' && side[name - 1] != '/') {
+        --name;
+    }
+    at = Append(side, Append(side, at, sizeof side, ".bm"), sizeof side, digits + lead);
+    HANDLE file = CreateFileA(side, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    DWORD written = 0, more = 0;
+    int whole = WriteFile(file, first, firstSize, &written, NULL) && written == firstSize &&
+                (secondSize == 0 || (WriteFile(file, second, secondSize, &more, NULL) && more == secondSize));
+    CloseHandle(file);
+    if (whole) {
+        PutOptionName(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_FILE);
+        PutQuoted(side + name, at - name);
+    }
+    return whole;
+}
+
+// The bytes as hex rows closed by end, or in a file of their own.
+static void PutBytes(uint32_t number, const void *first, uint32_t firstSize, const void *second, uint32_t secondSize,
+                     uint32_t row)
+{
+    if (firstSize + (uint64_t)secondSize > kLargestHex && PutBytesFile(number, first, firstSize, second, secondSize)) {
+        PutChar('\n');
+        return;
+    }
+    PutChar('\n');
+    PutHexRows(first, firstSize, row);
+    PutHexRows(second, secondSize, row);
+    Put("end\n");
+}
+
 // bitmap NAME bits WxH bpp= planes= widthbytes= type= , the bits as GDI
-// reads them in hex rows, then end. Without readable bits: nobits.
+// reads them in hex rows, then end (or file=). Without readable bits: bits=none.
 uint32_t WriteDeviceBitmap(const BITMAP *bitmap)
 {
     uint32_t row = 0;
@@ -73,14 +126,12 @@ uint32_t WriteDeviceBitmap(const BITMAP *bitmap)
     if (size == 0) {
         PutNoBits();
     }
-    PutChar('\n');
-    PutHexRows(bitmap->bmBits, size, row);
-    Put("end\n");
+    PutBytes(number, bitmap->bmBits, size, NULL, 0, row);
     return number;
 }
 
 // bitmap NAME dib info=N bits=M|none: header and colour table, then the
-// bits, as hex rows, then end.
+// bits, as hex rows, then end (or file=).
 // infoSize and bitsSize as GDI reads them (info=0: GDI refuses a DIB
 // without a header before it reads anything).
 uint32_t WriteDib(const BITMAPINFO *info, uint32_t infoSize, const void *bits, uint32_t bitsSize)
@@ -101,10 +152,7 @@ uint32_t WriteDib(const BITMAPINFO *info, uint32_t infoSize, const void *bits, u
     } else {
         PutField(grammar::KEYWORD_BITMAP, grammar::FIELD_BITMAP_BITS_SIZE, bitsSize);
     }
-    PutChar('\n');
-    PutHexRows(info, infoSize, 0);
-    PutHexRows(bits, bitsSize, 0);
-    Put("end\n");
+    PutBytes(number, info, infoSize, bits, bitsSize, 0);
     return number;
 }
 

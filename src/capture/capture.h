@@ -30,6 +30,7 @@ const char *OwnFolder(void);
 // small buffer; each request ends with EndRequest, which hands the text to
 // the system before the export returns.
 int CaptureOn(void);     // 0 once the capture has stopped (or never started)
+const char *CapturePath(void); // the capture file's path, once it is open
 void BeginRequest(void); // opens the capture file on first use
 void EndRequest(void);
 void StopCapture(const char *reason, uint32_t error);

@@ -7,6 +7,7 @@ enum CaptureState { CAPTURE_NOT_STARTED, CAPTURE_WRITING, CAPTURE_STOPPED };
 
 static CaptureState state;
 static HANDLE file;
+static char path[MAX_PATH + 16]; // the capture file's, once it is open
 // Large enough that nearly every request takes one WriteFile; a longer one
 // (a 10,000-point polygon) takes two, each handed over as it fills.
 static char buffer[65536];
@@ -62,7 +63,6 @@ static void OpenCaptureFile(void)
     if (at > 0 && folder[at - 1] != '\\' && folder[at - 1] != '/') {
         at = Append(folder, at, sizeof folder, "\\");
     }
-    char path[MAX_PATH + 16];
     for (uint32_t number = 1; number <= 99999; ++number) {
         char name[13];
         NumberedName(name, number);
@@ -81,6 +81,11 @@ static void OpenCaptureFile(void)
     }
     // No file to say why in: printing goes on uncaptured.
     state = CAPTURE_STOPPED;
+}
+
+const char *CapturePath(void)
+{
+    return path;
 }
 
 int CaptureOn(void)

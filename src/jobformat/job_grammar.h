@@ -277,7 +277,8 @@ static const Argument BITMAP_ARGUMENTS[] = {
 };
 
 static const Option BITMAP_OPTIONS[] = {
-    {"file", VALUE_FILE, FIELD_BITMAP_FILE, ".bmp (1/4/8/24/32-bit), .pbm (P1) or .ppm (P3), instead of rows"},
+    {"file", VALUE_FILE, FIELD_BITMAP_FILE,
+     ".bmp (1/4/8/24/32-bit), .pbm (P1) or .ppm (P3), instead of rows; bits or dib: its bytes as they are"},
     {"depth", VALUE_NUMBER, FIELD_BITMAP_DEPTH, "24 or 32: a colour bitmap's bits"},
     {"colors", VALUE_COLORS, FIELD_BITMAP_COLORS, "colour table of a mono bitmap sent as a DIB", nullptr,
      SETTING_NONE, 0, "colours"},

@@ -134,6 +134,17 @@ void NegativeAndPlanes()
     Raster(Guard(&planes, sizeof planes), nullptr, Guard(&kMode, 20));
 }
 
+void LargeDib()
+{
+    // past what a capture writes in hex: its bytes go to a file beside it
+    BITMAPINFOHEADER header = {sizeof header, 1024, 512, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> bits(1024 * 3 * 512);
+    for (size_t i = 0; i < bits.size(); ++i) {
+        bits[i] = (uint8_t)(i * 7);
+    }
+    Dib(Guard(bits.data(), bits.size()), Guard((const BITMAPINFO *)&header, sizeof header), nullptr, nullptr);
+}
+
 void Text(uint32_t options, const void *units, uint32_t count, const int32_t *advances, size_t advanceBytes)
 {
     LOGFONTA font = {};
@@ -182,6 +193,7 @@ const Case kCases[] = {
     {"no source, no brush made: no draw mode", SourcelessTransfers},
     {"colour source with rop2 0: rop2 only", ColourSourceRop2Zero},
     {"negative sizes and four planes: their rows", NegativeAndPlanes},
+    {"a DIB's header and every row of its bits, 1.5 MiB of them", LargeDib},
     {"text: draw mode colours; ETO_PDY: two advances a glyph", TextReads},
     {"no reference device: no frame, no file name", FailedReference},
 };
