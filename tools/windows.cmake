@@ -37,3 +37,12 @@ if(QUILLREC_WINE_ARCH STREQUAL "win64")
   add_test(NAME soak_short COMMAND ${QUILLREC_WINE_RUN} win64 $<TARGET_FILE:quillrec_soak> 20000 5000)
   set_tests_properties(soak_short PROPERTIES TIMEOUT 900)
 endif()
+
+# The workbench printer's installer, run by scripts/wine-run while it
+# prepares a prefix.
+add_executable(quillrec_printer ${CMAKE_SOURCE_DIR}/tools/printer/quillrec_printer.cpp)
+target_include_directories(quillrec_printer PRIVATE ${CMAKE_SOURCE_DIR}/tools/common)
+target_link_libraries(quillrec_printer PRIVATE winspool)
+target_link_options(quillrec_printer PRIVATE -static)
+quillrec_warnings(quillrec_printer)
+add_dependencies(quillrec_driver quillrec_printer)
