@@ -26,6 +26,9 @@ struct JobSummary {
     size_t records = 0;               // records in the finished pages
     int warnings = 0;
     int failedPage = 0; // the page a failure stopped, 0 when none did
+    // where the printed pages (the .ps files) differ from their pictures:
+    // "page N: what and why"
+    std::vector<std::string> printNotes;
 };
 
 // Runs the job's requests in order, finishing each page as it closes. On

@@ -111,6 +111,9 @@ int RunAndList(const QuillrecExports &dll, const job::Job &job, RunOptions optio
     for (const std::string &path : summary.written) {
         printf("wrote %s\n", path.c_str());
     }
+    for (const std::string &note : summary.printNotes) {
+        printf("note: %s %s\n", options.jobName.c_str(), note.c_str());
+    }
     const int failures = (ran ? 0 : 1) + (ran && !listed ? 1 : 0);
     printf("job %s: %d page(s), %zu requests, %zu records, %d warning(s), %d failure(s)%s\n", options.jobName.c_str(),
            summary.pages, job.requests.size(), summary.records, summary.warnings, failures,
