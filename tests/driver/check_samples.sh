@@ -126,6 +126,7 @@ for job in "${jobs[@]}"; do
         # the listing ends with the spool file's EOF record, as GDI enumerated it
         grep -q 'EMR_EOF' "$base.txt" || fail "$name page $page: the listing has no EMR_EOF"
         expect_line "$base.txt" '^# recorded against "[^"]+": [0-9]+x[0-9]+ dpi, printable [0-9]+x[0-9]+ pixels' "$name page $page"
+        grep -qa "recorded against" "$base.png" || fail "$name page $page: the picture does not name its device"
         # every transfer and text request of a sample records its drawing
         silent=$(tr -d '\r' <"$base.txt" | awk '
             function check() { if (call != "" && !drawn) print call }
