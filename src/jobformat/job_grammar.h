@@ -302,10 +302,12 @@ static const Argument SELECT_ARGUMENTS[] = {
 static const Option PAGE_OPTIONS[] = {
     {"size", VALUE_PAIR, FIELD_PAGE_SIZE, "W,H in logical units", nullptr, SETTING_NONE, 0, nullptr, LIMIT_POSITIVE},
     {"frame", VALUE_RECT, FIELD_PAGE_FRAME, "picture frame in 0.01 mm, or none", nullptr, SETTING_NONE, ARGUMENT_NONE},
-    {"device", VALUE_STRING, FIELD_PAGE_DEVICE, "printer device name (else the workbench printer; \"DISPLAY\": Wine's display)"},
+    {"device", VALUE_STRING, FIELD_PAGE_DEVICE,
+     "printer device name (else the workbench printer; \"DISPLAY\": Wine's display)"},
     {"dpi", VALUE_NUMBER, FIELD_PAGE_DPI, "the resolution the page draws at: 150, 300 (else), 600, 1200 or 2400"},
     {"devmode", VALUE_HEX, FIELD_PAGE_DEVMODE,
-     "the DEVMODEA handed to GetEmfFileDC32 (else none), dmSize + dmDriverExtra bytes"},
+     "the DEVMODEA handed to GetEmfFileDC32, dmSize + dmDriverExtra bytes (else the workbench printer gets one "
+     "made from the page, other devices none)"},
     GRAMMAR_OPTION_EXPECT,
 };
 

@@ -427,8 +427,8 @@ bool Runner::Page(const job::Request &request)
         devModeBytes.resize(std::max(devModeBytes.size(), sizeof(DEVMODEA)), 0);
         devMode = reinterpret_cast<const DEVMODEA *>(devModeBytes.data());
     }
-    result = dll_.GetEmfFileDC32(devMode, pageDevice_.name.c_str(), name, request.nullFrame ? nullptr : &frame_, nullptr,
-                                 nullptr, &surface);
+    result = dll_.GetEmfFileDC32(devMode, pageDevice_.name.c_str(), name, request.nullFrame ? nullptr : &frame_,
+                                 nullptr, nullptr, &surface);
     if (!Answer(request, "GetEmfFileDC32",
                 FormatText("(\"%s\", frame (%ld,%ld)-(%ld,%ld))", pageDevice_.name.c_str(), (long)frame_.left,
                            (long)frame_.top, (long)frame_.right, (long)frame_.bottom),
@@ -685,8 +685,8 @@ bool Runner::SavePage(const job::Request &request, const std::string &base)
     // the frame is in 0.01 mm
     const uint32_t pixelsPerMetre = frameWidth > 0 ? (uint32_t)((int64_t)width * 100000 / frameWidth) : 0;
     if (!WritePng(picture.c_str(), width, height, pixels, pixelsPerMetre) ||
-        !AddPngText(picture, "Description", "Page " + std::to_string(page_) + " of " + job_.path + ", " +
-                                                 DescribeDevice(device_))) {
+        !AddPngText(picture, "Description",
+                    "Page " + std::to_string(page_) + " of " + job_.path + ", " + DescribeDevice(device_))) {
         return Fail(request, "cannot write the picture " + picture);
     }
     return PrintPage(request, base);
@@ -725,8 +725,8 @@ std::string Runner::Listing(const std::vector<EmfRecord> &records) const
 {
     std::string text = "# " + job_.path + " page " + std::to_string(page_) +
                        ": each job line's calls, then the records they made, numbered as in the spool file\n"
-                       "# (recorded again with a comment before each request; the header counts those too)\n"
-                       "# " + DescribeDevice(device_) + "\n";
+                       "# (recorded again with a comment before each request; the header counts those too)\n";
+    text += "# " + DescribeDevice(device_) + "\n";
     size_t call = 0;
     auto callsUpTo = [&](int line) {
         for (; call < calls_.size() && calls_[call].first <= line; ++call) {

@@ -12,12 +12,12 @@ enum Case { kColourPattern, kMonoPattern, kOpaqueHatch, kDstInvert, kSrcAnd, kJa
 
 // What Wine's PostScript driver does in each case (observed with Wine 8).
 const char *const kNotes[] = {
-    "the PDF fills with solid grey here: Wine's PostScript driver sends only monochrome patterns, not this colour DIB one",
-    "the PDF shows this monochrome pattern garbled: Wine's PostScript driver misplaces the bits of 8x8 patterns",
-    "the PDF leaves this hatch's background unpainted: Wine's PostScript driver strokes the hatch lines only, OPAQUE or not",
+    "the PDF fills this solid grey: Wine's PostScript driver sends no colour DIB pattern",
+    "the PDF garbles this pattern: Wine's PostScript driver misplaces the bits of 8x8 monochrome patterns",
+    "the PDF leaves this hatch's background unpainted: Wine's PostScript driver strokes only the hatch lines",
     "the PDF leaves out this DSTINVERT blit: PostScript paints over the page and cannot invert what is on it",
-    "the PDF loses the black of this SRCAND blit: PostScript paints over the page and cannot AND with what is on it",
-    "the PDF draws this Japanese font's text as glyph shapes that cannot be searched or copied",
+    "the PDF loses the black of this SRCAND blit: PostScript paints over the page and cannot AND with it",
+    "the PDF draws this Japanese text as shapes that cannot be searched or copied",
 };
 
 // The state that decides whether a hatch is drawn over an opaque background.
@@ -27,14 +27,19 @@ struct Surface {
     bool opaque = true; // GDI's default background mode
 };
 
-DWORD BitmapBits(const EmfRecord &record, DWORD offBmi, DWORD cbBmi)
+// A pattern brush's case: colour, 8x8 monochrome, or one that prints right.
+Case PatternCase(const EmfRecord &record, DWORD offBmi, DWORD cbBmi)
 {
     BITMAPINFOHEADER header = {};
     if (cbBmi < sizeof header || (size_t)offBmi + sizeof header > record.bytes.size()) {
-        return 0;
+        return kNone;
     }
     memcpy(&header, record.bytes.data() + offBmi, sizeof header);
-    return header.biBitCount;
+    if (header.biBitCount != 1) {
+        return kColourPattern;
+    }
+    const bool eightByEight = header.biWidth == 8 && (header.biHeight == 8 || header.biHeight == -8);
+    return eightByEight ? kMonoPattern : kNone;
 }
 
 Case RasterCase(DWORD rop)
@@ -44,12 +49,20 @@ Case RasterCase(DWORD rop)
 
 Case Brushes(const EmfRecord &record, Surface *surface)
 {
+    if (record.type == EMR_DELETEOBJECT) {
+        const EMRDELETEOBJECT *r = record.As<EMRDELETEOBJECT>();
+        if (r != nullptr) {
+            surface->hatched.erase(r->ihObject); // the slot may come back as anything
+        }
+        return kNone;
+    }
     if (record.type == EMR_CREATEDIBPATTERNBRUSHPT) {
         const EMRCREATEDIBPATTERNBRUSHPT *r = record.As<EMRCREATEDIBPATTERNBRUSHPT>();
-        return r == nullptr ? kNone : BitmapBits(record, r->offBmi, r->cbBmi) == 1 ? kMonoPattern : kColourPattern;
+        return r != nullptr ? PatternCase(record, r->offBmi, r->cbBmi) : kNone;
     }
     if (record.type == EMR_CREATEMONOBRUSH) {
-        return kMonoPattern;
+        const EMRCREATEMONOBRUSH *r = record.As<EMRCREATEMONOBRUSH>();
+        return r != nullptr ? PatternCase(record, r->offBmi, r->cbBmi) : kNone;
     }
     if (record.type == EMR_CREATEBRUSHINDIRECT) {
         const EMRCREATEBRUSHINDIRECT *r = record.As<EMRCREATEBRUSHINDIRECT>();

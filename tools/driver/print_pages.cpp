@@ -27,8 +27,7 @@ RECT FrameOnSheet(HDC printer, const RECTL &frame)
     return {across(frame.left), down(frame.top), across(frame.right), down(frame.bottom)};
 }
 
-bool PlayOnPrinter(HDC printer, HENHMETAFILE metafile, const RECTL &frame, const DOCINFOA &document,
-                   std::string *error)
+bool PlayOnPrinter(HDC printer, HENHMETAFILE metafile, const RECTL &frame, const DOCINFOA &document, std::string *error)
 {
     if (StartDocA(printer, &document) <= 0) {
         *error = FormatText("StartDoc failed (error %lu)", (unsigned long)GetLastError());
@@ -46,8 +45,7 @@ bool PlayOnPrinter(HDC printer, HENHMETAFILE metafile, const RECTL &frame, const
 
 } // namespace
 
-bool PrintSpoolFile(const std::string &emfPath, const std::string &psPath, const std::string &title,
-                    std::string *error)
+bool PrintSpoolFile(const std::string &emfPath, const std::string &psPath, const std::string &title, std::string *error)
 {
     HENHMETAFILE metafile = GetEnhMetaFileA(emfPath.c_str());
     ENHMETAHEADER header = {};
@@ -61,8 +59,8 @@ bool PrintSpoolFile(const std::string &emfPath, const std::string &psPath, const
     const RECTL &frame = header.rclFrame;
     std::vector<BYTE> devMode =
         MakePrinterDevMode(ChoosePaper(frame.right - frame.left, frame.bottom - frame.top), kPrintDpi);
-    HDC printer = CreateDCA("WINSPOOL", QUILLREC_PRINTER_NAME, nullptr,
-                            reinterpret_cast<const DEVMODEA *>(devMode.data()));
+    HDC printer =
+        CreateDCA("WINSPOOL", QUILLREC_PRINTER_NAME, nullptr, reinterpret_cast<const DEVMODEA *>(devMode.data()));
     bool printed = false;
     if (printer == nullptr) {
         *error = "the workbench printer \"" QUILLREC_PRINTER_NAME "\" is not installed (scripts/wine-run installs it)";

@@ -15,9 +15,12 @@ namespace {
 // The sheets of Wine's generic PPD (its PaperDimension rows, points turned
 // into 0.1 mm), smallest area first. It takes no custom sizes.
 const Paper kPapers[] = {
-    {"A5", DMPAPER_A5, 1485, 2099},           {"B5 (JIS)", DMPAPER_B5, 1820, 2572},
-    {"Executive", DMPAPER_EXECUTIVE, 1842, 2667}, {"Letter", DMPAPER_LETTER, 2159, 2794},
-    {"A4", DMPAPER_A4, 2099, 2970},           {"Legal", DMPAPER_LEGAL, 2159, 3556},
+    {"A5", DMPAPER_A5, 1485, 2099},
+    {"B5 (JIS)", DMPAPER_B5, 1820, 2572},
+    {"Executive", DMPAPER_EXECUTIVE, 1842, 2667},
+    {"Letter", DMPAPER_LETTER, 2159, 2794},
+    {"A4", DMPAPER_A4, 2099, 2970},
+    {"Legal", DMPAPER_LEGAL, 2159, 3556},
     {"A3", DMPAPER_A3, 2970, 4202},
 };
 
