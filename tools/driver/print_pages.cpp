@@ -1,6 +1,8 @@
 // Printing a spool file on the workbench printer into a PostScript file.
 #include "print_pages.h"
 
+#include <stdio.h>
+
 #include <vector>
 
 #include <windows.h>
@@ -43,9 +45,8 @@ bool PlayOnPrinter(HDC printer, HENHMETAFILE metafile, const RECTL &frame, const
     return true;
 }
 
-} // namespace
-
-bool PrintSpoolFile(const std::string &emfPath, const std::string &psPath, const std::string &title, std::string *error)
+// The printing itself, in the printing process.
+bool PrintHere(const std::string &emfPath, const std::string &psPath, const std::string &title, std::string *error)
 {
     HENHMETAFILE metafile = GetEnhMetaFileA(emfPath.c_str());
     ENHMETAHEADER header = {};
@@ -73,4 +74,59 @@ bool PrintSpoolFile(const std::string &emfPath, const std::string &psPath, const
     }
     DeleteEnhMetaFile(metafile);
     return printed;
+}
+
+// A fault ends the printing process at once, its code as the exit status,
+// without Wine's debugger and its minute of backtrace.
+LONG WINAPI EndOnFault(EXCEPTION_POINTERS *fault)
+{
+    ExitProcess(fault->ExceptionRecord->ExceptionCode);
+}
+
+std::string Quoted(const std::string &text)
+{
+    return "\"" + text + "\"";
+}
+
+} // namespace
+
+int PrintCommand(int argc, char **argv)
+{
+    if (argc != 3) {
+        fprintf(stderr, "usage: quillrec_driver --print EMF PS TITLE\n");
+        return 1;
+    }
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(EndOnFault);
+    std::string error;
+    if (!PrintHere(argv[0], argv[1], argv[2], &error)) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+bool PrintSpoolFile(const std::string &emfPath, const std::string &psPath, const std::string &title, std::string *error)
+{
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string line = Quoted(program) + " --print " + Quoted(emfPath) + " " + Quoted(psPath) + " " + Quoted(title);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(program, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        *error = FormatText("cannot start the printing process (error %lu)", (unsigned long)GetLastError());
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 1;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (status == 0) {
+        return true;
+    }
+    *error = status == 1 ? "the printing process reported why above"
+                         : FormatText("the PostScript driver faulted (exception 0x%08lx)", (unsigned long)status);
+    return false;
 }

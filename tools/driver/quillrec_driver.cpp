@@ -21,6 +21,7 @@
 #include "format_text.h"
 #include "job_parser.h"
 #include "job_runner.h"
+#include "print_pages.h"
 #include "quillrec_exports.h"
 
 namespace {
@@ -145,6 +146,9 @@ int main(int argc, char **argv)
 {
     if (argc > 1 && !strcmp(argv[1], "--compare")) {
         return CompareCommand(argc - 2, argv + 2);
+    }
+    if (argc > 1 && !strcmp(argv[1], "--print")) {
+        return PrintCommand(argc - 2, argv + 2);
     }
     CommandLine line;
     const int status = ReadCommandLine(argc, argv, &line);
