@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "emf_reader.h"
+#include "emf_records.h"
 
 // One entry per record: empty, or what the PDF shows there and why.
 std::vector<std::string> PrintNotes(const std::vector<EmfRecord> &records);
