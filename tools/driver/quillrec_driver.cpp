@@ -1,11 +1,13 @@
 // quillrec_driver: plays a printer driver's part against QUILLREC.dll. Reads
 // job files, calls the nine exports by ordinal as the driver's thunk would,
-// and leaves for each page the spool file, a record listing and a picture.
+// and leaves for each page the spool file, a record listing, a picture and
+// the page printed on the workbench printer (PostScript).
 //
 //   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] [--verbose] JOB...
 //   quillrec_driver --reference
 //   quillrec_driver --version
 //   quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]
+//   quillrec_driver --print EMF PS TITLE   (the printing of one page, which a run starts per page)
 //
 // Exit status, the worst of all jobs: 0 when every job ran, 1 when a job
 // failed while running, 2 for a job file that does not parse or a bad command
@@ -41,7 +43,9 @@ void Usage()
                     "  --reference     print the job format: every keyword, option and constant name\n"
                     "  --version       print the version of QUILLREC this simulator was built with\n"
                     "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
-                    "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n");
+                    "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n"
+                    "       quillrec_driver --print EMF PS TITLE\n"
+                    "  prints one spool file on the workbench printer into a PostScript file, as a run does per page\n");
 }
 
 struct CommandLine {
