@@ -4,7 +4,8 @@
 #   - the run succeeds and each page leaves its .emf, .txt listing, .png and
 #     printed .ps, and each job a summary line; --check calls a good job fine;
 #   - each job's PDF has one page per spool file and its Latin text, and each
-#     listing names the device the page recorded against;
+#     listing names the device the page recorded against, and the chart says
+#     where its PDF differs from its picture;
 #   - the listing puts each record under the request that made it, names
 #     stock objects and notes Wine's monochrome pattern playback fault;
 #   - compare finds two runs the same, two pages different (with a picture
@@ -152,6 +153,10 @@ call=$(tr -d '\r' <"$listing" | awk '/^line [0-9]+: /{call=$0} /EMR_POLYBEZIER16
 [[ "$call" == *"Output32(OUT_BEZIER"* ]] || fail "chart: the EMR_POLYBEZIER16 record is under '$call', not its Output32"
 expect_line "$listing" 'EMR_SELECTOBJECT +12 stock NULL_BRUSH' "chart listing"
 expect_line "$listing" 'note: Wine plays monochrome pattern brushes' "chart listing"
+# where the printed page differs: under the record in the listing, once per
+# case and page in the run's summary
+expect_line "$listing" '^ +printed: the PDF leaves out this DSTINVERT blit' "chart listing"
+expect_line "$work/run.log" '^note: chart page 1: the PDF leaves out this DSTINVERT blit' "chart summary"
 grep -q '0x8000000' "$listing" && fail "chart listing: a stock object shown as a number"
 
 # ---- compare: a second run is the same; two different pages differ, with
