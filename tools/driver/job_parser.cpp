@@ -206,7 +206,10 @@ bool ParseJob(const std::string &text, const std::string &path, Job *job, std::s
     Parser parser;
     parser.path = path, parser.folder = path.substr(0, path.find_last_of("/\\") + 1), parser.job = job,
     parser.reader = &reader;
-    if (!Run(parser, text)) {
+    // Windows editors may start a UTF-8 file with a byte-order mark; it is
+    // no part of the first line
+    const bool marked = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    if (!Run(parser, marked ? text.substr(3) : text)) {
         *error = parser.error;
         return false;
     }
