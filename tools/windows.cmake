@@ -37,3 +37,18 @@ if(QUILLREC_WINE_ARCH STREQUAL "win64")
   add_test(NAME soak_short COMMAND ${QUILLREC_WINE_RUN} win64 $<TARGET_FILE:quillrec_soak> 20000 5000)
   set_tests_properties(soak_short PROPERTIES TIMEOUT 900)
 endif()
+
+# The 16-bit replayer: an NE program assembled whole by nasm (there is no
+# 16-bit linker here). It runs where 32-bit Wine does, beside the 32-bit
+# simulator, which starts it for --via16.
+if(QUILLREC_WINE_ARCH STREQUAL "win32")
+  find_program(QUILLREC_NASM nasm REQUIRED)
+  set(thunk16 ${CMAKE_SOURCE_DIR}/tools/thunk16)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/replay16.exe
+                     COMMAND ${QUILLREC_NASM} -f bin -Werror -I ${thunk16}/ -o ${CMAKE_BINARY_DIR}/replay16.exe
+                             ${thunk16}/replay16.asm
+                     DEPENDS ${thunk16}/replay16.asm ${thunk16}/replay16.inc ${thunk16}/ne.inc ${thunk16}/thunk16.inc
+                     COMMENT "Assembling the 16-bit replayer")
+  add_custom_target(replay16 ALL DEPENDS ${CMAKE_BINARY_DIR}/replay16.exe)
+  add_dependencies(quillrec_driver replay16)
+endif()
