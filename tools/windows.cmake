@@ -51,4 +51,11 @@ if(QUILLREC_WINE_ARCH STREQUAL "win32")
                      COMMENT "Assembling the 16-bit replayer")
   add_custom_target(replay16 ALL DEPENDS ${CMAKE_BINARY_DIR}/replay16.exe)
   add_dependencies(quillrec_driver replay16)
+
+  # Every sample, a bitmap past 64 KiB and a capture, called from 16-bit code:
+  # the same results and pages as the 32-bit path; a wrong mask fails loudly.
+  add_test(NAME driver_via16
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/driver/via16.sh $<TARGET_FILE:quillrec_driver>
+                   ${CMAKE_BINARY_DIR}/capture ${CMAKE_SOURCE_DIR}/samples ${CMAKE_BINARY_DIR}/driver_via16)
+  set_tests_properties(driver_via16 PROPERTIES TIMEOUT 600)
 endif()

@@ -180,7 +180,8 @@ int32_t Send(Call *call)
     if (!session_->stopped.empty()) {
         return kReplay16Stopped;
     }
-    const std::string what = FormatText("call %u, %s (procedure %u)", session_->calls + 1, call->name,
+    const std::string what = FormatText("call %u, %s (%s %u)", session_->calls + 1, call->name,
+                                        call->procedure == kProcedureGdiComment ? "GDI32, procedure" : "ordinal",
                                         (unsigned)call->procedure);
     uint32_t writtenEnd = 0;
     const uint64_t size = Place(call, &writtenEnd);

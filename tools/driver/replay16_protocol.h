@@ -10,6 +10,12 @@ enum Request16Kind : uint16_t { REQUEST_LOAD = 1, REQUEST_ARENA = 2, REQUEST_CAL
 const unsigned kRequest16MaxArgs = 16;
 const uint16_t kProcedureGdiComment = 1; // procedures 2..10 are the exports by ordinal
 const uint32_t kLoadNoModule = 1, kLoadNoGdiComment = 11;
+const uint32_t kAnswer16Magic = 0x41363151; // "Q16A": starts every answer
+
+struct Answer16 {
+    uint32_t magic;
+    int32_t result;
+};
 
 struct Request16 {
     uint16_t kind;

@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "format_text.h"
 
 namespace {
@@ -11,7 +13,26 @@ namespace {
 // status in the message (a fault under qemu ends it within about 10 s).
 const DWORD kExitWait = 15000;
 
-void Stop(Replay16Session *session, const std::string &what)
+// The first line of what the replayer wrote instead of an answer (Wine's
+// report of a fault in the DLL, say), once its process has ended.
+std::string Instead(Replay16Session *session, const std::string &head)
+{
+    std::string text = head;
+    char more[4096];
+    DWORD available = 0, got = 0;
+    if (PeekNamedPipe(session->output, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+        ReadFile(session->output, more, std::min<DWORD>(available, sizeof more), &got, nullptr)) {
+        text.append(more, got);
+    }
+    text = text.substr(0, text.find_first_of("\r\n"));
+    for (char &c : text) {
+        c = (c >= ' ' && c < 127) ? c : '?';
+    }
+    return text;
+}
+
+// Why the replayer did not answer: the end of its output, or other text.
+void Stop(Replay16Session *session, const std::string &what, const std::string &head = "")
 {
     if (!session->stopped.empty()) {
         return;
@@ -20,8 +41,10 @@ void Stop(Replay16Session *session, const std::string &what)
     if (session->process != nullptr && WaitForSingleObject(session->process, kExitWait) == WAIT_OBJECT_0) {
         GetExitCodeProcess(session->process, &status);
     }
+    const std::string instead = head.empty() ? std::string() : Instead(session, head);
     session->stopped = "the 16-bit replayer stopped during " + what +
-                       (status == STILL_ACTIVE ? std::string(" (it did not answer)")
+                       (instead.empty() ? std::string() : ": it wrote \"" + instead + "\"") +
+                       (status == STILL_ACTIVE ? std::string(" (and did not end)")
                                                : FormatText(" (its process ended with status 0x%08lx)",
                                                             (unsigned long)status));
 }
@@ -52,6 +75,29 @@ bool ReadAll(HANDLE from, void *bytes, size_t size)
         }
         to += got;
         size -= got;
+    }
+    return true;
+}
+
+// An answer's magic and result, then size bytes; false, with the replayer
+// stopped, when the output ends or holds something else.
+bool ReadAnswer(Replay16Session *session, int32_t *result, std::vector<uint8_t> *bytes, uint32_t size,
+                const std::string &what)
+{
+    Answer16 head = {};
+    bytes->assign(size, 0);
+    if (!ReadAll(session->output, &head, sizeof head)) {
+        Stop(session, what);
+        return false;
+    }
+    if (head.magic != kAnswer16Magic) {
+        Stop(session, what, std::string(reinterpret_cast<const char *>(&head), sizeof head));
+        return false;
+    }
+    *result = head.result;
+    if (!ReadAll(session->output, bytes->data(), size)) {
+        Stop(session, what);
+        return false;
     }
     return true;
 }
@@ -104,10 +150,12 @@ bool ReserveArena16(Replay16Session *session, uint32_t size, const std::string &
     request.outBytes = size;
     int32_t base = 0;
     std::vector<uint8_t> none;
-    request.outBytes = size;
-    // the answer to an arena request is the base alone: no arena bytes follow
-    if (!WriteAll(session->input, &request, sizeof request) || !ReadAll(session->output, &base, sizeof base)) {
+    if (!WriteAll(session->input, &request, sizeof request)) {
         Stop(session, what);
+        return false;
+    }
+    // the answer to an arena request is the base alone: no arena bytes follow
+    if (!ReadAnswer(session, &base, &none, 0, what)) {
         return false;
     }
     if (base == 0) {
@@ -123,13 +171,11 @@ bool ReserveArena16(Replay16Session *session, uint32_t size, const std::string &
 bool Exchange16(Replay16Session *session, const Request16 &request, const std::vector<uint8_t> &image,
                 int32_t *result, std::vector<uint8_t> *answer, const std::string &what)
 {
-    answer->assign(request.outBytes, 0);
-    if (!WriteAll(session->input, &request, sizeof request) || !WriteAll(session->input, image.data(), request.inBytes) ||
-        !ReadAll(session->output, result, sizeof *result) || !ReadAll(session->output, answer->data(), answer->size())) {
+    if (!WriteAll(session->input, &request, sizeof request) || !WriteAll(session->input, image.data(), request.inBytes)) {
         Stop(session, what);
         return false;
     }
-    return true;
+    return ReadAnswer(session, result, answer, request.outBytes, what);
 }
 
 bool StartReplay16(const std::string &program, const std::string &dllPath, Replay16Session *session,

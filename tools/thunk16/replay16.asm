@@ -41,6 +41,7 @@ NE_HEADER 'REPLAY16', 'QUILLREC 16-bit replayer', IMPORTS
 
 NE_DATA
 request:     times REQUEST16_size db 0
+answerMagic: dd ANSWER_MAGIC
 result:      dd 0
 procedures:  times PROCEDURE_COUNT dd 0
 module:      dd 0
@@ -157,12 +158,12 @@ read_arena:
 .done:
     ret
 
-; Answers the result DWORD, then ECX bytes from the arena's start.
+; Answers the magic and the result DWORD, then ECX bytes from the arena's start.
 answer:
     push ecx
     mov [xferSel], ds
-    mov dword [xferOffset], result
-    mov dword [xferCount], 4
+    mov dword [xferOffset], answerMagic
+    mov dword [xferCount], 8
     mov word [xferFile], STDOUT
     mov byte [xferWrite], 1
     call transfer
