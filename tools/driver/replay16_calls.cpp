@@ -127,7 +127,7 @@ void Brush(Call *call, LOGBRUSH *brush)
 // of bytes from the arena's start; returns the bytes the call needs.
 uint64_t Place(Call *call, uint32_t *writtenEnd)
 {
-    uint64_t end = 0;
+    uint64_t end = kArenaHead;
     *writtenEnd = 0;
     for (int pass = 0; pass < 2; ++pass) {
         for (Piece &piece : call->pieces) {

@@ -16,6 +16,8 @@ struct Answer16 {
     uint32_t magic;
     int32_t result;
 };
+// A call's answer is the arena's start: its Answer16 first, then the pieces.
+const uint32_t kArenaHead = sizeof(Answer16);
 
 struct Request16 {
     uint16_t kind;

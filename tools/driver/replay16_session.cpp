@@ -79,23 +79,25 @@ bool ReadAll(HANDLE from, void *bytes, size_t size)
     return true;
 }
 
-// An answer's magic and result, then size bytes; false, with the replayer
-// stopped, when the output ends or holds something else.
+// An answer: its magic and result, then the arena's bytes after them up to
+// size (a call's answer starts the arena); false, with the replayer stopped,
+// when the output ends or holds something else.
 bool ReadAnswer(Replay16Session *session, int32_t *result, std::vector<uint8_t> *bytes, uint32_t size,
                 const std::string &what)
 {
+    bytes->assign(std::max<uint32_t>(size, sizeof(Answer16)), 0);
     Answer16 head = {};
-    bytes->assign(size, 0);
-    if (!ReadAll(session->output, &head, sizeof head)) {
+    if (!ReadAll(session->output, bytes->data(), sizeof head)) {
         Stop(session, what);
         return false;
     }
+    memcpy(&head, bytes->data(), sizeof head);
     if (head.magic != kAnswer16Magic) {
         Stop(session, what, std::string(reinterpret_cast<const char *>(&head), sizeof head));
         return false;
     }
     *result = head.result;
-    if (!ReadAll(session->output, bytes->data(), size)) {
+    if (!ReadAll(session->output, bytes->data() + sizeof head, bytes->size() - sizeof head)) {
         Stop(session, what);
         return false;
     }
@@ -171,7 +173,11 @@ bool ReserveArena16(Replay16Session *session, uint32_t size, const std::string &
 bool Exchange16(Replay16Session *session, const Request16 &request, const std::vector<uint8_t> &image,
                 int32_t *result, std::vector<uint8_t> *answer, const std::string &what)
 {
-    if (!WriteAll(session->input, &request, sizeof request) || !WriteAll(session->input, image.data(), request.inBytes)) {
+    // one write, so that the replayer wakes once
+    std::vector<uint8_t> message(sizeof request + request.inBytes);
+    memcpy(message.data(), &request, sizeof request);
+    memcpy(message.data() + sizeof request, image.data(), request.inBytes);
+    if (!WriteAll(session->input, message.data(), message.size())) {
         Stop(session, what);
         return false;
     }

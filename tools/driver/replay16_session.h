@@ -30,8 +30,9 @@ bool StartReplay16(const std::string &program, const std::string &dllPath, Repla
 bool ReserveArena16(Replay16Session *session, uint32_t size, const std::string &what);
 
 // Sends request with the arena's first request.inBytes bytes (image), and
-// reads the result and the first request.outBytes bytes back into *answer.
-// When the replayer stops instead, sets session->stopped naming what.
+// reads the result and the answer: the arena's first request.outBytes bytes,
+// the Answer16 among them. When the replayer stops instead, sets
+// session->stopped naming what.
 bool Exchange16(Replay16Session *session, const Request16 &request, const std::vector<uint8_t> &image,
                 int32_t *result, std::vector<uint8_t> *answer, const std::string &what);
 

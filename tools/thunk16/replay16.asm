@@ -158,20 +158,32 @@ read_arena:
 .done:
     ret
 
-; Answers the magic and the result DWORD, then ECX bytes from the arena's start.
+; Answers the magic and the result.
 answer:
-    push ecx
     mov [xferSel], ds
     mov dword [xferOffset], answerMagic
     mov dword [xferCount], 8
     mov word [xferFile], STDOUT
     mov byte [xferWrite], 1
-    call transfer
-    pop ecx
+    jmp transfer
+
+; A call's answer in one write, so the simulator wakes once: the magic and
+; the result at the arena's start, then the arena up to outBytes.
+answer_arena:
+    push es
+    mov es, [arenaSel]
+    mov eax, [answerMagic]
+    mov [es:0], eax
+    mov eax, [result]
+    mov [es:4], eax
+    pop es
+    mov ecx, [request + REQUEST16.outBytes]
     mov [xferCount], ecx
     mov ax, [arenaSel]
     mov [xferSel], ax
     mov dword [xferOffset], 0
+    mov word [xferFile], STDOUT
+    mov byte [xferWrite], 1
     jmp transfer
 
 ; A new arena of outBytes, zeroed; the old one is freed first.
@@ -199,7 +211,6 @@ arena_request:
     mov [result], ax
     mov [result + 2], dx
 .answer:
-    xor ecx, ecx
     jmp answer
 
 ; Loads the DLL named in the arena and finds its exports by ordinal (a far
@@ -256,7 +267,6 @@ load_request:
     mov [procedures + 4], edx
     mov dword [result], 0
 .answer:
-    xor ecx, ecx
     jmp answer
 
 ; One call: the arguments pushed last first as DWORDs, arena offsets as
@@ -305,8 +315,7 @@ call_request:
     shl bx, 2
     add bx, 12
     add sp, bx
-    mov ecx, [request + REQUEST16.outBytes]
-    jmp answer
+    jmp answer_arena
 
     NE_IMPORT_SLOTS IMPORTS
 NE_CODE_END IMPORTS
