@@ -38,18 +38,22 @@ if(QUILLREC_WINE_ARCH STREQUAL "win64")
   set_tests_properties(soak_short PROPERTIES TIMEOUT 900)
 endif()
 
-# The 16-bit replayer: an NE program assembled whole by nasm (there is no
-# 16-bit linker here). It runs where 32-bit Wine does, beside the 32-bit
-# simulator, which starts it for --via16.
+# The 16-bit programs: NE executables assembled whole by nasm (there is no
+# 16-bit linker here), run where 32-bit Wine does. The replayer sits beside
+# the 32-bit simulator, which starts it for --via16; the example is the
+# README's worked example of a 16-bit caller.
 if(QUILLREC_WINE_ARCH STREQUAL "win32")
   find_program(QUILLREC_NASM nasm REQUIRED)
   set(thunk16 ${CMAKE_SOURCE_DIR}/tools/thunk16)
-  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/replay16.exe
-                     COMMAND ${QUILLREC_NASM} -f bin -Werror -I ${thunk16}/ -o ${CMAKE_BINARY_DIR}/replay16.exe
-                             ${thunk16}/replay16.asm
-                     DEPENDS ${thunk16}/replay16.asm ${thunk16}/replay16.inc ${thunk16}/ne.inc ${thunk16}/thunk16.inc
-                     COMMENT "Assembling the 16-bit replayer")
-  add_custom_target(replay16 ALL DEPENDS ${CMAKE_BINARY_DIR}/replay16.exe)
+  file(GLOB thunk16_includes CONFIGURE_DEPENDS ${thunk16}/*.inc)
+  foreach(program replay16 example16)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${program}.exe
+                       COMMAND ${QUILLREC_NASM} -f bin -Werror -I ${thunk16}/ -o ${CMAKE_BINARY_DIR}/${program}.exe
+                               ${thunk16}/${program}.asm
+                       DEPENDS ${thunk16}/${program}.asm ${thunk16_includes}
+                       COMMENT "Assembling the 16-bit program ${program}.exe")
+    add_custom_target(${program} ALL DEPENDS ${CMAKE_BINARY_DIR}/${program}.exe)
+  endforeach()
   add_dependencies(quillrec_driver replay16)
 
   # Every sample, a bitmap past 64 KiB and a capture, called from 16-bit code:

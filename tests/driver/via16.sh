@@ -9,7 +9,9 @@
 #     with the capture DLL in front of it, and the capture replays through the
 #     16-bit path to the same pages;
 #   - a wrong conversion mask makes the run fail, naming the job line and the
-#     call that was running, and keeps nothing of the page.
+#     call that was running, and keeps nothing of the page;
+#   - the README's worked example (example16.exe, beside the simulator) names,
+#     opens and closes a spool file that GDI's format starts.
 # One Wine process per step.
 #
 #   via16.sh quillrec_driver.exe CAPTURE_FOLDER SAMPLES_FOLDER WORK_FOLDER
@@ -110,15 +112,29 @@ done
 "$wine_run" win32 "$driver" --compare "$work/left" "$work/right" --out "$work/marks" >"$work/compare.log" 2>&1 ||
     fail "pages differ between the paths: $(grep -v ' 0 differ' "$work/compare.log" | head -n 8)"
 
-# The negative control: raw 16:16 pointers reach the DLL, which faults.
+# The negative control: raw 16:16 pointers reach the DLL, which faults, in
+# the second call (the first made the spool file, which the failure deletes).
 status=0
-run wrong --via16-wrong-mask --out "$work/wrong" "$samples/label.job" || status=$?
+run wrong --via16-wrong-mask=2 --out "$work/wrong" "$samples/label.job" || status=$?
 [ "$status" -eq 1 ] || fail "a wrong conversion mask exited $status, expected 1"
-grep -q 'label.job:[0-9]*: GetEmfFilePath32 returned' "$work/wrong.log" ||
+grep -q 'label.job:[0-9]*: GetEmfFileDC32 returned' "$work/wrong.log" ||
     fail "a wrong conversion mask's failure names no job line: $(cat "$work/wrong.log")"
-grep -q 'stopped during call 1, GetEmfFilePath32' "$work/wrong.log" ||
+grep -q 'stopped during call 2, GetEmfFileDC32' "$work/wrong.log" ||
     fail "a wrong conversion mask's failure names no call: $(cat "$work/wrong.log")"
 [ -z "$(ls "$work/wrong" 2>/dev/null)" ] || fail "a failed 16-bit run kept files of its page"
+
+# The worked example, run where LoadLibraryEx32W finds QUILLREC.DLL: its folder.
+home=${QUILLREC_WINE_HOME:-${XDG_CACHE_HOME:-$HOME/.cache}/quillrec}
+folder=$(cd "$(dirname "$driver")" && pwd)
+(cd "$folder" && "$wine_run" win32 "$folder/example16.exe") >"$work/example.log" 2>&1 || true
+spool=$(tr -d '\r' <"$work/example.log" | grep -i '^[a-z]:\\.*\.tmp$' | head -n 1 || true)
+unix_spool=$home/prefix32/drive_c/$(echo "${spool#?:\\}" | tr '\\' /)
+if [ -z "$spool" ]; then
+    fail "the worked example named no spool file: $(cat "$work/example.log")"
+elif [ "$(od -An -tx1 -j40 -N4 "$unix_spool" 2>/dev/null | tr -d ' ')" != 20454d46 ]; then
+    fail "the worked example's spool file $unix_spool is no enhanced metafile"
+fi
+[ -z "$spool" ] || rm -f "$unix_spool"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed; see $work" >&2

@@ -37,8 +37,8 @@ void Usage()
                     "  --no-listing    record each job once, without the inspection run that makes the listings\n"
                     "  --verbose       name each spool file as it is started\n"
                     "  --via16         call the DLL from 16-bit code through the generic thunk, as the driver\n"
-                    "                  does (32-bit build, under 32-bit Wine); --via16-wrong-mask hands the\n"
-                    "                  thunk a conversion mask of 0, to see that failure reported\n"
+                    "                  does (32-bit build, under 32-bit Wine); --via16-wrong-mask=N does so\n"
+                    "                  but hands the thunk a conversion mask of 0 on call N, to see that fail\n"
                     "  --reference     print the job format: every keyword, option and constant name\n"
                     "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
                     "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n");
@@ -50,7 +50,7 @@ struct CommandLine {
     bool checkOnly = false;
     bool listing = true;
     bool via16 = false;
-    bool wrongMask = false;
+    unsigned wrongMaskCall = 0; // --via16-wrong-mask=N
     std::vector<std::string> jobs;
 };
 
@@ -78,9 +78,11 @@ int ReadCommandLine(int argc, char **argv, CommandLine *line)
             line->checkOnly = true;
         } else if (!strcmp(argument, "--no-listing")) {
             line->listing = false;
-        } else if (!strcmp(argument, "--via16") || !strcmp(argument, "--via16-wrong-mask")) {
+        } else if (!strcmp(argument, "--via16")) {
             line->via16 = true;
-            line->wrongMask = !strcmp(argument, "--via16-wrong-mask");
+        } else if (!strncmp(argument, "--via16-wrong-mask=", 19) && atoi(argument + 19) > 0) {
+            line->via16 = true;
+            line->wrongMaskCall = (unsigned)atoi(argument + 19);
         } else if (!strcmp(argument, "--verbose")) {
             line->options.verbose = true;
         } else if (!strcmp(argument, "--reference")) {
@@ -150,7 +152,7 @@ int RunJobsVia16(const CommandLine &line, const std::vector<job::Job> &parsed)
         StopReplay16(&session);
         return 1;
     }
-    const QuillrecExports dll = Replay16Exports(&session, line.wrongMask);
+    const QuillrecExports dll = Replay16Exports(&session, line.wrongMaskCall);
     RunOptions options = line.options;
     options.comment = &Replay16Comment;
     int status = 0;

@@ -20,7 +20,7 @@ namespace {
 const uint32_t kLargestArena = 0x00FF0000 - 0x10000;
 
 Replay16Session *session_ = nullptr;
-bool wrongMask_ = false;
+unsigned wrongMaskCall_ = 0;
 
 // The caller's bytes behind one pointer and their place in the arena.
 struct Piece {
@@ -203,7 +203,7 @@ int32_t Send(Call *call)
         request.args[i] = call->isPiece[i] ? call->pieces[call->values[i]].offset : call->values[i];
         request.pointers |= call->isPiece[i] ? 1u << i : 0;
     }
-    request.mask = wrongMask_ ? 0 : request.pointers;
+    request.mask = session_->calls + 1 == wrongMaskCall_ ? 0 : request.pointers;
     request.inBytes = (uint32_t)size;
     request.outBytes = writtenEnd;
     const std::vector<uint8_t> image = Image(call, (uint32_t)size);
@@ -375,10 +375,10 @@ int32_t WINAPI SetClipRect32Via16(const Handle32 *surface, const RECT *clip)
 
 } // namespace
 
-QuillrecExports Replay16Exports(Replay16Session *session, bool wrongMask)
+QuillrecExports Replay16Exports(Replay16Session *session, unsigned wrongMaskCall)
 {
     session_ = session;
-    wrongMask_ = wrongMask;
+    wrongMaskCall_ = wrongMaskCall;
     QuillrecExports exports = {};
     exports.GetEmfFileDC32 = &GetEmfFileDC32Via16;
     exports.CloseEmfFile32 = &CloseEmfFile32Via16;

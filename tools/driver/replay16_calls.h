@@ -11,10 +11,10 @@
 #include "quillrec_exports.h"
 #include "replay16_session.h"
 
-// The calls, sending through session (which outlives them). With wrongMask
-// every call hands the thunk a conversion mask of 0, so the DLL receives raw
-// 16:16 pointers: the failure a driver with a wrong mask meets.
-QuillrecExports Replay16Exports(Replay16Session *session, bool wrongMask);
+// The calls, sending through session (which outlives them). Call number
+// wrongMaskCall (from 1; 0 for none) hands the thunk a conversion mask of 0,
+// so the DLL receives raw 16:16 pointers: what a driver with a wrong mask meets.
+QuillrecExports Replay16Exports(Replay16Session *session, unsigned wrongMaskCall);
 
 // GdiComment on the replayer's surface, for an inspection run's marks.
 BOOL Replay16Comment(Handle32 surface, UINT size, const BYTE *data);
