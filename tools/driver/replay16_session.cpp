@@ -49,34 +49,31 @@ void Stop(Replay16Session *session, const std::string &what, const std::string &
                                                             (unsigned long)status));
 }
 
-bool WriteAll(HANDLE to, const void *bytes, size_t size)
+// Moves size bytes through a pipe, in as many pieces as it takes.
+bool MoveAll(HANDLE pipe, void *bytes, size_t size, bool write)
 {
-    const char *from = static_cast<const char *>(bytes);
+    char *at = static_cast<char *>(bytes);
     while (size > 0) {
-        DWORD written = 0;
+        DWORD moved = 0;
         const DWORD chunk = size > (1u << 20) ? (1u << 20) : (DWORD)size;
-        if (!WriteFile(to, from, chunk, &written, nullptr) || written == 0) {
+        const BOOL done = write ? WriteFile(pipe, at, chunk, &moved, nullptr) : ReadFile(pipe, at, chunk, &moved, nullptr);
+        if (!done || moved == 0) {
             return false;
         }
-        from += written;
-        size -= written;
+        at += moved;
+        size -= moved;
     }
     return true;
 }
 
+bool WriteAll(HANDLE to, const void *bytes, size_t size)
+{
+    return MoveAll(to, const_cast<void *>(bytes), size, true);
+}
+
 bool ReadAll(HANDLE from, void *bytes, size_t size)
 {
-    char *to = static_cast<char *>(bytes);
-    while (size > 0) {
-        DWORD got = 0;
-        const DWORD chunk = size > (1u << 20) ? (1u << 20) : (DWORD)size;
-        if (!ReadFile(from, to, chunk, &got, nullptr) || got == 0) {
-            return false;
-        }
-        to += got;
-        size -= got;
-    }
-    return true;
+    return MoveAll(from, bytes, size, false);
 }
 
 // An answer: its magic and result, then the arena's bytes after them up to

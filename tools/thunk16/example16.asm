@@ -43,29 +43,18 @@ NE_CODE
 ; FIND variable, ordinal: the export's 32-bit address, by ordinal (a far
 ; pointer 0000:ordinal), or the end of the program when it is missing.
 %macro FIND 2
-    push dword [module]
-    push word 0
-    push word %2
-    call far [cs:GetProcAddress32W]
-    mov [%1], ax
-    mov [%1 + 2], dx
-    or ax, dx
+    GET_PROC32 [module], word 0, word %2
     jz fail
+    mov [%1], edx
 %endmacro
 
 ne_entry:
     call far [cs:InitTask]
     push ss
     pop ds
-    push ds ; LoadLibraryEx32W("QUILLREC.DLL", 0, 0)
-    push word dllName
-    push dword 0
-    push dword 0
-    call far [cs:LoadLibraryEx32W]
-    mov [module], ax
-    mov [module + 2], dx
-    or ax, dx
+    LOAD_LIBRARY32 ds, dllName
     jz fail
+    mov [module], edx
     FIND getPath, 9
     FIND getDC, 2
     FIND closeFile, 3

@@ -128,9 +128,7 @@ transfer:
 .write:
     call far [cs:_hwrite]
 .moved:
-    shl edx, 16
-    mov dx, ax
-    test edx, edx
+    EDX_FROM_DX_AX
     jle .stop
     add [xferOffset], edx
     sub [xferCount], edx
@@ -218,27 +216,14 @@ arena_request:
 load_request:
     call read_arena
     mov dword [result], 1
-    push word [arenaSel]
-    push word 0
-    push dword 0
-    push dword 0
-    call far [cs:LoadLibraryEx32W]
-    shl edx, 16
-    mov dx, ax
-    test edx, edx
+    LOAD_LIBRARY32 word [arenaSel], 0
     jz .answer
     mov [module], edx
     mov si, 2
 .find:
-    push dword [module]
-    push word 0
-    push si
-    call far [cs:GetProcAddress32W]
-    shl edx, 16
-    mov dx, ax
     movzx eax, si
     mov [result], eax
-    test edx, edx
+    GET_PROC32 [module], word 0, si
     jz .answer
     mov bx, si
     shl bx, 2
@@ -247,22 +232,9 @@ load_request:
     cmp si, PROCEDURE_COUNT
     jb .find
     mov dword [result], PROCEDURE_COUNT
-    push ds
-    push word gdiName
-    push dword 0
-    push dword 0
-    call far [cs:LoadLibraryEx32W]
-    shl edx, 16
-    mov dx, ax
-    test edx, edx
+    LOAD_LIBRARY32 ds, gdiName
     jz .answer
-    push edx
-    push ds
-    push word commentName
-    call far [cs:GetProcAddress32W]
-    shl edx, 16
-    mov dx, ax
-    test edx, edx
+    GET_PROC32 edx, ds, word commentName
     jz .answer
     mov [procedures + 4], edx
     mov dword [result], 0
