@@ -135,9 +135,9 @@ int RunAndList(const QuillrecExports &dll, const job::Job &job, RunOptions optio
 int RunJobsVia16(const CommandLine &line, const std::vector<job::Job> &parsed)
 {
 #ifdef _WIN64
+    (void)line;
     (void)parsed;
-    fprintf(stderr, "quillrec_driver: --via16 needs the 32-bit simulator (build/win32): %s is not one\n",
-            line.dllPath.c_str());
+    fprintf(stderr, "quillrec_driver: --via16 needs the 32-bit simulator (build/win32); this one is 64-bit\n");
     return 2;
 #else
     char dllPath[MAX_PATH];
