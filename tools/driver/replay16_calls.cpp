@@ -127,7 +127,7 @@ void Brush(Call *call, LOGBRUSH *brush)
 // of bytes from the arena's start; returns the bytes the call needs.
 uint64_t Place(Call *call, uint32_t *writtenEnd)
 {
-    uint64_t end = kArenaHead;
+    uint64_t end = kArenaPieces;
     *writtenEnd = 0;
     for (int pass = 0; pass < 2; ++pass) {
         for (Piece &piece : call->pieces) {
@@ -204,8 +204,7 @@ int32_t Send(Call *call)
         request.pointers |= call->isPiece[i] ? 1u << i : 0;
     }
     request.mask = session_->calls + 1 == wrongMaskCall_ ? 0 : request.pointers;
-    request.inBytes = (uint32_t)size;
-    request.outBytes = writtenEnd;
+    request.outBytes = writtenEnd > kArenaPieces ? writtenEnd : (uint32_t)sizeof(Answer16);
     const std::vector<uint8_t> image = Image(call, (uint32_t)size);
     int32_t result = 0;
     std::vector<uint8_t> answer;

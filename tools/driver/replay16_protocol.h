@@ -16,8 +16,10 @@ struct Answer16 {
     uint32_t magic;
     int32_t result;
 };
-// A call's answer is the arena's start: its Answer16 first, then the pieces.
-const uint32_t kArenaHead = sizeof(Answer16);
+// A message is the arena's start: its Request16, then the pieces from
+// kArenaPieces on. A call's answer is the arena's start again: its Answer16,
+// then the pieces.
+const uint32_t kArenaPieces = 96, kFirstArena = 0x10000;
 
 struct Request16 {
     uint16_t kind;
@@ -27,9 +29,9 @@ struct Request16 {
     uint32_t pointers; // bit i: argument i is an arena offset, passed as a 16:16 pointer
     uint32_t mask;     // the conversion mask handed to _CallProcEx32W
     uint32_t inBytes;  // bytes that follow, for the arena's start
-    uint32_t outBytes; // call: arena bytes answered after the result; arena: the size to hold
+    uint32_t outBytes; // a call's answer: the arena's first bytes, its Answer16 among them
     uint32_t args[kRequest16MaxArgs];
 };
-static_assert(sizeof(Request16) == 88, "Request16 is REQUEST16 of replay16.inc");
+static_assert(sizeof(Request16) == 88 && sizeof(Request16) <= kArenaPieces, "Request16 is REQUEST16 of replay16.inc");
 
 #endif

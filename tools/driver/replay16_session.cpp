@@ -83,18 +83,23 @@ bool ReadAnswer(Replay16Session *session, int32_t *result, std::vector<uint8_t> 
                 const std::string &what)
 {
     bytes->assign(std::max<uint32_t>(size, sizeof(Answer16)), 0);
-    Answer16 head = {};
-    if (!ReadAll(session->output, bytes->data(), sizeof head)) {
+    // what the pipe holds first: the whole answer, written at once, or the
+    // start of other text, which must not be waited for past its end
+    DWORD got = 0;
+    if (!ReadFile(session->output, bytes->data(), (DWORD)bytes->size(), &got, nullptr) || got == 0 ||
+        (got < sizeof(Answer16) && !ReadAll(session->output, bytes->data() + got, sizeof(Answer16) - got))) {
         Stop(session, what);
         return false;
     }
+    got = std::max<DWORD>(got, sizeof(Answer16));
+    Answer16 head = {};
     memcpy(&head, bytes->data(), sizeof head);
     if (head.magic != kAnswer16Magic) {
         Stop(session, what, std::string(reinterpret_cast<const char *>(&head), sizeof head));
         return false;
     }
     *result = head.result;
-    if (!ReadAll(session->output, bytes->data() + sizeof head, bytes->size() - sizeof head)) {
+    if (!ReadAll(session->output, bytes->data() + got, bytes->size() - got)) {
         Stop(session, what);
         return false;
     }
@@ -146,15 +151,11 @@ bool ReserveArena16(Replay16Session *session, uint32_t size, const std::string &
 {
     Request16 request = {};
     request.kind = REQUEST_ARENA;
-    request.outBytes = size;
+    request.args[0] = size;
     int32_t base = 0;
     std::vector<uint8_t> none;
-    if (!WriteAll(session->input, &request, sizeof request)) {
-        Stop(session, what);
-        return false;
-    }
     // the answer to an arena request is the base alone: no arena bytes follow
-    if (!ReadAnswer(session, &base, &none, 0, what)) {
+    if (!Exchange16(session, request, std::vector<uint8_t>(sizeof request), &base, &none, what)) {
         return false;
     }
     if (base == 0) {
@@ -167,14 +168,13 @@ bool ReserveArena16(Replay16Session *session, uint32_t size, const std::string &
     return true;
 }
 
-bool Exchange16(Replay16Session *session, const Request16 &request, const std::vector<uint8_t> &image,
-                int32_t *result, std::vector<uint8_t> *answer, const std::string &what)
+bool Exchange16(Replay16Session *session, Request16 request, std::vector<uint8_t> image, int32_t *result,
+                std::vector<uint8_t> *answer, const std::string &what)
 {
     // one write, so that the replayer wakes once
-    std::vector<uint8_t> message(sizeof request + request.inBytes);
-    memcpy(message.data(), &request, sizeof request);
-    memcpy(message.data() + sizeof request, image.data(), request.inBytes);
-    if (!WriteAll(session->input, message.data(), message.size())) {
+    request.inBytes = (uint32_t)image.size();
+    memcpy(image.data(), &request, sizeof request);
+    if (!WriteAll(session->input, image.data(), image.size())) {
         Stop(session, what);
         return false;
     }
@@ -187,17 +187,21 @@ bool StartReplay16(const std::string &program, const std::string &dllPath, Repla
     if (!Launch(program, session, error)) {
         return false;
     }
-    std::vector<uint8_t> path(dllPath.begin(), dllPath.end());
-    path.push_back(0);
+    std::vector<uint8_t> image(kArenaPieces, 0);
+    image.insert(image.end(), dllPath.begin(), dllPath.end());
+    image.push_back(0);
     Request16 request = {};
     request.kind = REQUEST_LOAD;
-    request.inBytes = (uint32_t)path.size();
-    int32_t status = 0;
+    request.args[0] = kArenaPieces;
+    int32_t base = 0, status = 0;
     std::vector<uint8_t> none;
-    if (!ReserveArena16(session, 1 << 16, "its start") || !Exchange16(session, request, path, &status, &none, "the load")) {
+    if (!ReadAnswer(session, &base, &none, 0, "its start") ||
+        !Exchange16(session, request, image, &status, &none, "the load")) {
         *error = session->stopped;
         return false;
     }
+    session->arenaBase = (uint32_t)base;
+    session->arenaSize = kFirstArena;
     if (status != 0) {
         *error = status == (int32_t)kLoadNoModule      ? "the 16-bit replayer cannot load " + dllPath
                  : status == (int32_t)kLoadNoGdiComment ? std::string("the 16-bit replayer finds no GDI32 GdiComment")
@@ -213,6 +217,7 @@ void StopReplay16(Replay16Session *session)
     if (session->input != nullptr && session->stopped.empty()) {
         Request16 request = {};
         request.kind = REQUEST_QUIT;
+        request.inBytes = sizeof request;
         WriteAll(session->input, &request, sizeof request);
     }
     for (HANDLE *handle : {&session->input, &session->output, &session->process}) {

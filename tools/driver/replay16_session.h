@@ -29,12 +29,12 @@ bool StartReplay16(const std::string &program, const std::string &dllPath, Repla
 // Makes the arena hold size bytes; on failure sets session->stopped, naming what.
 bool ReserveArena16(Replay16Session *session, uint32_t size, const std::string &what);
 
-// Sends request with the arena's first request.inBytes bytes (image), and
-// reads the result and the answer: the arena's first request.outBytes bytes,
-// the Answer16 among them. When the replayer stops instead, sets
-// session->stopped naming what.
-bool Exchange16(Replay16Session *session, const Request16 &request, const std::vector<uint8_t> &image,
-                int32_t *result, std::vector<uint8_t> *answer, const std::string &what);
+// Sends request with image, the arena's first bytes (the request's own
+// place at its start left for it), and reads the result and the answer: the
+// arena's first request.outBytes bytes, the Answer16 among them. When the
+// replayer stops instead, sets session->stopped naming what.
+bool Exchange16(Replay16Session *session, Request16 request, std::vector<uint8_t> image, int32_t *result,
+                std::vector<uint8_t> *answer, const std::string &what);
 
 // Ends the replayer (it unloads the DLL as it goes).
 void StopReplay16(Replay16Session *session);

@@ -47,12 +47,14 @@ procedures:  times PROCEDURE_COUNT dd 0
 module:      dd 0
 arenaHandle: dw 0
 arenaSel:    dw 0
+arenaBytes:  dd 0
 ; one transfer between a file handle and a huge pointer
 xferFile:    dw 0
 xferSel:     dw 0
 xferOffset:  dd 0
 xferCount:   dd 0
 xferWrite:   db 0
+xferSome:    db 0 ; stop after the first piece that moves
 gdiName:     db 'GDI32.DLL', 0
 commentName: db 'GdiComment', 0
 
@@ -67,13 +69,10 @@ ne_entry:
 .started:
     push ss
     pop ds
+    mov dword [request + REQUEST16.args], FIRST_ARENA
+    call arena_request ; the first answer: the arena's address
 .next:
-    mov [xferSel], ds
-    mov dword [xferOffset], request
-    mov dword [xferCount], REQUEST16_size
-    mov word [xferFile], STDIN
-    mov byte [xferWrite], 0
-    call transfer
+    call read_message
     mov ax, [request + REQUEST16.kind]
     cmp ax, REQUEST_CALL
     je .call
@@ -105,6 +104,47 @@ bad_request:
     mov al, EXIT_BAD_REQUEST
     jmp exit
 
+; Reads one message into the arena: whatever the pipe holds first (the
+; simulator writes a message at once, and nothing more until answered),
+; then the rest of the REQUEST16 and of the message; the REQUEST16 is then
+; copied into DGROUP.
+read_message:
+    mov ax, [arenaSel]
+    mov [xferSel], ax
+    mov dword [xferOffset], 0
+    mov eax, [arenaBytes]
+    mov [xferCount], eax
+    mov word [xferFile], STDIN
+    mov byte [xferWrite], 0
+    mov byte [xferSome], 1
+    call transfer
+    mov byte [xferSome], 0
+    mov eax, REQUEST16_size
+    call read_up_to
+    push ds
+    push ds
+    pop es
+    mov ds, [es:arenaSel]
+    xor si, si
+    mov di, request
+    mov cx, REQUEST16_size
+    cld
+    rep movsb
+    pop ds
+    mov eax, [request + REQUEST16.inBytes]
+    cmp eax, [arenaBytes]
+    ja bad_request
+    ; falls through
+
+; Reads on until the arena holds EAX bytes of the message.
+read_up_to:
+    sub eax, [xferOffset]
+    jbe .done
+    mov [xferCount], eax
+    jmp transfer
+.done:
+    ret
+
 ; Moves xferCount bytes between xferFile and xferSel:xferOffset, a huge
 ; pointer whose offset may pass 64 KiB (selectors step by AHINCR). A pipe
 ; may move fewer bytes than asked: goes on until all have moved, and ends
@@ -132,29 +172,13 @@ transfer:
     jle .stop
     add [xferOffset], edx
     sub [xferCount], edx
-    jmp transfer
+    cmp byte [xferSome], 0
+    je transfer
 .done:
     ret
 .stop:
     mov al, EXIT_PIPE
     jmp exit
-
-; Reads the request's inBytes into the start of the arena.
-read_arena:
-    mov eax, [request + REQUEST16.inBytes]
-    test eax, eax
-    jz .done
-    cmp word [arenaSel], 0
-    je bad_request
-    mov [xferCount], eax
-    mov ax, [arenaSel]
-    mov [xferSel], ax
-    mov dword [xferOffset], 0
-    mov word [xferFile], STDIN
-    mov byte [xferWrite], 0
-    call transfer
-.done:
-    ret
 
 ; Answers the magic and the result.
 answer:
@@ -184,26 +208,29 @@ answer_arena:
     mov byte [xferWrite], 1
     jmp transfer
 
-; A new arena of outBytes, zeroed; the old one is freed first.
+; A new arena of args[0] bytes, zeroed, answered with its flat address; the old
+; one is freed once the new one is there (answer 0: the old one stays).
 arena_request:
-    mov ax, [arenaHandle]
-    test ax, ax
-    jz .allocate
-    push ax
-    call far [cs:GlobalFree]
-    mov word [arenaHandle], 0
-    mov word [arenaSel], 0
-.allocate:
     mov dword [result], 0
     push word GMEM_FIXED_ZEROINIT
-    push dword [request + REQUEST16.outBytes]
+    push dword [request + REQUEST16.args]
     call far [cs:GlobalAlloc]
     test ax, ax
     jz .answer
+    push ax
+    mov ax, [arenaHandle]
+    test ax, ax
+    jz .switch
+    push ax
+    call far [cs:GlobalFree]
+.switch:
+    pop ax
     mov [arenaHandle], ax
     push ax
     call far [cs:GlobalLock]
     mov [arenaSel], dx
+    mov eax, [request + REQUEST16.args]
+    mov [arenaBytes], eax
     push dx
     call far [cs:GetSelectorBase]
     mov [result], ax
@@ -211,12 +238,11 @@ arena_request:
 .answer:
     jmp answer
 
-; Loads the DLL named in the arena and finds its exports by ordinal (a far
+; Loads the DLL named in the arena at offset args[0] and finds its exports by ordinal (a far
 ; pointer 0000:ordinal), then GDI32's GdiComment.
 load_request:
-    call read_arena
     mov dword [result], 1
-    LOAD_LIBRARY32 word [arenaSel], 0
+    LOAD_LIBRARY32 word [arenaSel], [request + REQUEST16.args]
     jz .answer
     mov [module], edx
     mov si, 2
@@ -244,7 +270,6 @@ load_request:
 ; One call: the arguments pushed last first as DWORDs, arena offsets as
 ; 16:16 pointers into the arena's tiles, then _CallProcEx32W.
 call_request:
-    call read_arena
     mov bx, [request + REQUEST16.procedure]
     cmp bx, PROCEDURE_COUNT
     jae bad_request
