@@ -200,6 +200,10 @@ bool StartReplay16(const std::string &program, const std::string &dllPath, Repla
         *error = session->stopped;
         return false;
     }
+    if (base == 0) {
+        *error = "the 16-bit replayer has no global memory for its first arena";
+        return false;
+    }
     session->arenaBase = (uint32_t)base;
     session->arenaSize = kFirstArena;
     if (status != 0) {

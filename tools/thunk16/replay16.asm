@@ -147,8 +147,9 @@ read_up_to:
 
 ; Moves xferCount bytes between xferFile and xferSel:xferOffset, a huge
 ; pointer whose offset may pass 64 KiB (selectors step by AHINCR). A pipe
-; may move fewer bytes than asked: goes on until all have moved, and ends
-; the task at the end of the input or on an error.
+; may move fewer bytes than asked: goes on until all have moved (with
+; xferSome, until some have), advancing xferOffset, and ends the task at the
+; end of the input or on an error.
 transfer:
     mov ecx, [xferCount]
     test ecx, ecx
