@@ -195,13 +195,16 @@ bool StartReplay16(const std::string &program, const std::string &dllPath, Repla
     request.args[0] = kArenaPieces;
     int32_t base = 0, status = 0;
     std::vector<uint8_t> none;
-    if (!ReadAnswer(session, &base, &none, 0, "its start") ||
-        !Exchange16(session, request, image, &status, &none, "the load")) {
+    if (!ReadAnswer(session, &base, &none, 0, "its start")) {
         *error = session->stopped;
         return false;
     }
     if (base == 0) {
         *error = "the 16-bit replayer has no global memory for its first arena";
+        return false;
+    }
+    if (!Exchange16(session, request, image, &status, &none, "the load")) {
+        *error = session->stopped;
         return false;
     }
     session->arenaBase = (uint32_t)base;
