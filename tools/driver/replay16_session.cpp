@@ -227,11 +227,10 @@ void StopReplay16(Replay16Session *session)
         request.inBytes = sizeof request;
         WriteAll(session->input, &request, sizeof request);
     }
+    // Every page is closed by now: the replayer's own end (unloading the DLL,
+    // winevdm's teardown) need not be waited for.
     for (HANDLE *handle : {&session->input, &session->output, &session->process}) {
         if (*handle != nullptr) {
-            if (handle == &session->process) {
-                WaitForSingleObject(*handle, kExitWait);
-            }
             CloseHandle(*handle);
             *handle = nullptr;
         }
