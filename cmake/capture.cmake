@@ -13,8 +13,15 @@ set_target_properties(QUILLREC_capture PROPERTIES PREFIX "" OUTPUT_NAME QUILLREC
 target_include_directories(QUILLREC_capture PRIVATE ${QUILLREC_INCLUDES})
 quillrec_warnings(QUILLREC_capture)
 # The shipped image's rules; it is built file by file, not as one unit.
-quillrec_freestanding(QUILLREC_capture)
+# Its own base (the one the linker derived before it was fixed), away from
+# the real DLL's, which it loads into the same process.
+quillrec_freestanding(QUILLREC_capture 0x69540000)
+quillrec_version_resource(QUILLREC_capture
+  "QUILLREC capture build: writes each call as a job file and forwards it to QUILLRAW.DLL"
+  "capture build")
 target_link_libraries(QUILLREC_capture PRIVATE kernel32 gcc)
+quillrec_unstripped_twin(QUILLREC_capture ${CMAKE_SOURCE_DIR}/src/capture/capture.def
+                         ${CMAKE_BINARY_DIR}/unstripped/capture)
 
 # The installation a user makes, made by the build so the tests use it: the
 # real DLL under its capture-time name beside the capture DLL.

@@ -15,8 +15,10 @@ target_compile_options(quillrec_fuzz_core PRIVATE ${QUILLREC_FUZZ_FLAGS})
 quillrec_warnings(quillrec_fuzz_core)
 
 file(GLOB double_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/double/*.cpp)
-add_library(gdi_double_fuzz STATIC ${double_sources} ${CMAKE_SOURCE_DIR}/tools/common/request_maker.cpp
-            ${CMAKE_SOURCE_DIR}/tools/common/format_text.cpp)
+set(maker request_maker request_bytes request_trace format_text)
+list(TRANSFORM maker PREPEND ${CMAKE_SOURCE_DIR}/tools/common/)
+list(TRANSFORM maker APPEND .cpp)
+add_library(gdi_double_fuzz STATIC ${double_sources} ${maker})
 target_include_directories(gdi_double_fuzz PUBLIC ${QUILLREC_INCLUDES} ${CMAKE_SOURCE_DIR}/tests/double
                                                   ${CMAKE_SOURCE_DIR}/tools/common)
 target_compile_options(gdi_double_fuzz PRIVATE ${QUILLREC_FUZZ_HELPER_FLAGS})

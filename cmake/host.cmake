@@ -6,7 +6,11 @@ option(QUILLREC_FUZZ "Build the libFuzzer targets (clang) instead of the unit te
 # fuzzer build it on the host too.
 function(quillrec_job_parser_library name)
   set(driver ${CMAKE_SOURCE_DIR}/tools/driver)
-  add_library(${name} STATIC ${driver}/job_parser.cpp ${driver}/image_file.cpp ${driver}/job_reference.cpp)
+  set(parser job_parser job_tokens job_values point_generators job_files job_fields job_bitmaps job_finish job_order
+      image_file job_reference)
+  list(TRANSFORM parser PREPEND ${driver}/)
+  list(TRANSFORM parser APPEND .cpp)
+  add_library(${name} STATIC ${parser})
   target_include_directories(${name} PUBLIC ${driver} ${CMAKE_SOURCE_DIR}/tools/common ${QUILLREC_INCLUDES})
   quillrec_warnings(${name})
 endfunction()

@@ -85,6 +85,17 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   endfunction()
 
   quillrec_image_check(image_check QUILLREC shipped)
+  # Two builds of the two images in scratch folders: byte-identical files.
+  add_test(NAME reproducible_images
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/image/reproducible.sh ${CMAKE_SOURCE_DIR} ${CMAKE_TOOLCHAIN_FILE}
+                   ${CMAKE_BINARY_DIR}/reproducible_images -DQUILLREC_COMPANY_NAME=${QUILLREC_COMPANY_NAME}
+                   -DQUILLREC_LEGAL_COPYRIGHT=${QUILLREC_LEGAL_COPYRIGHT})
+  set_tests_properties(reproducible_images PROPERTIES LABELS image TIMEOUT 600)
+  # The release archive from this build, made twice: contents, checksums, image checks on the
+  # DLLs taken from it. Runs the simulator under Wine for the job reference.
+  add_test(NAME release_archive COMMAND ${QUILLREC_PYTHON} ${CMAKE_SOURCE_DIR}/tests/image/test_release.py)
+  set_tests_properties(release_archive PROPERTIES TIMEOUT 600
+    ENVIRONMENT "QUILLREC_BUILD=${CMAKE_BINARY_DIR};QUILLREC_OBJDUMP=${QUILLREC_OBJDUMP}")
   add_test(NAME image_check_rejects_misbuilt
            COMMAND ${QUILLREC_PYTHON} ${CMAKE_SOURCE_DIR}/tests/image/test_check_image.py -v)
   set_tests_properties(image_check_rejects_misbuilt PROPERTIES LABELS image

@@ -4,7 +4,9 @@ file(GLOB driver_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/driver/*.cp
 add_executable(quillrec_driver ${driver_sources})
 target_include_directories(quillrec_driver PRIVATE ${CMAKE_SOURCE_DIR}/tools/driver)
 target_link_libraries(quillrec_driver PRIVATE quillrec_driving)
-target_link_options(quillrec_driver PRIVATE -static)
+# No link time in it: the release archive carries it and is the same for the same commit.
+target_link_options(quillrec_driver PRIVATE -static -Wl,--no-insert-timestamp)
+target_compile_definitions(quillrec_driver PRIVATE QUILLREC_VERSION="${PROJECT_VERSION}")
 # Point generators (star:, arc:, wave:) round sines to whole units: on i686
 # the x87's wider intermediates would round an occasional point otherwise
 # than x86-64 does, and the same job would make different requests. Only

@@ -151,6 +151,44 @@ fi
 for line in 5 6 7 8; do expect_line "$work/unused.log" "unused-input.job:$line: warning: " unused-input.job; done
 expect_line "$work/unused.log" '^job unused-input: .* 4 warning\(s\)' unused-input.job
 
+# ---- legal but probably not meant: one warning each, naming the line
+"$wine_run" "$arch" "$driver" --out "$work/mistakes" "$here/mistakes.job" >"$work/mistakes.log" 2>&1 ||
+    fail "mistakes.job failed: $(cat "$work/mistakes.log")"
+expect_line "$work/mistakes.log" 'mistakes.job:5: warning: OUT_POLYLINE of 1 point' mistakes.job
+expect_line "$work/mistakes.log" 'mistakes.job:6: warning: clip rectangle 100,100,50,50 is inverted' mistakes.job
+expect_line "$work/mistakes.log" 'mistakes.job:7: warning: point 9000,10 lies far outside the page' mistakes.job
+expect_line "$work/mistakes.log" 'mistakes.job:8: warning: style 0x0099 .* draws no shape' mistakes.job
+expect_line "$work/mistakes.log" 'mistakes.job:9: warning: font arial: GDI has no face "Arial"' mistakes.job
+# the close a job's end adds comes after the last request's records
+tail_calls=$(tr -d '\r' <"$work/mistakes/mistakes-page1.txt" | awk '/EMR_EXTTEXTOUT/{drawn=NR} /CloseEmfFile32/{closed=NR} END{print (drawn < closed)}')
+[ "$tail_calls" = 1 ] || fail "mistakes.job: the listing puts the text's records after the close"
+
+# ---- --check goes on past a bad job: every job reported, status 2
+status=0
+"$wine_run" "$arch" "$driver" --check "$samples/chart.job" "$here/bad-syntax.job" "$samples/label.job" \
+    >"$work/check-three.log" 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "--check over a bad job: exit $status, expected 2"
+expect_line "$work/check-three.log" 'label.job: fine' "--check after a bad job"
+expect_line "$work/check-three.log" '^checked 3 job\(s\): 2 fine, 1 with errors' "--check summary"
+
+# ---- compare lines records up: an inserted, a removed and a changed request,
+# each named with its job line on both sides
+mkdir -p "$work/variants"
+cp "$samples"/* "$work/variants/"
+sed '64i output rectangle 300,10 360,60 pen=none brush=white' "$samples/label.job" >"$work/variants/inserted.job"
+sed '63s/Portsmouth/Southsea/' "$samples/label.job" >"$work/variants/changed.job"
+"$wine_run" "$arch" "$driver" --out "$work/variants/out" "$work/variants/label.job" "$work/variants/inserted.job" \
+    "$work/variants/changed.job" >"$work/variants.log" 2>&1 || fail "the compare variants failed to run"
+v=$work/variants/out
+compare 1 "$v/label-page1.emf" "$v/inserted-page1.emf"
+expect_line "$work/compare.log" 'record\(s\) only in B \(inserted\): B record [0-9]+, line 64: Output32\(OUT_RECTANGLE' "an inserted request"
+expect_line "$work/compare.log" 'records: [0-9]+ and [0-9]+, 0 differ, [0-9]+ only in B$' "an inserted request"
+compare 1 "$v/inserted-page1.emf" "$v/label-page1.emf"
+expect_line "$work/compare.log" 'only in A \(removed\): A record [0-9]+, line 64: Output32' "a removed request"
+compare 1 "$v/label-page1.emf" "$v/changed-page1.emf"
+expect_line "$work/compare.log" 'differs: A record [0-9]+, line 63: TextOut32' "a changed request"
+expect_line "$work/compare.log" '^ +B record [0-9]+, line 63: TextOut32' "a changed request"
+
 # ---- a syntax error: exit 2, file:line in the message, nothing started
 status=0
 "$wine_run" "$arch" "$driver" --verbose --out "$work/bad" "$here/bad-syntax.job" >"$work/bad-syntax.log" 2>&1 ||

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "emf_reader.h"
+#include "emf_decoder.h"
+#include "emf_player.h"
+#include "emf_records.h"
+#include "png_writer.h"
 #include "quillrec_exports.h"
 
 // The exports of the DLL next to the test program; a test fails (not

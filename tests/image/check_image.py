@@ -5,7 +5,7 @@ thunk rely on.
 Usage: check_image.py path/to/QUILLREC.dll [--profile shipped|...] [--objdump OBJDUMP]
 
 Both images of the product (the shipped DLL and the capture DLL) follow the same rules; a profile
-names the imports each may have. Exit status 0 and one "image ok: ..." line when every rule holds;
+names the imports each may have, and the shipped image's largest size. Exit status 0 and one "image ok: ..." line when every rule holds;
 1 and one "FAIL [rule N] ..." line per broken rule otherwise; 2 when the checker itself cannot run
 (no pefile, no objdump, unreadable file).
 
@@ -74,6 +74,10 @@ PROFILES = {
         },
     },
 }
+
+# Largest file of each image, by profile (rule 8). The shipped image's code and tables take 16 KiB,
+# its version resource the 1 KiB section after them; growing past that is a decision, not a drift.
+SIZE_LIMITS = {"shipped": 17 * 1024}
 
 IMAGE_FILE_MACHINE_I386 = 0x14C
 IMAGE_FILE_EXECUTABLE_IMAGE = 0x0002
@@ -380,7 +384,7 @@ def make_walker(pe, profile, insns, order, entries):
 
 # --- rules --------------------------------------------------------------------------------------
 
-def check(path, objdump, profile):
+def check(path, objdump, profile, size_limit=None):
     """Returns (failures, summary). Each failure is one line naming its rule."""
     with open(path, "rb") as f:
         data = f.read()
@@ -417,15 +421,21 @@ def check(path, objdump, profile):
     entry_of = check_exports(pe, fail)
     import_count, import_dlls = check_imports(pe, profile, fail)
     check_headers(pe, fail)
+    if size_limit is not None and len(data) > size_limit:
+        fail(8, "image is %d bytes, expected at most %d" % (len(data), size_limit))
+    # Rule 9: the checksum a file check or an installer can compare against the file.
+    if pe.OPTIONAL_HEADER.CheckSum != pe.generate_checksum():
+        fail(9, "PE checksum is 0x%x, expected 0x%x" % (pe.OPTIONAL_HEADER.CheckSum,
+                                                         pe.generate_checksum()))
     verified, instructions = check_code(path, pe, objdump, profile, entry_of, fail)
     if failures:
         return failures, None
     return failures, (
         "image ok: PE32 i386 DLL, %d exports at ordinals 2-10 (base %d), ret N verified for %d "
         "exports, %d imports from %s, subsystem 4.0, %d instructions within the i486 set, no TLS, "
-        "entry RVA 0x%x" % (len(entry_of), ORDINAL_BASE, verified, import_count,
-                            " and ".join(import_dlls) or "nothing", instructions,
-                            pe.OPTIONAL_HEADER.AddressOfEntryPoint))
+        "entry RVA 0x%x, %d bytes" % (len(entry_of), ORDINAL_BASE, verified, import_count,
+                                      " and ".join(import_dlls) or "nothing", instructions,
+                                      pe.OPTIONAL_HEADER.AddressOfEntryPoint, len(data)))
 
 
 def check_exports(pe, fail):
@@ -625,7 +635,8 @@ def main(argv=None):
         print("error: objdump '%s' not found" % objdump, file=sys.stderr)
         return 2
     try:
-        failures, summary = check(args.dll, objdump, PROFILES[args.profile])
+        failures, summary = check(args.dll, objdump, PROFILES[args.profile],
+                                  SIZE_LIMITS.get(args.profile))
     except (OSError, RuntimeError) as e:
         print("error: %s" % e, file=sys.stderr)
         return 2

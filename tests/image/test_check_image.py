@@ -242,6 +242,22 @@ class CheckImageTest(unittest.TestCase):
             struct.pack_into("<I", d, self.field("OPTIONAL_HEADER", "AddressOfEntryPoint"), 0)
         self.assertFailsWith(self.check_patched(patch), "[rule 7]", "AddressOfEntryPoint is 0")
 
+    # rule 8 ------------------------------------------------------------------------------------
+
+    def test_image_past_its_size_fails(self):
+        def patch(d):
+            d.extend(bytes(check_image.SIZE_LIMITS["shipped"] + 1 - len(d)))
+        self.assertFailsWith(self.check_patched(patch), "[rule 8]", "at most %d"
+                             % check_image.SIZE_LIMITS["shipped"])
+
+    # rule 9 ------------------------------------------------------------------------------------
+
+    def test_wrong_checksum_fails(self):
+        def patch(d):
+            struct.pack_into("<I", d, self.field("OPTIONAL_HEADER", "CheckSum"),
+                             self.pe.OPTIONAL_HEADER.CheckSum ^ 1)
+        self.assertFailsWith(self.check_patched(patch), "[rule 9]", "PE checksum")
+
 
 if __name__ == "__main__":
     unittest.main()

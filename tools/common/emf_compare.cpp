@@ -6,19 +6,54 @@
 #include <algorithm>
 #include <vector>
 
-#include "emf_reader.h"
+#include "emf_decoder.h"
+#include "emf_player.h"
+#include "emf_records.h"
 #include "format_text.h"
+#include "png_writer.h"
 #include "quillrec_exports.h"
+#include "record_alignment.h"
 
 namespace {
 
-const int kRecordsShown = 5; // differing records shown in full per page
+const int kHunksShown = 5;          // runs of differing records shown in full per page
+const size_t kRunRecordsShown = 3;  // records shown of a run only one side has
+const size_t kAlignCells = 1u << 22; // the alignment table's limit (16 MiB)
 
 struct Recording {
     std::string path;
     std::vector<EmfRecord> records; // request comments left out
+    std::vector<std::string> calls; // per record: the job line and call that made it, from the listing
     RECTL frame = {};
 };
+
+// The listing beside a spool file (<page>.txt, as the simulator writes it)
+// ties each record number to the "line N: Call(...)" heading above it.
+std::vector<std::string> CallsFromListing(const std::string &emfPath, size_t recordCount)
+{
+    std::vector<std::string> calls(recordCount);
+    const size_t dot = emfPath.rfind('.');
+    FILE *file = dot == std::string::npos ? nullptr : fopen((emfPath.substr(0, dot) + ".txt").c_str(), "rb");
+    if (file == nullptr) {
+        return calls;
+    }
+    char text[512];
+    std::string call;
+    while (fgets(text, sizeof text, file) != nullptr) {
+        std::string line(text);
+        line.erase(line.find_last_not_of("\r\n") + 1);
+        unsigned index = 0;
+        char name[5] = {};
+        if (line.compare(0, 5, "line ") == 0) {
+            call = line.size() > 120 ? line.substr(0, 117) + "..." : line;
+        } else if (sscanf(line.c_str(), " %u %4s", &index, name) == 2 && std::string(name) == "EMR_" &&
+                   index < recordCount) {
+            calls[index] = call;
+        }
+    }
+    fclose(file);
+    return calls;
+}
 
 // Reads a whole spool file; a file shorter or longer than its header says,
 // or without its EOF record, is not compared.
@@ -51,6 +86,7 @@ bool LoadRecording(const std::string &path, Recording *out, std::string *report)
             out->records.push_back(record);
         }
     }
+    out->calls = CallsFromListing(path, out->records.size());
     return true;
 }
 
@@ -105,23 +141,93 @@ std::string ShowDifference(const EmfRecord *left, const EmfRecord *right)
     return shown[0] + "\n" + shown[1] + "\n";
 }
 
+// FNV-1a over what is compared of a record, its type included.
+uint64_t RecordKey(const EmfRecord &record)
+{
+    uint64_t hash = 0xcbf29ce484222325ull ^ record.type;
+    for (BYTE byte : Comparable(record)) {
+        hash = (hash ^ byte) * 0x100000001b3ull;
+    }
+    return hash;
+}
+
+std::vector<uint64_t> RecordKeys(const Recording &recording)
+{
+    std::vector<uint64_t> keys;
+    for (const EmfRecord &record : recording.records) {
+        keys.push_back(RecordKey(record));
+    }
+    return keys;
+}
+
+// "A record 45, line 17: Output32(...)": the job line and call from the
+// listing, where there is one; a run spanning several requests names the first.
+std::string Where(const char *side, const Recording &recording, size_t index)
+{
+    const std::string call = index < recording.calls.size() ? recording.calls[index] : std::string();
+    return call.empty() ? FormatText("%s record %u", side, (unsigned)index)
+                        : FormatText("%s record %u, %s", side, (unsigned)index, call.c_str());
+}
+
+// One run of steps of the same kind: a changed record is shown with both
+// sides decoded; records only one side has, up to a few, with that side's.
+std::string ShowRun(const std::vector<AlignedPair> &steps, size_t first, size_t end, const Recording &a,
+                    const Recording &b)
+{
+    const AlignedPair &start = steps[first];
+    const size_t count = end - first;
+    if (start.step == kAlignChanged) {
+        return "  differs: " + Where("A", a, start.a) + "\n           " + Where("B", b, start.b) + "\n" +
+               ShowDifference(&a.records[start.a], &b.records[start.b]);
+    }
+    const bool onlyA = start.step == kAlignOnlyA;
+    const Recording &side = onlyA ? a : b;
+    const size_t index = onlyA ? start.a : start.b;
+    std::string text = FormatText("  %u record(s) only in %s (%s): ", (unsigned)count, onlyA ? "A" : "B",
+                                  onlyA ? "removed" : "inserted") +
+                       Where(onlyA ? "A" : "B", side, index) + "\n";
+    for (size_t k = 0; k < count && k < kRunRecordsShown; ++k) {
+        const size_t at = onlyA ? steps[first + k].a : steps[first + k].b;
+        text += (onlyA ? "    A: " : "    B: ") + Lines(&side.records[at]).front() + "\n";
+    }
+    if (count > kRunRecordsShown) {
+        text += FormatText("    ... and %u more\n", (unsigned)(count - kRunRecordsShown));
+    }
+    return text;
+}
+
+// Records aligned first, so that an inserted or removed request shows as
+// such; each run of differences names the job line that made it on each side.
 int CompareRecords(const Recording &a, const Recording &b, std::string *report)
 {
-    const size_t count = std::max(a.records.size(), b.records.size());
-    int differing = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const EmfRecord *left = i < a.records.size() ? &a.records[i] : nullptr;
-        const EmfRecord *right = i < b.records.size() ? &b.records[i] : nullptr;
-        if (left && right && left->type == right->type && Comparable(*left) == Comparable(*right)) {
+    bool aligned = true;
+    const std::vector<AlignedPair> steps = AlignRecords(RecordKeys(a), RecordKeys(b), kAlignCells, &aligned);
+    int changed = 0, onlyA = 0, onlyB = 0, runs = 0;
+    for (size_t i = 0; i < steps.size();) {
+        size_t end = i + 1;
+        if (steps[i].step == kAlignSame) {
+            i = end;
             continue;
         }
-        if (++differing <= kRecordsShown) {
-            *report += FormatText("  record %u differs:\n", (unsigned)i) + ShowDifference(left, right);
+        // a changed record stands alone; removals and insertions run on
+        while (steps[i].step != kAlignChanged && end < steps.size() && steps[end].step == steps[i].step) {
+            ++end;
         }
+        changed += steps[i].step == kAlignChanged;
+        onlyA += steps[i].step == kAlignOnlyA ? (int)(end - i) : 0;
+        onlyB += steps[i].step == kAlignOnlyB ? (int)(end - i) : 0;
+        if (++runs <= kHunksShown) {
+            *report += ShowRun(steps, i, end, a, b);
+        }
+        i = end;
     }
-    *report += FormatText("  records: %u and %u, %d differ%s\n", (unsigned)a.records.size(), (unsigned)b.records.size(),
-                          differing, differing > kRecordsShown ? " (the first shown above)" : "");
-    return differing;
+    std::string counts = FormatText("%d differ", changed);
+    counts += onlyA > 0 ? FormatText(", %d only in A", onlyA) : "";
+    counts += onlyB > 0 ? FormatText(", %d only in B", onlyB) : "";
+    *report += FormatText("  records: %u and %u, ", (unsigned)a.records.size(), (unsigned)b.records.size()) + counts +
+               (runs > kHunksShown ? " (the first runs shown above)" : "") +
+               (aligned ? "" : " (too many to line up: compared in place)") + "\n";
+    return changed + onlyA + onlyB;
 }
 
 // Pixels of A faded to a light grey, the differing ones in red.
@@ -162,8 +268,12 @@ bool ComparePictures(const Recording &a, const Recording &b, const CompareOption
         *report += "\n";
         return true;
     }
+    if (options.markFolder.empty()) {
+        *report += " (give --out FOLDER for a picture of them)\n";
+        return false;
+    }
     CreateFolders(options.markFolder);
-    const std::string marks = options.markFolder + "/" + name + "-diff.png";
+    const std::string marks = JoinPath(options.markFolder, name + "-diff.png");
     const bool written = WritePng(marks.c_str(), width, height, MarkDifferences(left, right));
     *report += written ? ", marked in red in " + marks + "\n" : ", and " + marks + " cannot be written\n";
     return false;
@@ -199,7 +309,9 @@ std::vector<std::string> SpoolFilesIn(const std::string &folder)
     return names;
 }
 
-// Pages by name; a page only one side has is a difference.
+// Pages by name; a page only one side has is a difference. Two folders
+// that share no page name (a job's pages and its capture's replay, say) are
+// paired page by page in name order instead.
 CompareResult CompareFolders(const std::string &a, const std::string &b, const CompareOptions &options,
                              std::string *report)
 {
@@ -208,14 +320,30 @@ CompareResult CompareFolders(const std::string &a, const std::string &b, const C
         *report += "no spool files (*.emf) in " + a + " or " + b + "\n";
         return kCompareBadInput;
     }
+    bool shared = false;
+    for (const std::string &name : left) {
+        shared = shared || std::binary_search(right.begin(), right.end(), name);
+    }
     CompareResult result = kCompareSame;
+    if (!shared && !left.empty() && !right.empty()) {
+        *report += "no page name in common: pages paired in name order\n";
+        for (size_t i = 0; i < std::max(left.size(), right.size()); ++i) {
+            if (i >= left.size() || i >= right.size()) {
+                *report += (i < left.size() ? left[i] + ": only in " + a : right[i] + ": only in " + b) + "\n";
+                result = std::max(result, kCompareDifferent);
+                continue;
+            }
+            result = std::max(result, CompareFiles(JoinPath(a, left[i]), JoinPath(b, right[i]), options, report));
+        }
+        return result;
+    }
     for (const std::string &name : left) {
         if (!std::binary_search(right.begin(), right.end(), name)) {
             *report += name + ": only in " + a + "\n";
             result = std::max(result, kCompareDifferent);
             continue;
         }
-        result = std::max(result, CompareFiles(a + "/" + name, b + "/" + name, options, report));
+        result = std::max(result, CompareFiles(JoinPath(a, name), JoinPath(b, name), options, report));
     }
     for (const std::string &name : right) {
         if (!std::binary_search(left.begin(), left.end(), name)) {
@@ -231,6 +359,12 @@ CompareResult CompareFolders(const std::string &a, const std::string &b, const C
 CompareResult CompareRecordings(const std::string &a, const std::string &b, const CompareOptions &options,
                                 std::string *report)
 {
+    for (const std::string &path : {a, b}) {
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            *report += path + ": no such file or folder\n";
+            return kCompareBadInput;
+        }
+    }
     const bool folders = IsFolder(a);
     if (folders != IsFolder(b)) {
         *report += "compare two spool files or two folders, not one of each: " + a + ", " + b + "\n";

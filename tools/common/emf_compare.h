@@ -14,7 +14,7 @@ enum CompareResult {
 
 struct CompareOptions {
     int pictureWidth = 800;         // both pages are played at this width
-    std::string markFolder = "out"; // where a picture marking differing pixels goes
+    std::string markFolder; // where a picture marking differing pixels goes; none when empty
 };
 
 // Compares A and B (both spool files or both folders of *.emf) and appends a

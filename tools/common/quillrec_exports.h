@@ -34,4 +34,9 @@ std::string ProgramFolder();
 bool IsFolder(const std::string &path);
 bool CreateFolders(const std::string &path);
 
+// folder + separator + name, with the separator the folder already uses
+// ('\\' for a Windows path such as Z:\tmp\out, else '/'), so the paths the
+// tools print are written one way.
+std::string JoinPath(const std::string &folder, const std::string &name);
+
 #endif

@@ -30,7 +30,7 @@ int CompareCommand(int argc, char **argv)
     if (paths.size() != 2 || options.pictureWidth < 16 || options.pictureWidth > 8000) {
         fprintf(stderr, "usage: quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
                         "  A and B are two spool files or two output folders; a picture marking the pixels\n"
-                        "  that differ goes to FOLDER (default: out). Exit 0 same, 1 different, 2 bad input.\n");
+                        "  that differ goes to FOLDER (none without --out). Exit 0 same, 1 different, 2 bad input.\n");
         return kCompareBadInput;
     }
     std::string report;

@@ -8,120 +8,16 @@
 
 #include <algorithm>
 
-#include "emf_reader.h"
+#include "driver_bitmaps.h"
+#include "emf_decoder.h"
+#include "emf_player.h"
+#include "emf_records.h"
 #include "format_text.h"
+#include "png_writer.h"
 #include "request_warnings.h"
 #include "requestmodel/output_styles.h"
 
 namespace {
-
-// A bitmap in the two forms a driver hands over: a device bitmap (BITMAP
-// with word-aligned rows, top row first) and a DIB (BITMAPINFO with
-// dword-aligned rows, bottom row first).
-struct DriverBitmap {
-    BITMAP bitmap = {};
-    std::vector<BYTE> deviceBits;
-    std::vector<BYTE> dibInfo; // BITMAPINFOHEADER and colour table
-    std::vector<BYTE> dibBits;
-    std::vector<BYTE> packedDib; // a raw DIB's header, colour table and bits in one block
-    bool noBits = false;         // a raw DIB passed without bits
-    bool noInfo = false;         // a raw DIB passed without BITMAPINFO (info=0)
-};
-
-// A bitmap the job gives byte for byte. The bytes sit in zero-padded blocks:
-// GDI may read a whole header or bmWidthBytes rows where the driver's own
-// memory (and so the capture) held fewer bytes.
-void MakeRawBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
-{
-    const size_t padding = 4096;
-    if (setting.raw == job::BitmapSetting::Raw::Dib) {
-        const size_t info = setting.infoSize;
-        out->dibInfo.assign(setting.bytes.begin(), setting.bytes.begin() + info);
-        out->dibInfo.resize(info + padding, 0);
-        out->dibBits.assign(setting.bytes.begin() + info, setting.bytes.end());
-        out->dibBits.resize(out->dibBits.size() + padding, 0);
-        out->packedDib = setting.bytes;
-        out->packedDib.resize(setting.bytes.size() + padding, 0);
-        out->noBits = setting.noBits;
-        out->noInfo = info == 0;
-        return;
-    }
-    const int64_t rows = setting.height < 0 ? -(int64_t)setting.height : setting.height;
-    const int64_t stride = setting.widthBytes < 0 ? 0 : setting.widthBytes;
-    out->deviceBits = setting.bytes;
-    // an edited capture may claim any stride: the padding stops at 64 MiB, past any bitmap GDI makes
-    const int64_t claimed = std::min<int64_t>(rows * stride, (int64_t)64 << 20);
-    out->deviceBits.resize((size_t)std::max<int64_t>((int64_t)setting.bytes.size(), claimed) + padding, 0);
-    out->bitmap.bmType = setting.type;
-    out->bitmap.bmWidth = setting.width;
-    out->bitmap.bmHeight = setting.height;
-    out->bitmap.bmWidthBytes = setting.widthBytes;
-    out->bitmap.bmPlanes = setting.planes;
-    out->bitmap.bmBitsPixel = setting.bitsPixel;
-    out->bitmap.bmBits = setting.noBits ? nullptr : out->deviceBits.data();
-}
-
-void MakeDriverBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
-{
-    if (setting.raw != job::BitmapSetting::Raw::None) {
-        MakeRawBitmap(setting, out);
-        return;
-    }
-    const int32_t width = setting.width;
-    const int32_t height = setting.height;
-    const int depth = setting.mono ? 1 : setting.depth;
-    const int32_t deviceStride = ((width * depth + 15) / 16) * 2;
-    out->deviceBits.assign((size_t)deviceStride * height, 0);
-    const int32_t dibDepth = setting.mono ? 1 : 24;
-    const int32_t dibStride = ((width * dibDepth + 31) / 32) * 4;
-    out->dibBits.assign((size_t)dibStride * height, 0);
-    for (int32_t y = 0; y < height; ++y) {
-        BYTE *device = out->deviceBits.data() + (size_t)deviceStride * y;
-        BYTE *dib = out->dibBits.data() + (size_t)dibStride * (height - 1 - y);
-        for (int32_t x = 0; x < width; ++x) {
-            const uint32_t pixel = setting.pixels[(size_t)y * width + x];
-            if (setting.mono) {
-                if (pixel) {
-                    device[x / 8] |= (BYTE)(0x80 >> (x % 8));
-                    dib[x / 8] |= (BYTE)(0x80 >> (x % 8));
-                }
-                continue;
-            }
-            BYTE *target = device + (size_t)x * (depth / 8);
-            target[0] = (BYTE)pixel;
-            target[1] = (BYTE)(pixel >> 8);
-            target[2] = (BYTE)(pixel >> 16);
-            dib[x * 3] = (BYTE)pixel;
-            dib[x * 3 + 1] = (BYTE)(pixel >> 8);
-            dib[x * 3 + 2] = (BYTE)(pixel >> 16);
-        }
-    }
-    out->bitmap.bmType = 0;
-    out->bitmap.bmWidth = width;
-    out->bitmap.bmHeight = height;
-    out->bitmap.bmWidthBytes = deviceStride;
-    out->bitmap.bmPlanes = 1;
-    out->bitmap.bmBitsPixel = (WORD)depth;
-    out->bitmap.bmBits = out->deviceBits.data();
-
-    const size_t colors = setting.mono ? 2 : 0;
-    out->dibInfo.assign(sizeof(BITMAPINFOHEADER) + colors * sizeof(RGBQUAD), 0);
-    BITMAPINFOHEADER *header = reinterpret_cast<BITMAPINFOHEADER *>(out->dibInfo.data());
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = width;
-    header->biHeight = height;
-    header->biPlanes = 1;
-    header->biBitCount = (WORD)dibDepth;
-    header->biCompression = BI_RGB;
-    // a colour table counted explicitly is one every recorder keeps
-    header->biClrUsed = (DWORD)colors;
-    RGBQUAD *table = reinterpret_cast<RGBQUAD *>(header + 1);
-    for (size_t i = 0; i < colors; ++i) {
-        table[i].rgbRed = (BYTE)(setting.dibColors[i] >> 16);
-        table[i].rgbGreen = (BYTE)(setting.dibColors[i] >> 8);
-        table[i].rgbBlue = (BYTE)setting.dibColors[i];
-    }
-}
 
 const char *StyleName(uint16_t style)
 {
@@ -154,9 +50,11 @@ class Runner {
     bool Check(const job::Request &request, const char *exportName, int32_t result);
     bool Answer(const job::Request &request, const char *exportName, const std::string &arguments, int32_t result,
                 const std::string &after = "");
-    void Log(const std::string &text) { calls_.push_back({line_, text}); }
+    void Log(const std::string &text) { calls_.push_back({marks_, text}); }
     void MakeDriverRecords();
-    void WarnUnusedInput(const job::Request &request);
+    void Warn(const job::Request &request, const std::string &warning);
+    void WarnAbout(const job::Request &request);
+    void MeasurePage(const job::Request &request, const DEVMODEA *devMode);
     void MarkRequest(const job::Request &request);
     std::string Listing(const std::vector<EmfRecord> &records) const;
     bool SavePage(const job::Request &request, const std::string &base);
@@ -166,6 +64,7 @@ class Runner {
     static Handler Step(job::Kind kind);
     bool Unknown(const job::Request &request);
     bool Page(const job::Request &request);
+    std::string CaptureHint() const;
     bool PageFrame(const job::Request &request);
     bool Clip(const job::Request &request);
     bool Output(const job::Request &request);
@@ -203,9 +102,13 @@ class Runner {
     RECT frame_ = {};
     BracketHandles bracket_;
     int line_ = 0;                                   // the job line being run
-    std::vector<std::pair<int, std::string>> calls_; // the page's calls, by job line
+    int marks_ = 0;                                  // request marks written on this page so far
+    std::vector<std::pair<int, std::string>> calls_; // the page's calls, by the mark they follow
     std::vector<std::string> started_;               // temporary spool files this run made
     std::vector<std::string> pageFiles_;             // outputs of the page being finished
+    PageExtent extent_;                              // the open page in logical units, for warnings
+    bool scanlines_ = false;                         // the open page has scanline runs
+    std::vector<bool> faceChecked_;                  // fonts whose face was looked up
 };
 
 // What runs each kind of job line.
@@ -320,14 +223,31 @@ void Runner::MakeDriverRecords()
         snprintf(record.lfFaceName, sizeof record.lfFaceName, "%s", font.face.c_str());
         fonts_.push_back(record);
     }
+    faceChecked_.assign(fonts_.size(), false);
 }
 
-void Runner::WarnUnusedInput(const job::Request &request)
+// Every warning of a run goes out here: file:line, counted in the summary.
+void Runner::Warn(const job::Request &request, const std::string &warning)
 {
-    for (const std::string &warning : UnusedInput(request, request.font >= 0 ? &fonts_[request.font] : nullptr)) {
-        fprintf(stderr, "%s:%d: warning: %s\n", job_.path.c_str(), request.line, warning.c_str());
-        summary_->warnings++;
+    fprintf(stderr, "%s:%d: warning: %s\n", job_.path.c_str(), request.line, warning.c_str());
+    summary_->warnings++;
+}
+
+void Runner::WarnAbout(const job::Request &request)
+{
+    const LOGFONTA *font = request.font >= 0 ? &fonts_[request.font] : nullptr;
+    for (const std::string &warning : RequestWarnings(request, font, extent_)) {
+        Warn(request, warning);
     }
+    if (font != nullptr && !faceChecked_[request.font]) {
+        faceChecked_[request.font] = true;
+        const std::string used = SubstitutedFace(*font);
+        if (!used.empty()) {
+            Warn(request, FormatText("font %s: GDI has no face \"%s\" and uses \"%s\" instead",
+                                     job_.fonts[request.font].name.c_str(), font->lfFaceName, used.c_str()));
+        }
+    }
+    scanlines_ = scanlines_ || (request.kind == job::Kind::Output && request.style == OUT_SCANLINES);
 }
 
 bool Runner::Run()
@@ -335,7 +255,7 @@ bool Runner::Run()
     MakeDriverRecords();
     for (const job::Request &request : job_.requests) {
         if (!options_.inspect) {
-            WarnUnusedInput(request); // said once, in the normal run
+            WarnAbout(request); // said once, in the normal run
         }
         if (!open_ && request.kind != job::Kind::Page) {
             // a page whose surface was expected not to open: the driver
@@ -361,6 +281,7 @@ bool Runner::Run()
 // are this request's.
 void Runner::MarkRequest(const job::Request &request)
 {
+    ++marks_;
     const std::string text = QUILLREC_REQUEST_TAG + job_.path + ":" + std::to_string(request.line);
     const BYTE *data = reinterpret_cast<const BYTE *>(text.c_str());
     if (options_.comment != nullptr) {
@@ -401,16 +322,34 @@ bool Runner::PageFrame(const job::Request &request)
     return true;
 }
 
+// The real DLL never fails to name a spool file; the capture DLL does when
+// the real DLL it forwards to is missing, and says so only in its capture file.
+std::string Runner::CaptureHint() const
+{
+    char path[MAX_PATH] = "";
+    const DWORD length = GetModuleFileNameA(dll_.module, path, MAX_PATH);
+    std::string real(path, length < MAX_PATH ? length : 0);
+    real = real.substr(0, real.find_last_of("\\/") + 1) + "QUILLRAW.DLL";
+    if (GetFileAttributesA(real.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return "";
+    }
+    return " (if " + std::string(path) + " is the capture DLL: it forwards to the real DLL, " + real +
+           ", which is not there; the capture file's last line says why it stopped)";
+}
+
 bool Runner::Page(const job::Request &request)
 {
     ++page_;
     calls_.clear();
+    marks_ = 0;
+    scanlines_ = false;
+    extent_ = PageExtent();
     bracket_ = BracketHandles();
     char name[MAX_PATH + 1] = {};
     int32_t result = dll_.GetEmfFilePath32(name);
     Log(FormatText("line %d: GetEmfFilePath32 -> %ld \"%s\"", request.line, (long)result, name));
     if (result != 0) {
-        return Fail(request, FormatText("GetEmfFilePath32 returned %ld", (long)result));
+        return Fail(request, FormatText("GetEmfFilePath32 returned %ld", (long)result) + CaptureHint());
     }
     if (name[0] == '\0') {
         return Fail(request, "GetEmfFilePath32 named no spool file");
@@ -445,7 +384,26 @@ bool Runner::Page(const job::Request &request)
     }
     surface_ = surface;
     open_ = true;
+    MeasurePage(request, devMode);
     return true;
+}
+
+// The page's size in logical units, the reference device's pixels over the
+// frame, for the warnings about points far off the page.
+void Runner::MeasurePage(const job::Request &request, const DEVMODEA *devMode)
+{
+    HDC reference = CreateDCA("WINSPL16", request.device.c_str(), nullptr, devMode);
+    if (reference == nullptr) {
+        return;
+    }
+    const int widthMm = GetDeviceCaps(reference, HORZSIZE), heightMm = GetDeviceCaps(reference, VERTSIZE);
+    if (widthMm > 0 && heightMm > 0) {
+        extent_.width =
+            (int32_t)((int64_t)(frame_.right - frame_.left) * GetDeviceCaps(reference, HORZRES) / (widthMm * 100));
+        extent_.height =
+            (int32_t)((int64_t)(frame_.bottom - frame_.top) * GetDeviceCaps(reference, VERTRES) / (heightMm * 100));
+    }
+    DeleteDC(reference);
 }
 
 bool Runner::Clip(const job::Request &request)
@@ -639,7 +597,7 @@ bool Runner::FinishPage(const job::Request &request)
     if (!CreateFolders(options_.outFolder)) {
         return Fail(request, "cannot create the output folder '" + options_.outFolder + "'");
     }
-    const std::string base = options_.outFolder + "/" + options_.jobName + "-page" + std::to_string(page_);
+    const std::string base = JoinPath(options_.outFolder, options_.jobName + "-page" + std::to_string(page_));
     std::vector<EmfRecord> records = ReadEmfRecords(spoolPath_.c_str());
     if (records.size() < 2 || records.front().type != EMR_HEADER || records.back().type != EMR_EOF) {
         return Fail(request, "GDI cannot read back the spool file " + spoolPath_ + " as an enhanced metafile");
@@ -678,9 +636,14 @@ bool Runner::SavePage(const job::Request &request, const std::string &base)
         return Fail(request, "GDI cannot play the spool file " + emf);
     }
     if (!played) {
-        fprintf(stderr, "%s:%d: warning: GDI reported a record it could not play in %s\n", job_.path.c_str(),
-                request.line, emf.c_str());
-        summary_->warnings++;
+        Warn(request, "GDI reported a record it could not play in " + emf);
+    }
+    if (scanlines_ && extent_.width > width) {
+        // GDI thins a one-unit line to a pixel or drops it as it scales down
+        Warn(request, FormatText("page %d's picture is %d pixels wide for a page %ld units wide: adjacent one-unit "
+                                 "scan lines may merge, vanish or show as hairlines in it (the spool file holds "
+                                 "them exactly; --width %ld draws them one pixel each)",
+                                 page_, width, (long)extent_.width, (long)extent_.width));
     }
     const std::string picture = base + ".png";
     pageFiles_.push_back(picture);
@@ -703,24 +666,32 @@ bool Runner::ListPage(const job::Request &request, const std::string &base, cons
 }
 
 // Each request's calls, then the records it made, numbered as in the spool
-// file of a normal run (which has no request comments).
+// file of a normal run (which has no request comments). Calls are tied to
+// the mark their request wrote, not to its job line: the close a job's end
+// adds shares the last request's line, and must still follow its records.
 std::string Runner::Listing(const std::vector<EmfRecord> &records) const
 {
+    size_t comments = 0;
+    for (const EmfRecord &record : records) {
+        comments += RequestCommentLine(record) >= 0;
+    }
     std::string text = "# " + job_.path + " page " + std::to_string(page_) +
-                       ": each job line's calls, then the records they made, numbered as in the spool file\n"
-                       "# (recorded again with a comment before each request; the header counts those too)\n";
+                       ": each job line's calls, then the records they made, numbered as in the spool file\n" +
+                       FormatText("# (%u records; recorded again with a comment before each request, so the header "
+                                  "below counts %u)\n",
+                                  (unsigned)(records.size() - comments), (unsigned)records.size());
     size_t call = 0;
-    auto callsUpTo = [&](int line) {
-        for (; call < calls_.size() && calls_[call].first <= line; ++call) {
+    auto callsUpTo = [&](int mark) {
+        for (; call < calls_.size() && calls_[call].first <= mark; ++call) {
             text += calls_[call].second + "\n";
         }
     };
-    callsUpTo(calls_.empty() ? 0 : calls_.front().first);
+    callsUpTo(0);
+    int mark = 0;
     unsigned index = 0;
     for (const EmfRecord &record : records) {
-        const int line = RequestCommentLine(record);
-        if (line >= 0) {
-            callsUpTo(line);
+        if (RequestCommentLine(record) >= 0) {
+            callsUpTo(++mark);
             continue;
         }
         text += FormatText("    %4u ", index++) + DescribeEmfRecord(record) + "\n";

@@ -4,11 +4,13 @@
 //
 //   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] [--verbose] [--via16] JOB...
 //   quillrec_driver --reference
+//   quillrec_driver --version
 //   quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]
 //
-// Exit status: 0 when every job ran, 1 when a job failed while running, 2 for
-// a job file that does not parse or a bad command line. A job that fails
-// keeps the pages finished before the one that failed.
+// Exit status, the worst of all jobs: 0 when every job ran, 1 when a job
+// failed while running, 2 for a job file that does not parse or a bad command
+// line. A job that does not parse is reported and the others still run; a
+// job that fails keeps the pages finished before the one that failed.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -40,6 +42,7 @@ void Usage()
                     "                  does (32-bit build, under 32-bit Wine); --via16-wrong-mask=N does so\n"
                     "                  but hands the thunk a conversion mask of 0 on call N, to see that fail\n"
                     "  --reference     print the job format: every keyword, option and constant name\n"
+                    "  --version       print the version of QUILLREC this simulator was built with\n"
                     "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
                     "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n");
 }
@@ -87,6 +90,9 @@ int ReadCommandLine(int argc, char **argv, CommandLine *line)
             line->options.verbose = true;
         } else if (!strcmp(argument, "--reference")) {
             fputs(job::JobReference().c_str(), stdout);
+            return 0;
+        } else if (!strcmp(argument, "--version")) {
+            printf("quillrec_driver %s\n", QUILLREC_VERSION);
             return 0;
         } else if (!strcmp(argument, "--help") || !strcmp(argument, "-h")) {
             Usage();
@@ -191,6 +197,30 @@ int RunJobs(const CommandLine &line, const std::vector<job::Job> &parsed)
     return status;
 }
 
+// Parses every job in order; reports each one that does not parse (file:line
+// and what was expected) and keeps the others; with check, says "fine" for
+// each good one as it comes. Returns 2 when any failed, else 0.
+int ParseJobs(const std::vector<std::string> &paths, bool check, std::vector<job::Job> *parsed)
+{
+    int status = 0;
+    for (const std::string &path : paths) {
+        job::Job job;
+        std::string error;
+        if (!job::ParseJobFile(path, &job, &error)) {
+            fflush(stdout); // the messages stay in job order on one console
+            fprintf(stderr, "%s\n", error.c_str());
+            status = 2;
+            continue;
+        }
+        if (check) {
+            printf("%s: fine: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
+            fflush(stdout);
+        }
+        parsed->push_back(job);
+    }
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -203,21 +233,21 @@ int main(int argc, char **argv)
     if (status >= 0) {
         return status;
     }
-    // Every job is parsed before anything is called, so a mistake in the
-    // last one stops the run before the first spool file exists.
-    std::vector<job::Job> parsed(line.jobs.size());
-    for (size_t i = 0; i < line.jobs.size(); ++i) {
-        std::string error;
-        if (!job::ParseJobFile(line.jobs[i], &parsed[i], &error)) {
-            fprintf(stderr, "%s\n", error.c_str());
-            return 2;
-        }
-    }
+    // Every job is parsed before anything is called, so a mistake shows
+    // before the first spool file exists; one bad job does not keep the
+    // others from being checked or recorded.
+    std::vector<job::Job> parsed;
+    const int parseStatus = ParseJobs(line.jobs, line.checkOnly, &parsed);
+    const size_t bad = line.jobs.size() - parsed.size();
     if (line.checkOnly) {
-        for (const job::Job &job : parsed) {
-            printf("%s: fine: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
+        if (line.jobs.size() > 1) {
+            printf("checked %zu job(s): %zu fine, %zu with errors\n", line.jobs.size(), parsed.size(), bad);
         }
-        return 0;
+        return parseStatus;
     }
-    return RunJobs(line, parsed);
+    if (bad > 0 && !parsed.empty()) {
+        fprintf(stderr, "quillrec_driver: %zu job(s) do not parse; recording the other %zu\n", bad, parsed.size());
+    }
+    const int runStatus = parsed.empty() ? 0 : RunJobs(line, parsed);
+    return std::max(parseStatus, runStatus);
 }

@@ -12,7 +12,9 @@ void UnusedPoints(const job::Request &request, std::vector<std::string> *warning
     const OutputStyle *style = FindOutputStyle(request.style);
     const size_t given = request.points.size();
     if (style == nullptr) {
-        warnings->push_back(FormatText("style 0x%04x is not one the DLL draws; it records nothing", request.style));
+        warnings->push_back(FormatText("style 0x%04x is not one the DLL draws: it selects the pen and brush and sets "
+                                       "the draw mode, but draws no shape",
+                                       request.style));
         return;
     }
     size_t read = OutputPointsRead(style, request.count);
@@ -83,15 +85,81 @@ void UnusedAdvances(const job::Request &request, const LOGFONTA *font, std::vect
     }
 }
 
+// Shapes GDI refuses: a polyline or polygon needs two points.
+void NothingDrawn(const job::Request &request, std::vector<std::string> *warnings)
+{
+    const OutputStyle *style = FindOutputStyle(request.style);
+    const bool lines =
+        request.style == OUT_POLYLINE || request.style == OUT_WINDPOLYGON || request.style == OUT_ALTPOLYGON;
+    if (style != nullptr && lines && request.count < 2) {
+        warnings->push_back(FormatText("%s of %u point(s) draws nothing: GDI needs at least 2", style->name,
+                                       (unsigned)request.count));
+    }
+}
+
+void InvertedClip(const job::Request &request, std::vector<std::string> *warnings)
+{
+    const job::Rect &clip = request.clip;
+    if (request.hasClip && (clip.right < clip.left || clip.bottom < clip.top)) {
+        warnings->push_back(FormatText("clip rectangle %ld,%ld,%ld,%ld is inverted (right < left or bottom < top): "
+                                       "probably not the clip that was meant",
+                                       (long)clip.left, (long)clip.top, (long)clip.right, (long)clip.bottom));
+    }
+}
+
+// Points more than a page's size off the page: a sign of a wrong unit or a
+// sign error, since nothing there reaches the paper.
+void OffThePage(const job::Request &request, const PageExtent &page, std::vector<std::string> *warnings)
+{
+    if (page.width <= 0 || page.height <= 0) {
+        return;
+    }
+    for (const job::Point &point : request.points) {
+        if (point.x < -page.width || point.x > 2 * page.width || point.y < -page.height ||
+            point.y > 2 * page.height) {
+            warnings->push_back(FormatText("point %d,%d lies far outside the page (0,0)-(%ld,%ld)", point.x, point.y,
+                                           (long)page.width, (long)page.height));
+            return;
+        }
+    }
+}
+
 } // namespace
 
-std::vector<std::string> UnusedInput(const job::Request &request, const LOGFONTA *font)
+std::string SubstitutedFace(const LOGFONTA &font)
+{
+    if (font.lfFaceName[0] == '\0') {
+        return "";
+    }
+    HDC screen = CreateCompatibleDC(NULL);
+    HFONT made = CreateFontIndirectA(&font);
+    char face[LF_FACESIZE] = "";
+    if (screen != NULL && made != NULL) {
+        HGDIOBJ old = SelectObject(screen, made);
+        GetTextFaceA(screen, sizeof face, face);
+        SelectObject(screen, old);
+    }
+    if (made != NULL) {
+        DeleteObject(made);
+    }
+    if (screen != NULL) {
+        DeleteDC(screen);
+    }
+    return face[0] == '\0' || lstrcmpiA(face, font.lfFaceName) == 0 ? "" : face;
+}
+
+std::vector<std::string> RequestWarnings(const job::Request &request, const LOGFONTA *font, const PageExtent &page)
 {
     std::vector<std::string> warnings;
     if (request.kind == job::Kind::Output) {
         UnusedPoints(request, &warnings);
+        NothingDrawn(request, &warnings);
+        OffThePage(request, page, &warnings);
     } else if (request.kind == job::Kind::Text) {
         UnusedAdvances(request, font, &warnings);
+    }
+    if (request.kind == job::Kind::Output || request.kind == job::Kind::Clip) {
+        InvertedClip(request, &warnings);
     }
     return warnings;
 }

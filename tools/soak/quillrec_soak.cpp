@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "emf_reader.h"
+#include "emf_records.h"
 #include "quillrec_exports.h"
 #include "request_maker.h"
 

@@ -1,13 +1,14 @@
-#include "emf_reader.h"
+// The listing's decoder: each record type the DLL makes, its fields as
+// text (constants by the names a job uses, colours as #RRGGBB, points,
+// strings and pattern bits in full).
+#include "emf_decoder.h"
+#include "font_faces.h"
 #include "format_text.h"
 #include "jobformat/job_grammar.h"
 
 #include <stddef.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-
-#include <zlib.h>
 
 namespace {
 
@@ -209,26 +210,12 @@ std::string Dib(const EmfRecord &record, DWORD offBmi, DWORD cbBmi, DWORD offBit
 // the face asked for, and a missing face is silently replaced.
 std::string FaceGdiUses(const LOGFONTW &font)
 {
-    HFONT handle = CreateFontIndirectW(&font);
-    HDC dc = CreateCompatibleDC(NULL);
-    std::string text = "(GDI cannot realize this font)";
-    if (handle != NULL && dc != NULL) {
-        HGDIOBJ previous = SelectObject(dc, handle);
-        WCHAR face[LF_FACESIZE] = {};
-        const int length = GetTextFaceW(dc, LF_FACESIZE, face);
-        if (length > 0) {
-            text = Characters(reinterpret_cast<const BYTE *>(face), (DWORD)length - 1, 2) + " " +
-                   NameOf((DWORD)GetTextCharset(dc), grammar::SET_CHARSETS);
-        }
-        SelectObject(dc, previous);
+    RealizedFace realized = {};
+    if (!RealizeFace(font, &realized)) {
+        return "(GDI cannot realize this font)";
     }
-    if (dc != NULL) {
-        DeleteDC(dc);
-    }
-    if (handle != NULL) {
-        DeleteObject(handle);
-    }
-    return text;
+    return Characters(reinterpret_cast<const BYTE *>(realized.face), (DWORD)realized.length - 1, 2) + " " +
+           NameOf(realized.charSet, grammar::SET_CHARSETS);
 }
 
 // ---- one decoder per record layout
@@ -688,17 +675,6 @@ const RecordKind kRecordKinds[] = {
     {122, "EMR_CREATECOLORSPACEW", nullptr},
 };
 
-int CALLBACK CollectRecord(HDC, HANDLETABLE *, const ENHMETARECORD *record, int, LPARAM context)
-{
-    auto *records = reinterpret_cast<std::vector<EmfRecord> *>(context);
-    EmfRecord copy;
-    copy.type = record->iType;
-    const BYTE *first = reinterpret_cast<const BYTE *>(record);
-    copy.bytes.assign(first, first + record->nSize);
-    records->push_back(copy);
-    return 1;
-}
-
 const RecordKind *KindOf(DWORD type)
 {
     for (const RecordKind &kind : kRecordKinds) {
@@ -710,18 +686,6 @@ const RecordKind *KindOf(DWORD type)
 }
 
 } // namespace
-
-std::vector<EmfRecord> ReadEmfRecords(const char *path)
-{
-    std::vector<EmfRecord> records;
-    HENHMETAFILE metafile = GetEnhMetaFileA(path);
-    if (metafile == NULL) {
-        return records;
-    }
-    EnumEnhMetaFile(NULL, metafile, CollectRecord, &records, NULL);
-    DeleteEnhMetaFile(metafile);
-    return records;
-}
 
 std::string EmfRecordName(DWORD type)
 {
@@ -743,141 +707,4 @@ std::string DescribeEmfRecords(const std::vector<EmfRecord> &records)
         text += FormatText("%4u ", (unsigned)i) + DescribeEmfRecord(records[i]) + "\n";
     }
     return text;
-}
-
-int RequestCommentLine(const EmfRecord &record)
-{
-    const size_t head = sizeof(EMR) + sizeof(DWORD);
-    const size_t tag = sizeof QUILLREC_REQUEST_TAG - 1;
-    if (record.type != EMR_GDICOMMENT || record.bytes.size() < head + tag ||
-        memcmp(record.bytes.data() + head, QUILLREC_REQUEST_TAG, tag) != 0) {
-        return -1;
-    }
-    // the line number follows the last ':' of the text
-    std::string text(record.bytes.begin() + head + tag, record.bytes.end());
-    text = text.substr(0, text.find('\0'));
-    const size_t colon = text.rfind(':');
-    return colon == std::string::npos ? -1 : atoi(text.c_str() + colon + 1);
-}
-
-std::vector<DWORD> EmfDrawingTypes(const std::vector<EmfRecord> &records)
-{
-    std::vector<DWORD> types;
-    for (const EmfRecord &record : records) {
-        if (record.type != EMR_HEADER && record.type != EMR_EOF) {
-            types.push_back(record.type);
-        }
-    }
-    return types;
-}
-
-bool RenderEmf(const char *path, int width, int height, std::vector<uint32_t> *pixels)
-{
-    HENHMETAFILE metafile = GetEnhMetaFileA(path);
-    if (metafile == NULL) {
-        return false;
-    }
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void *bits = nullptr;
-    HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    ReleaseDC(NULL, screen);
-    bool played = false;
-    if (memory != NULL && bitmap != NULL) {
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        RECT page = {0, 0, width, height};
-        FillRect(memory, &page, (HBRUSH)GetStockObject(WHITE_BRUSH));
-        played = PlayEnhMetaFile(memory, metafile, &page) != 0;
-        GdiFlush();
-        const uint32_t *first = static_cast<const uint32_t *>(bits);
-        pixels->assign(first, first + (size_t)width * height);
-        for (uint32_t &pixel : *pixels) {
-            pixel &= 0x00FFFFFF;
-        }
-        SelectObject(memory, previous);
-    }
-    if (bitmap != NULL) {
-        DeleteObject(bitmap);
-    }
-    if (memory != NULL) {
-        DeleteDC(memory);
-    }
-    DeleteEnhMetaFile(metafile);
-    return played;
-}
-
-namespace {
-
-void PutBigEndian(std::vector<BYTE> *out, uint32_t value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out->push_back((BYTE)(value >> shift));
-    }
-}
-
-// One PNG chunk: length, type, data, CRC of type and data.
-void PutChunk(std::vector<BYTE> *out, const char *type, const std::vector<BYTE> &data)
-{
-    PutBigEndian(out, (uint32_t)data.size());
-    const size_t typeAt = out->size();
-    out->insert(out->end(), type, type + 4);
-    out->insert(out->end(), data.begin(), data.end());
-    PutBigEndian(out, (uint32_t)crc32(0, out->data() + typeAt, (uInt)(out->size() - typeAt)));
-}
-
-} // namespace
-
-bool WritePng(const char *path, int width, int height, const std::vector<uint32_t> &pixels, uint32_t pixelsPerMetre)
-{
-    if (width < 1 || height < 1 || pixels.size() != (size_t)width * height) {
-        return false;
-    }
-    // Rows of filter byte 0 and RGB triples, deflated in one piece.
-    const size_t rowSize = 1 + (size_t)width * 3;
-    std::vector<BYTE> raw(rowSize * height);
-    for (int y = 0; y < height; ++y) {
-        BYTE *row = raw.data() + rowSize * y;
-        row[0] = 0;
-        for (int x = 0; x < width; ++x) {
-            const uint32_t pixel = pixels[(size_t)y * width + x];
-            row[1 + x * 3] = (BYTE)(pixel >> 16);
-            row[2 + x * 3] = (BYTE)(pixel >> 8);
-            row[3 + x * 3] = (BYTE)pixel;
-        }
-    }
-    uLongf packedSize = compressBound((uLong)raw.size());
-    std::vector<BYTE> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), (uLong)raw.size(), 6) != Z_OK) {
-        return false;
-    }
-    packed.resize(packedSize);
-    std::vector<BYTE> header;
-    PutBigEndian(&header, (uint32_t)width);
-    PutBigEndian(&header, (uint32_t)height);
-    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits a channel, RGB, deflate, no interlace
-    std::vector<BYTE> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    PutChunk(&file, "IHDR", header);
-    if (pixelsPerMetre != 0) {
-        // the page's true size, for viewers and PDF makers
-        std::vector<BYTE> density;
-        PutBigEndian(&density, pixelsPerMetre);
-        PutBigEndian(&density, pixelsPerMetre);
-        density.push_back(1); // unit: the metre
-        PutChunk(&file, "pHYs", density);
-    }
-    PutChunk(&file, "IDAT", packed);
-    PutChunk(&file, "IEND", {});
-    FILE *out = fopen(path, "wb");
-    if (out == nullptr) {
-        return false;
-    }
-    const bool written = fwrite(file.data(), 1, file.size(), out) == file.size();
-    return fclose(out) == 0 && written;
 }

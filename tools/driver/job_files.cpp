@@ -1,0 +1,88 @@
+// Files a job names: point list files and bitmap image files, looked up
+// next to the job, and the whole-file read the driver uses for them.
+#include "job_files.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "job_values.h"
+
+namespace job {
+namespace parse {
+
+namespace {
+
+// A file named in a job, next to the job unless its name starts with '/'.
+bool ReadNamed(Parser &p, const std::string &what, std::string *name, std::string *contents)
+{
+    *name = !name->empty() && (*name)[0] == '/' ? *name : p.folder + *name;
+    return (*p.reader)(*name, contents) || Fail(p, "cannot read the " + what + " file '" + *name + "'");
+}
+
+} // namespace
+
+// A point list file: pairs of numbers, any separators, '#' comments.
+bool PointFile(Parser &p, std::string name, std::vector<Point> *points)
+{
+    std::string contents, text, word;
+    if (!ReadNamed(p, "point", &name, &contents)) {
+        return false;
+    }
+    std::vector<int16_t> numbers;
+    for (std::istringstream stream(contents); std::getline(stream, text);) {
+        text = text.substr(0, text.find('#'));
+        for (char &c : text) {
+            c = c == ',' || c == ';' || c == '\t' || c == '\r' ? ' ' : c;
+        }
+        for (std::istringstream line(text); line >> word;) {
+            int64_t value = 0;
+            if (!ParseInteger(word, &value)) {
+                return Fail(p, "point file '" + name + "': expected numbers, found '" + word + "'");
+            }
+            if (!InRange(p, value, "point file '" + name + "':", word, kPointRange)) {
+                return false;
+            }
+            numbers.push_back((int16_t)value);
+        }
+    }
+    if (numbers.size() % 2 != 0) {
+        return Fail(p, "point file '" + name + "' holds an odd count of numbers; expected x y pairs");
+    }
+    for (size_t i = 0; i < numbers.size(); i += 2) {
+        points->push_back(Point{numbers[i], numbers[i + 1]});
+    }
+    return true;
+}
+
+// A bitmap read from an image file, relative to the job's folder.
+bool BitmapFile(Parser &p, const std::string &text, LineRecord *record)
+{
+    std::string contents, problem, name;
+    if (record->fromRows) {
+        return Fail(p, "a bitmap comes from rows or from file=, not both");
+    }
+    // bitmap file names take string escapes, point file names do not
+    if (!Unescape(p, text, &name) || !ReadNamed(p, "bitmap", &name, &contents)) {
+        return false;
+    }
+    if (!DecodeImage(contents, &record->bitmap, &problem)) {
+        return Fail(p, "bitmap file '" + name + "': " + problem);
+    }
+    return record->fromFile = true;
+}
+
+} // namespace parse
+
+bool ReadWholeFile(const std::string &path, std::string *contents)
+{
+    std::ifstream file(path.c_str(), std::ios::binary);
+    if (!file) {
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << file.rdbuf();
+    *contents = buffer.str();
+    return !file.bad();
+}
+
+} // namespace job
