@@ -8,6 +8,8 @@
 #   - every page compares equal to the 32-bit path's, with the shipped DLL and
 #     with the capture DLL in front of it, and the capture replays through the
 #     16-bit path to the same pages;
+#   - the capture DLL writes the same capture on both paths (spool file names
+#     and handle values aside): the DLL is handed the same bytes;
 #   - a wrong conversion mask makes the run fail, naming the job line and the
 #     call that was running, and keeps nothing of the page;
 #   - the README's worked example (example16.exe, beside the simulator) names,
@@ -39,7 +41,7 @@ run()
 }
 
 rm -rf "$work"
-mkdir -p "$work/captures" "$work/left" "$work/right"
+mkdir -p "$work/captures" "$work/captures32" "$work/left" "$work/right"
 
 # 300 x 250 pixels at 24 bits: 220 KiB of bits, over three segments
 python3 - "$work/big.bmp" <<'EOF'
@@ -71,6 +73,8 @@ run via16 --via16 --out "$work/via16" "${jobs[@]}" || fail "the 16-bit path fail
 # (without listings: the capture then holds each page once)
 QUILLREC_CAPTURE="Z:${work//\//\\}\\captures" run captured --via16 --no-listing --dll "$capture/QUILLREC.dll" \
     --out "$work/captured" "${jobs[@]}" || fail "the 16-bit path through the capture DLL failed"
+QUILLREC_CAPTURE="Z:${work//\//\\}\\captures32" run captured32 --no-listing --dll "$capture/QUILLREC.dll" \
+    --out "$work/captured32" "${jobs[@]}" || fail "the 32-bit path through the capture DLL failed"
 run replayed --via16 --no-listing --out "$work/replayed" "$work"/captures/QRC*.JOB ||
     fail "the capture made on the 16-bit path does not replay on it: $(tail -n 3 "$work/replayed.log")"
 
@@ -83,6 +87,9 @@ for log in via16 captured; do
     diff <(normalize "$work/direct.log" | grep '^job ') <(normalize "$work/$log.log" | grep '^job ') >/dev/null ||
         fail "the $log run's summaries differ from the 32-bit path's"
 done
+diff <(normalize "$work"/captures32/QRC00001.JOB | sed -E 's/EMF[0-9a-f]+\.tmp/EMF.tmp/g') \
+    <(normalize "$work"/captures/QRC00001.JOB | sed -E 's/EMF[0-9a-f]+\.tmp/EMF.tmp/g') >"$work/capture.diff" ||
+    fail "the 16-bit path's capture differs from the 32-bit path's: $(head -n 6 "$work/capture.diff")"
 listings=0
 for listing in "$work"/direct/*.txt; do
     listings=$((listings + 1))
