@@ -12,6 +12,24 @@ namespace {
 // How long a replayer that closed its output may take to end, for its exit
 // status in the message (a fault under qemu ends it within about 10 s).
 const DWORD kExitWait = 15000;
+// How long a call may go unanswered before the replayer counts as hung (the
+// slowest seen, a 220 KiB bitmap on a busy machine, takes well under 1 s).
+const DWORD kAnswerLimit = 120000;
+
+DWORD WINAPI Watchdog(void *context)
+{
+    Replay16Session *session = static_cast<Replay16Session *>(context);
+    const HANDLE ends[] = {session->quit, session->process};
+    while (WaitForMultipleObjects(2, ends, FALSE, 1000) == WAIT_TIMEOUT) {
+        const DWORD since = (DWORD)InterlockedCompareExchange(&session->waitingSince, 0, 0);
+        if (since != 0 && GetTickCount() - since > kAnswerLimit) {
+            InterlockedExchange(&session->timedOut, 1);
+            TerminateProcess(session->process, WAIT_TIMEOUT);
+            break;
+        }
+    }
+    return 0;
+}
 
 // The first line of what the replayer wrote instead of an answer (Wine's
 // report of a fault in the DLL, say), once its process has ended.
@@ -44,6 +62,9 @@ void Stop(Replay16Session *session, const std::string &what, const std::string &
     const std::string instead = head.empty() ? std::string() : Instead(session, head);
     session->stopped = "the 16-bit replayer stopped during " + what +
                        (instead.empty() ? std::string() : ": it wrote \"" + instead + "\"") +
+                       (session->timedOut ? FormatText(": it answered nothing for %lu s and was ended",
+                                                       (unsigned long)(kAnswerLimit / 1000))
+                                          : std::string()) +
                        (status == STILL_ACTIVE ? std::string(" (and did not end)")
                                                : FormatText(" (its process ended with status 0x%08lx)",
                                                             (unsigned long)status));
@@ -86,8 +107,12 @@ bool ReadAnswer(Replay16Session *session, int32_t *result, std::vector<uint8_t> 
     // what the pipe holds first: the whole answer, written at once, or the
     // start of other text, which must not be waited for past its end
     DWORD got = 0;
-    if (!ReadFile(session->output, bytes->data(), (DWORD)bytes->size(), &got, nullptr) || got == 0 ||
-        (got < sizeof(Answer16) && !ReadAll(session->output, bytes->data() + got, sizeof(Answer16) - got))) {
+    InterlockedExchange(&session->waitingSince, (LONG)(GetTickCount() | 1));
+    const bool answered = ReadFile(session->output, bytes->data(), (DWORD)bytes->size(), &got, nullptr) && got > 0 &&
+                          (got >= sizeof(Answer16) ||
+                           ReadAll(session->output, bytes->data() + got, sizeof(Answer16) - got));
+    InterlockedExchange(&session->waitingSince, 0);
+    if (!answered) {
         Stop(session, what);
         return false;
     }
@@ -142,6 +167,9 @@ bool Launch(const std::string &program, Replay16Session *session, std::string *e
     }
     CloseHandle(started.hThread);
     session->process = started.hProcess;
+    session->quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    session->watchdog =
+        session->quit != nullptr ? CreateThread(nullptr, 0, Watchdog, session, 0, nullptr) : nullptr;
     return true;
 }
 
@@ -227,9 +255,13 @@ void StopReplay16(Replay16Session *session)
         request.inBytes = sizeof request;
         WriteAll(session->input, &request, sizeof request);
     }
+    if (session->watchdog != nullptr) {
+        SetEvent(session->quit);
+        WaitForSingleObject(session->watchdog, INFINITE);
+    }
     // Every page is closed by now: the replayer's own end (unloading the DLL,
     // winevdm's teardown) need not be waited for.
-    for (HANDLE *handle : {&session->input, &session->output, &session->process}) {
+    for (HANDLE *handle : {&session->input, &session->output, &session->process, &session->watchdog, &session->quit}) {
         if (*handle != nullptr) {
             CloseHandle(*handle);
             *handle = nullptr;

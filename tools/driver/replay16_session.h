@@ -19,6 +19,12 @@ struct Replay16Session {
     uint32_t arenaSize = 0;
     unsigned calls = 0;   // calls sent so far
     std::string stopped;  // why the replayer stopped before its time; empty while it runs
+    // A replayer that stops answering is ended by a watchdog thread, so that
+    // a hang fails the call like a crash.
+    HANDLE watchdog = nullptr;
+    HANDLE quit = nullptr;           // set when the session ends: the watchdog leaves
+    volatile LONG waitingSince = 0;  // GetTickCount() (made odd) since an answer is awaited; 0 when none
+    volatile LONG timedOut = 0;
 };
 
 // Starts program (replay16.exe) and has it load the DLL at dllPath. On
