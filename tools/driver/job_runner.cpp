@@ -291,7 +291,12 @@ void Runner::MarkRequest(const job::Request &request)
 {
     ++marks_;
     const std::string text = QUILLREC_REQUEST_TAG + job_.path + ":" + std::to_string(request.line);
-    GdiComment((HDC)(intptr_t)(int32_t)surface_, (UINT)text.size() + 1, reinterpret_cast<const BYTE *>(text.c_str()));
+    const BYTE *data = reinterpret_cast<const BYTE *>(text.c_str());
+    if (options_.comment != nullptr) {
+        options_.comment(surface_, (UINT)text.size() + 1, data);
+        return;
+    }
+    GdiComment((HDC)(intptr_t)(int32_t)surface_, (UINT)text.size() + 1, data);
 }
 
 // The page's frame in 0.01 mm: as the job gives it, or measured from the

@@ -18,6 +18,9 @@ struct RunOptions {
     // file and leaves only the listing, the records under their requests; a
     // normal run leaves the spool file, with no comments, and its picture.
     bool inspect = false;
+    // How an inspection run's marks reach the surface when the DLL runs in
+    // another process (the 16-bit replayer's); GDI's own GdiComment if null.
+    BOOL (*comment)(Handle32 surface, UINT size, const BYTE *data) = nullptr;
 };
 
 struct JobSummary {
