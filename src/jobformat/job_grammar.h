@@ -170,6 +170,8 @@ enum Field : uint8_t {
     // what captures write beyond what a hand does
     FIELD_PEN_WIDTH_Y, FIELD_BITMAP_BITS_PIXEL, FIELD_BITMAP_PLANES, FIELD_BITMAP_WIDTH_BYTES, FIELD_BITMAP_TYPE,
     FIELD_BITMAP_INFO_SIZE, FIELD_BITMAP_BITS_SIZE, FIELD_PAGE_DEVMODE, FIELD_POLYGON_COUNTS,
+    // the workbench printer
+    FIELD_PAGE_DPI,
 };
 
 // Positional arguments: which may be left out, which may be `none`, and
@@ -301,10 +303,13 @@ static const Argument SELECT_ARGUMENTS[] = {
 static const Option PAGE_OPTIONS[] = {
     {"size", VALUE_PAIR, FIELD_PAGE_SIZE, "W,H in logical units", nullptr, SETTING_NONE, 0, nullptr, LIMIT_POSITIVE},
     {"frame", VALUE_RECT, FIELD_PAGE_FRAME, "picture frame in 0.01 mm, or none", nullptr, SETTING_NONE, ARGUMENT_NONE},
-    {"device", VALUE_STRING, FIELD_PAGE_DEVICE, "printer device name, or none for no name", nullptr,
+    {"device", VALUE_STRING, FIELD_PAGE_DEVICE,
+     "printer device name (else the workbench printer; \"DISPLAY\": Wine's display), or none for no name", nullptr,
      SETTING_NONE, ARGUMENT_NONE},
+    {"dpi", VALUE_NUMBER, FIELD_PAGE_DPI, "the resolution the page draws at: 150, 300 (else), 600, 1200 or 2400"},
     {"devmode", VALUE_HEX, FIELD_PAGE_DEVMODE,
-     "the DEVMODEA handed to GetEmfFileDC32 (else none), dmSize + dmDriverExtra bytes"},
+     "the DEVMODEA handed to GetEmfFileDC32, dmSize + dmDriverExtra bytes (else the workbench printer gets one "
+     "made from the page, other devices none)"},
     GRAMMAR_OPTION_EXPECT,
 };
 

@@ -13,18 +13,16 @@
 #include "emf_player.h"
 #include "emf_records.h"
 #include "format_text.h"
+#include "png_text.h"
 #include "png_writer.h"
+#include "print_notes.h"
+#include "print_pages.h"
+#include "reference_device.h"
 #include "request_warnings.h"
 #include "requestmodel/output_styles.h"
 #include "requestmodel/read_sizes.h"
 
 namespace {
-
-// The device name a page passes: none for a capture's driver that gave none.
-const char *DeviceName(const job::Request &request)
-{
-    return request.nullDevice ? nullptr : request.device.c_str();
-}
 
 const char *StyleName(uint16_t style)
 {
@@ -61,11 +59,13 @@ class Runner {
     void MakeDriverRecords();
     void Warn(const job::Request &request, const std::string &warning);
     void WarnAbout(const job::Request &request);
-    void MeasurePage(const job::Request &request, const DEVMODEA *devMode);
+    void MeasurePage();
     void MarkRequest(const job::Request &request);
     std::string Listing(const std::vector<EmfRecord> &records) const;
     bool SavePage(const job::Request &request, const std::string &base);
     bool ListPage(const job::Request &request, const std::string &base, const std::vector<EmfRecord> &records);
+    bool PrintPage(const job::Request &request, const std::string &base);
+    void NotePrintDifferences(const std::vector<EmfRecord> &records);
 
     typedef bool (Runner::*Handler)(const job::Request &request);
     static Handler Step(job::Kind kind);
@@ -107,6 +107,8 @@ class Runner {
     int page_ = 0;
     std::string spoolPath_;
     RECT frame_ = {};
+    PageDevice pageDevice_; // what GetEmfFileDC32 is handed
+    DeviceFacts device_;    // what that device reports, for the listing and picture
     BracketHandles bracket_;
     int line_ = 0;                                   // the job line being run
     int marks_ = 0;                                  // request marks written on this page so far
@@ -291,7 +293,12 @@ void Runner::MarkRequest(const job::Request &request)
 {
     ++marks_;
     const std::string text = QUILLREC_REQUEST_TAG + job_.path + ":" + std::to_string(request.line);
-    GdiComment((HDC)(intptr_t)(int32_t)surface_, (UINT)text.size() + 1, reinterpret_cast<const BYTE *>(text.c_str()));
+    const BYTE *data = reinterpret_cast<const BYTE *>(text.c_str());
+    if (options_.comment != nullptr) {
+        options_.comment(surface_, (UINT)text.size() + 1, data);
+        return;
+    }
+    GdiComment((HDC)(intptr_t)(int32_t)surface_, (UINT)text.size() + 1, data);
 }
 
 // The page's frame in 0.01 mm: as the job gives it, or measured from the
@@ -300,27 +307,16 @@ bool Runner::PageFrame(const job::Request &request)
 {
     if (request.hasFrame) {
         frame_ = {request.frame.left, request.frame.top, request.frame.right, request.frame.bottom};
-    } else {
+    } else if (!request.hasSize) {
+        frame_ = {0, 0, 21000, 29700}; // A4 portrait
+    } else if (device_.widthMm > 0 && device_.heightMm > 0 && device_.width > 0 && device_.height > 0) {
         // Logical units are the reference device's pixels; the frame says
         // how large they are, in the reference device's own measure.
-        int widthMm = 0, heightMm = 0, widthPixels = 0, heightPixels = 0;
-        HDC reference = CreateDCA("WINSPL16", DeviceName(request), nullptr, nullptr);
-        if (reference != nullptr) {
-            widthMm = GetDeviceCaps(reference, HORZSIZE);
-            heightMm = GetDeviceCaps(reference, VERTSIZE);
-            widthPixels = GetDeviceCaps(reference, HORZRES);
-            heightPixels = GetDeviceCaps(reference, VERTRES);
-            DeleteDC(reference);
-        }
-        if (!request.hasSize) {
-            frame_ = {0, 0, 21000, 29700}; // A4 portrait
-        } else if (widthMm > 0 && heightMm > 0 && widthPixels > 0 && heightPixels > 0) {
-            frame_ = {0, 0, (LONG)((int64_t)request.sizeX * widthMm * 100 / widthPixels),
-                      (LONG)((int64_t)request.sizeY * heightMm * 100 / heightPixels)};
-        } else {
-            return Fail(request, "cannot measure the reference device '" + request.device +
-                                     "' to turn size= into a frame; give frame= instead");
-        }
+        frame_ = {0, 0, (LONG)((int64_t)request.sizeX * device_.widthMm * 100 / device_.width),
+                  (LONG)((int64_t)request.sizeY * device_.heightMm * 100 / device_.height)};
+    } else {
+        return Fail(request, "cannot measure the reference device '" + pageDevice_.name +
+                                 "' to turn size= into a frame; give frame= instead");
     }
     return true;
 }
@@ -363,22 +359,27 @@ bool Runner::Page(const job::Request &request)
         printf("started %s\n", name);
     }
 
+    pageDevice_ = ChoosePageDevice(request);
+    device_ = DeviceFacts();
+    MeasureDevice(pageDevice_, &device_);
     if (!PageFrame(request)) {
         return false;
     }
 
     Handle32 surface = 0;
     const DEVMODEA *devMode = nullptr;
-    std::vector<BYTE> devModeBytes(request.devMode.begin(), request.devMode.end());
+    std::vector<BYTE> devModeBytes(pageDevice_.devMode);
     if (!devModeBytes.empty()) {
         devModeBytes.resize(std::max(devModeBytes.size(), sizeof(DEVMODEA)), 0);
         devMode = reinterpret_cast<const DEVMODEA *>(devModeBytes.data());
     }
-    result = dll_.GetEmfFileDC32(devMode, DeviceName(request), name, request.nullFrame ? nullptr : &frame_, nullptr,
-                                 nullptr, &surface);
+    // a capture's driver that passed no device name: none is passed
+    const char *device = request.nullDevice ? nullptr : pageDevice_.name.c_str();
+    result = dll_.GetEmfFileDC32(devMode, device, name, request.nullFrame ? nullptr : &frame_, nullptr, nullptr,
+                                 &surface);
     if (!Answer(request, "GetEmfFileDC32",
                 FormatText("(%s, frame (%ld,%ld)-(%ld,%ld))",
-                           request.nullDevice ? "no device name" : ("\"" + request.device + "\"").c_str(),
+                           device != nullptr ? ("\"" + pageDevice_.name + "\"").c_str() : "no device name",
                            (long)frame_.left,
                            (long)frame_.top, (long)frame_.right, (long)frame_.bottom),
                 result, FormatText(" surface 0x%08lx", (unsigned long)surface))) {
@@ -389,26 +390,18 @@ bool Runner::Page(const job::Request &request)
     }
     surface_ = surface;
     open_ = true;
-    MeasurePage(request, devMode);
+    MeasurePage();
     return true;
 }
 
 // The page's size in logical units, the reference device's pixels over the
 // frame, for the warnings about points far off the page.
-void Runner::MeasurePage(const job::Request &request, const DEVMODEA *devMode)
+void Runner::MeasurePage()
 {
-    HDC reference = CreateDCA("WINSPL16", DeviceName(request), nullptr, devMode);
-    if (reference == nullptr) {
-        return;
+    if (device_.widthMm > 0 && device_.heightMm > 0) {
+        extent_.width = (int32_t)((int64_t)(frame_.right - frame_.left) * device_.width / (device_.widthMm * 100));
+        extent_.height = (int32_t)((int64_t)(frame_.bottom - frame_.top) * device_.height / (device_.heightMm * 100));
     }
-    const int widthMm = GetDeviceCaps(reference, HORZSIZE), heightMm = GetDeviceCaps(reference, VERTSIZE);
-    if (widthMm > 0 && heightMm > 0) {
-        extent_.width =
-            (int32_t)((int64_t)(frame_.right - frame_.left) * GetDeviceCaps(reference, HORZRES) / (widthMm * 100));
-        extent_.height =
-            (int32_t)((int64_t)(frame_.bottom - frame_.top) * GetDeviceCaps(reference, VERTRES) / (heightMm * 100));
-    }
-    DeleteDC(reference);
 }
 
 bool Runner::Clip(const job::Request &request)
@@ -614,6 +607,9 @@ bool Runner::FinishPage(const job::Request &request)
     if (!(options_.inspect ? ListPage(request, base, records) : SavePage(request, base))) {
         return false;
     }
+    if (!options_.inspect) {
+        NotePrintDifferences(records);
+    }
     if (DeleteFileA(spoolPath_.c_str())) {
         started_.pop_back();
     }
@@ -658,9 +654,28 @@ bool Runner::SavePage(const job::Request &request, const std::string &base)
     pageFiles_.push_back(picture);
     // the frame is in 0.01 mm
     const uint32_t pixelsPerMetre = frameWidth > 0 ? (uint32_t)((int64_t)width * 100000 / frameWidth) : 0;
-    if (!WritePng(picture.c_str(), width, height, pixels, pixelsPerMetre)) {
+    if (!WritePng(picture.c_str(), width, height, pixels, pixelsPerMetre) ||
+        !AddPngText(picture, "Description",
+                    "Page " + std::to_string(page_) + " of " + job_.path + ", " + DescribeDevice(device_))) {
         return Fail(request, "cannot write the picture " + picture);
     }
+    return PrintPage(request, base);
+}
+
+// The page as the workbench printer prints it; a page that does not print
+// is a warning, since its spool file and picture are right.
+bool Runner::PrintPage(const job::Request &request, const std::string &base)
+{
+    std::string error;
+    const std::string postScript = base + ".ps";
+    if (!PrintSpoolFile(base + ".emf", postScript, options_.jobName + " page " + std::to_string(page_), &error)) {
+        fprintf(stderr, "%s:%d: warning: page %d was not printed: %s\n", job_.path.c_str(), request.line, page_,
+                error.c_str());
+        summary_->warnings++;
+        DeleteFileA(postScript.c_str());
+        return true;
+    }
+    pageFiles_.push_back(postScript);
     return true;
 }
 
@@ -689,6 +704,7 @@ std::string Runner::Listing(const std::vector<EmfRecord> &records) const
                        FormatText("# (%u records; recorded again with a comment before each request, so the header "
                                   "below counts %u)\n",
                                   (unsigned)(records.size() - comments), (unsigned)records.size());
+    text += "# " + DescribeDevice(device_) + "\n";
     size_t call = 0;
     auto callsUpTo = [&](int mark) {
         for (; call < calls_.size() && calls_[call].first <= mark; ++call) {
@@ -698,15 +714,32 @@ std::string Runner::Listing(const std::vector<EmfRecord> &records) const
     callsUpTo(0);
     int mark = 0;
     unsigned index = 0;
-    for (const EmfRecord &record : records) {
-        if (RequestCommentLine(record) >= 0) {
+    const std::vector<std::string> notes = PrintNotes(records);
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (RequestCommentLine(records[i]) >= 0) {
             callsUpTo(++mark);
             continue;
         }
-        text += FormatText("    %4u ", index++) + DescribeEmfRecord(record) + "\n";
+        text += FormatText("    %4u ", index++) + DescribeEmfRecord(records[i]) + "\n";
+        if (!notes[i].empty()) {
+            text += "         printed: " + notes[i] + "\n";
+        }
     }
     callsUpTo(INT_MAX);
     return text;
+}
+
+// Each kind of difference between the printed page and its picture, once
+// per page, for the run's summary.
+void Runner::NotePrintDifferences(const std::vector<EmfRecord> &records)
+{
+    std::vector<std::string> seen;
+    for (const std::string &note : PrintNotes(records)) {
+        if (!note.empty() && std::find(seen.begin(), seen.end(), note) == seen.end()) {
+            seen.push_back(note);
+            summary_->printNotes.push_back(FormatText("page %d: %s", page_, note.c_str()));
+        }
+    }
 }
 
 // A failed page leaves nothing behind; the pages finished before it stay.
