@@ -12,7 +12,7 @@
 
 #include "format_text.h"
 #include "requestmodel/output_styles.h"
-#include "requestmodel/pointer_reads.h"
+#include "requestmodel/read_sizes.h"
 
 namespace {
 
@@ -93,19 +93,24 @@ size_t LinkAt(Call *call, size_t record, uint32_t field, uint32_t size)
     return call->links.back().target;
 }
 
-// A device bitmap's record and its bits: what GDI reads, or the rows the
-// record claims where those are more (a capture's bits are padded to them).
+// A device bitmap's record and its bits, as much of them as GDI reads (the
+// simulator's own blocks are padded to that).
 void BitmapPieces(Call *call, size_t bitmap)
 {
     if (bitmap == SIZE_MAX) {
         return;
     }
-    const BITMAP *record = static_cast<const BITMAP *>(call->pieces[bitmap].host);
-    const uint64_t claimed = (uint64_t)PointerReadsMagnitude(record->bmHeight) *
-                             (uint64_t)(record->bmWidthBytes > 0 ? record->bmWidthBytes : 0);
-    const uint32_t bits =
-        std::max<uint32_t>(DeviceBitsRead(record), (uint32_t)std::min<uint64_t>(claimed, POINTER_READS_LARGEST_BITS));
-    LinkAt(call, bitmap, offsetof(BITMAP, bmBits), bits);
+    uint32_t row = 0;
+    LinkAt(call, bitmap, offsetof(BITMAP, bmBits),
+           DeviceBitsRead(static_cast<const BITMAP *>(call->pieces[bitmap].host), &row));
+}
+
+// A DIB's header and colour table as GDI reads them with usage, and its bits.
+uint32_t DibBytes(const BITMAPINFO *info, uint32_t usage, uint32_t *bits)
+{
+    uint32_t row = 0;
+    *bits = 0;
+    return info != nullptr ? DibInfoRead(info, usage, bits, &row) : 0;
 }
 
 // A brush, rewritten in place, with the pattern behind lbHatch.
@@ -118,8 +123,9 @@ void Brush(Call *call, LOGBRUSH *brush)
     if (brush->lbStyle == BS_PATTERN) {
         BitmapPieces(call, LinkAt(call, record, offsetof(LOGBRUSH, lbHatch), sizeof(BITMAP)));
     } else if (brush->lbStyle == BS_DIBPATTERNPT) {
-        const BITMAPINFO *packed = reinterpret_cast<const BITMAPINFO *>(brush->lbHatch);
-        LinkAt(call, record, offsetof(LOGBRUSH, lbHatch), DibInfoRead(packed) + DibBitsRead(packed));
+        uint32_t bits = 0;
+        const uint32_t info = DibBytes(reinterpret_cast<const BITMAPINFO *>(brush->lbHatch), brush->lbColor, &bits);
+        LinkAt(call, record, offsetof(LOGBRUSH, lbHatch), info + bits);
     }
 }
 
@@ -330,8 +336,10 @@ int32_t WINAPI Dib32Via16(const Handle32 *surface, const int32_t *xDest, const i
     Pointer(&call, surface, sizeof *surface);
     const int32_t *rectangles[] = {xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc};
     Integers(&call, rectangles, 8);
-    Pointer(&call, bits, info != nullptr ? DibBitsRead(info) : 0);
-    Pointer(&call, info, info != nullptr ? DibInfoRead(info) : 0);
+    uint32_t bitsSize = 0;
+    const uint32_t infoSize = DibBytes(info, DIB_RGB_COLORS, &bitsSize);
+    Pointer(&call, bits, bitsSize);
+    Pointer(&call, info, infoSize);
     Pointer(&call, rop, sizeof *rop);
     Brush(&call, brush);
     Pointer(&call, drawMode, sizeof *drawMode);
