@@ -4,7 +4,8 @@
 # as a job file. It needs only KERNEL32: files, the loader, the environment.
 set(QUILLREC_CAPTURE_DIR ${CMAKE_BINARY_DIR}/capture)
 file(GLOB capture_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/capture/*.cpp)
-add_library(QUILLREC_capture SHARED ${capture_sources} ${CMAKE_SOURCE_DIR}/src/platform/bytes.cpp
+add_library(QUILLREC_capture SHARED ${capture_sources} ${CMAKE_SOURCE_DIR}/src/requestmodel/read_sizes.cpp
+                                    ${CMAKE_SOURCE_DIR}/src/platform/bytes.cpp
                                     ${CMAKE_SOURCE_DIR}/src/platform/freestanding.cpp
                                     ${CMAKE_SOURCE_DIR}/src/capture/capture.def)
 set_target_properties(QUILLREC_capture PROPERTIES PREFIX "" OUTPUT_NAME QUILLREC SUFFIX ".dll"
@@ -39,6 +40,17 @@ add_test(NAME capture_round_trip
                  # the soak's mix only where Wine runs natively
                  $<$<STREQUAL:${QUILLREC_WINE_ARCH},win64>:$<TARGET_FILE:quillrec_soak>>)
 set_tests_properties(capture_round_trip PROPERTIES TIMEOUT 1500)
+
+# One request per read rule with its records ending at a no-access page, through
+# the real DLL and through the capture DLL: neither reads past what the rule allows.
+add_executable(quillrec_read_guard ${CMAKE_SOURCE_DIR}/tests/capture/read_guard.cpp)
+target_include_directories(quillrec_read_guard PRIVATE ${QUILLREC_INCLUDES})
+target_link_options(quillrec_read_guard PRIVATE -static)
+quillrec_warnings(quillrec_read_guard)
+add_test(NAME capture_read_guard
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/capture/read_guard.sh ${QUILLREC_WINE_ARCH} $<TARGET_FILE:quillrec_read_guard>
+                 $<TARGET_FILE:QUILLREC> ${QUILLREC_CAPTURE_DIR} $<TARGET_FILE:quillrec_driver>
+                 ${CMAKE_BINARY_DIR}/capture_read_guard)
 
 # The capture DLL follows the shipped image's rules, with its own imports.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")

@@ -18,7 +18,7 @@ file(GLOB double_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/double/*.cp
 set(maker request_maker request_bytes request_trace format_text)
 list(TRANSFORM maker PREPEND ${CMAKE_SOURCE_DIR}/tools/common/)
 list(TRANSFORM maker APPEND .cpp)
-add_library(gdi_double_fuzz STATIC ${double_sources} ${maker})
+add_library(gdi_double_fuzz STATIC ${double_sources} ${maker} ${CMAKE_SOURCE_DIR}/src/requestmodel/read_sizes.cpp)
 target_include_directories(gdi_double_fuzz PUBLIC ${QUILLREC_INCLUDES} ${CMAKE_SOURCE_DIR}/tests/double
                                                   ${CMAKE_SOURCE_DIR}/tools/common)
 target_compile_options(gdi_double_fuzz PRIVATE ${QUILLREC_FUZZ_HELPER_FLAGS})

@@ -33,7 +33,7 @@ cmake_language(DEFER CALL quillrec_require_wine)
 # pictures (deflated by zlib, Debian's libz-mingw-w64-dev, linked statically
 # like everything else the tools use).
 file(GLOB driving_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/common/*.cpp)
-add_library(quillrec_driving STATIC ${driving_sources})
+add_library(quillrec_driving STATIC ${driving_sources} ${CMAKE_SOURCE_DIR}/src/requestmodel/read_sizes.cpp)
 target_include_directories(quillrec_driving PUBLIC ${QUILLREC_INCLUDES} ${CMAKE_SOURCE_DIR}/tools/common)
 target_link_libraries(quillrec_driving PUBLIC gdi32 user32 kernel32 z)
 target_compile_definitions(quillrec_driving PUBLIC __USE_MINGW_ANSI_STDIO=1)

@@ -39,3 +39,38 @@ if(QUILLREC_WINE_ARCH STREQUAL "win64")
   add_test(NAME soak_short COMMAND ${QUILLREC_WINE_RUN} win64 $<TARGET_FILE:quillrec_soak> 20000 5000)
   set_tests_properties(soak_short PROPERTIES TIMEOUT 900)
 endif()
+
+# The workbench printer's installer, run by scripts/wine-run while it
+# prepares a prefix.
+add_executable(quillrec_printer ${CMAKE_SOURCE_DIR}/tools/printer/quillrec_printer.cpp)
+target_include_directories(quillrec_printer PRIVATE ${CMAKE_SOURCE_DIR}/tools/common)
+target_link_libraries(quillrec_printer PRIVATE winspool)
+target_link_options(quillrec_printer PRIVATE -static)
+quillrec_warnings(quillrec_printer)
+add_dependencies(quillrec_driver quillrec_printer)
+
+# The 16-bit programs: NE executables assembled whole by nasm (there is no
+# 16-bit linker here), run where 32-bit Wine does. The replayer sits beside
+# the 32-bit simulator, which starts it for --via16; the example is the
+# README's worked example of a 16-bit caller.
+if(QUILLREC_WINE_ARCH STREQUAL "win32")
+  find_program(QUILLREC_NASM nasm REQUIRED)
+  set(thunk16 ${CMAKE_SOURCE_DIR}/tools/thunk16)
+  file(GLOB thunk16_includes CONFIGURE_DEPENDS ${thunk16}/*.inc)
+  foreach(program replay16 example16)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${program}.exe
+                       COMMAND ${QUILLREC_NASM} -f bin -Werror -I ${thunk16}/ -o ${CMAKE_BINARY_DIR}/${program}.exe
+                               ${thunk16}/${program}.asm
+                       DEPENDS ${thunk16}/${program}.asm ${thunk16_includes}
+                       COMMENT "Assembling the 16-bit program ${program}.exe")
+    add_custom_target(${program} ALL DEPENDS ${CMAKE_BINARY_DIR}/${program}.exe)
+  endforeach()
+  add_dependencies(quillrec_driver replay16)
+
+  # Every sample, a bitmap past 64 KiB and a capture, called from 16-bit code:
+  # the same results and pages as the 32-bit path; a wrong mask fails loudly.
+  add_test(NAME driver_via16
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/driver/via16.sh $<TARGET_FILE:quillrec_driver>
+                   ${CMAKE_BINARY_DIR}/capture ${CMAKE_SOURCE_DIR}/samples ${CMAKE_BINARY_DIR}/driver_via16)
+  set_tests_properties(driver_via16 PROPERTIES TIMEOUT 600)
+endif()

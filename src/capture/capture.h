@@ -37,9 +37,10 @@ void CaptureAttach(void);              // process attach: makes the lock
 void CaptureDetach(int processEnding); // process detach: the file cut to its last whole half and closed
 void LockCapture(void);
 void UnlockCapture(void);
-int CaptureOn(void);     // 0 once the capture has stopped (or never started)
-void BeginRequest(void); // a half begins; the first opens the capture file
-void EndRequest(void);   // the half is whole
+int CaptureOn(void);           // 0 once the capture has stopped (or never started)
+const char *CapturePath(void); // the capture file's path, once it is open
+void BeginRequest(void);       // a half begins; the first opens the capture file
+void EndRequest(void);         // the half is whole
 // Writes why the capture stops after what the half put (a whole line) and
 // closes the file.
 void StopCapture(const char *reason, uint32_t error);
@@ -60,14 +61,11 @@ void PutRect(const RECT *rect);                        // l,t,r,b
 void PutNumbered(const char *prefix, uint32_t number); // prefix + decimal, a setting's name
 
 // ---- requests.cpp: the job lines of each export, left open for the
-// surface= that ends them.
-void PutKeyword(grammar::KeywordId keyword);
-void PutField(grammar::KeywordId keyword, grammar::Field field, uint32_t value); // " name=value"
-uint32_t StringLength(const char *text, uint32_t most);
-// The settings written so far are not named again: a page, or a new file,
-// defines its own.
-void ForgetSettings(void);
-void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame);
+// surface= that ends them. Written once the real DLL answered: the page's
+// frame and file name are read only when the reference device was made
+// (referenceMade).
+void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame,
+                           int referenceMade);
 void CaptureClip(const RECT *clip);
 void CaptureOutput(uint16_t style, uint16_t scanFlag, uint16_t count, const void *points, const LOGPEN *pen,
                    uint32_t geometricPenStyle, const LOGBRUSH *brush, const DrawModeRecord *drawMode, const RECT *clip);

@@ -14,8 +14,9 @@ enum CaptureState { CAPTURE_NOT_STARTED, CAPTURE_WRITING, CAPTURE_STOPPED };
 static CRITICAL_SECTION lock;
 static CaptureState state;
 static HANDLE file;
-static HANDLE mapping; // NULL while no window is mapped
-static char *view;     // the window: kWindow bytes of the file from viewOffset
+static char path[MAX_PATH + 16]; // the capture file's, once it is open
+static HANDLE mapping;           // NULL while no window is mapped
+static char *view;               // the window: kWindow bytes of the file from viewOffset
 static uint32_t viewOffset;
 static char *cursor, *limit; // where the next byte goes, and the end of its room
 static uint32_t halfStart;   // the file offset the half being written began at
@@ -161,7 +162,6 @@ static void OpenCaptureFile(void)
     if (at > 0 && folder[at - 1] != '\\' && folder[at - 1] != '/') {
         at = Append(folder, at, sizeof folder, "\\");
     }
-    char path[MAX_PATH + 16];
     for (uint32_t number = 1; number <= 99999; ++number) {
         char name[13];
         NumberedName(name, number);
@@ -185,6 +185,11 @@ static void OpenCaptureFile(void)
     }
     // No file to say why in: printing goes on uncaptured.
     state = CAPTURE_STOPPED;
+}
+
+const char *CapturePath(void)
+{
+    return path;
 }
 
 int CaptureOn(void)

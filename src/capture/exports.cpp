@@ -5,7 +5,8 @@
 // back. The lock is never held while the real DLL runs, so two threads print
 // as they would without the capture. TextOut32's first half is its font
 // alone: the real DLL reads the rest only once the font is made, so it is
-// read after the call, when the result says whether it was. The driver sees
+// read after the call, when the result says whether it was; GetEmfFileDC32
+// is written whole after the call, for the same reason. The driver sees
 // exactly what the real DLL returned; when the real DLL cannot be loaded,
 // each export returns the failure its documentation gives and writes
 // nothing to the driver's variables.
@@ -58,21 +59,24 @@ static int32_t Finish(uint32_t request, int32_t result)
     return result;
 }
 
+// Written once the real DLL answered, like a text: whether it read the frame
+// and file name depends on its reference device, made first.
 extern "C" int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName,
                                          const RECT *frame, const void *unused5, const void *unused6, Handle32 *surface)
 {
     const RealExports *real = Enter();
-    uint32_t request = 0, page = 0;
-    if (real != NULL && CaptureOn()) {
-        CaptureGetEmfFileDC32(devMode, deviceName, fileName, frame);
-        request = CapturePageEnd(&page);
-    }
+    int capturing = real != NULL && CaptureOn();
     Forwarding();
     if (real == NULL) {
         return -1;
     }
     int32_t result = real->GetEmfFileDC32(devMode, deviceName, fileName, frame, unused5, unused6, surface);
-    if (Answering(request)) {
+    LockCapture();
+    BeginRequest();
+    if (capturing && CaptureOn()) {
+        uint32_t page = 0;
+        CaptureGetEmfFileDC32(devMode, deviceName, fileName, frame, result == 0);
+        uint32_t request = CapturePageEnd(&page);
         CaptureSurfaceOpened(request, page, result, result == 0 ? *surface : 0);
     }
     Answered();

@@ -3,7 +3,7 @@
 // and the deletes that give it back. Every capture replays in the order the
 // calls came, whatever order that was: surfaces are named by the page line
 // that opened them, and a delete no bracket explains names its raw handles.
-#include "capture/capture.h"
+#include "capture/writer.h"
 
 // A surface the driver opened: the page line that did it, and what its last
 // scan bracket handed out and which pairs came back. Drivers keep a page or
@@ -38,6 +38,7 @@ void CaptureFileStarted(void)
 {
     surfacesMade = pagesWritten = requestsWritten = 0;
     ForgetSettings();
+    ForgetBitmaps();
 }
 
 static uint32_t Ended(void)

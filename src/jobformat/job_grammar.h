@@ -179,6 +179,8 @@ enum Field : uint8_t {
     FIELD_BITMAP_INFO_SIZE, FIELD_BITMAP_BITS_SIZE, FIELD_PAGE_DEVMODE, FIELD_POLYGON_COUNTS, FIELD_SURFACE,
     FIELD_DELETE_OBJECT, FIELD_DELETE_SELECT_BACK, FIELD_RESULT_OF, FIELD_HANDED_PEN, FIELD_HANDED_OLD_PEN,
     FIELD_HANDED_BRUSH, FIELD_HANDED_OLD_BRUSH, FIELD_HANDED_PATTERN,
+    // the workbench printer
+    FIELD_PAGE_DPI,
 };
 
 // Positional arguments: which may be left out, which may be `none`, and
@@ -189,7 +191,7 @@ enum ArgumentFlag : uint8_t { ARGUMENT_OPTIONAL = 1, ARGUMENT_NONE = 2, ARGUMENT
 
 // The numbers a value may hold beyond what its kind allows, where the record
 // field is narrower than the value written or the DLL refuses more.
-enum Limit : uint8_t { LIMIT_NONE, LIMIT_BYTE, LIMIT_U16, LIMIT_POSITIVE, LIMIT_64MIB };
+enum Limit : uint8_t { LIMIT_NONE, LIMIT_BYTE, LIMIT_U16, LIMIT_POSITIVE, LIMIT_BITMAP_BYTES };
 
 // A positional argument or a key=value option. Rows state only what differs
 // from the defaults; the defaults are constant data, set up by no code.
@@ -280,7 +282,7 @@ static const Option FONT_OPTIONS[] = {
     {"outprecision", VALUE_BYTE, FIELD_FONT_OUT_PRECISION, "lfOutPrecision"},
     {"clipprecision", VALUE_BYTE, FIELD_FONT_CLIP_PRECISION, "lfClipPrecision"},
     {"pitchandfamily", VALUE_BYTE, FIELD_FONT_PITCH_AND_FAMILY, "lfPitchAndFamily"},
-    {"face", VALUE_STRING, FIELD_FONT_FACE, "lfFaceName, at most 31 bytes"},
+    {"face", VALUE_STRING, FIELD_FONT_FACE, "lfFaceName, at most 31 bytes (a capture's 32)"},
 };
 
 static const Argument BITMAP_ARGUMENTS[] = {
@@ -291,7 +293,8 @@ static const Argument BITMAP_ARGUMENTS[] = {
 };
 
 static const Option BITMAP_OPTIONS[] = {
-    {"file", VALUE_FILE, FIELD_BITMAP_FILE, ".bmp (1/4/8/24/32-bit), .pbm (P1) or .ppm (P3), instead of rows"},
+    {"file", VALUE_FILE, FIELD_BITMAP_FILE,
+     ".bmp (1/4/8/24/32-bit), .pbm (P1) or .ppm (P3), instead of rows; bits or dib: its bytes as they are"},
     {"depth", VALUE_NUMBER, FIELD_BITMAP_DEPTH, "24 or 32: a colour bitmap's bits"},
     {"colors", VALUE_COLORS, FIELD_BITMAP_COLORS, "colour table of a mono bitmap sent as a DIB", nullptr,
      SETTING_NONE, 0, "colours"},
@@ -301,9 +304,9 @@ static const Option BITMAP_OPTIONS[] = {
     {"type", VALUE_NUMBER, FIELD_BITMAP_TYPE, "bits: bmType"},
     {"info", VALUE_NUMBER, FIELD_BITMAP_INFO_SIZE, 
      "dib: bytes of header and colour table before the bits (0: no header)", nullptr, SETTING_NONE, 0, nullptr,
-     LIMIT_64MIB},
+     LIMIT_BITMAP_BYTES},
     {"bits", VALUE_NUMBER, FIELD_BITMAP_BITS_SIZE, "dib: bytes of bits; bits=none (bits or dib) passes no bits",
-     nullptr, SETTING_NONE, ARGUMENT_NONE, nullptr, LIMIT_64MIB},
+     nullptr, SETTING_NONE, ARGUMENT_NONE, nullptr, LIMIT_BITMAP_BYTES},
 };
 
 static const Argument SELECT_ARGUMENTS[] = {
@@ -314,9 +317,13 @@ static const Argument SELECT_ARGUMENTS[] = {
 static const Option PAGE_OPTIONS[] = {
     {"size", VALUE_PAIR, FIELD_PAGE_SIZE, "W,H in logical units", nullptr, SETTING_NONE, 0, nullptr, LIMIT_POSITIVE},
     {"frame", VALUE_RECT, FIELD_PAGE_FRAME, "picture frame in 0.01 mm, or none", nullptr, SETTING_NONE, ARGUMENT_NONE},
-    {"device", VALUE_STRING, FIELD_PAGE_DEVICE, "printer device name"},
+    {"device", VALUE_STRING, FIELD_PAGE_DEVICE,
+     "printer device name (else the workbench printer; \"DISPLAY\": Wine's display), or none for no name", nullptr,
+     SETTING_NONE, ARGUMENT_NONE},
+    {"dpi", VALUE_NUMBER, FIELD_PAGE_DPI, "the resolution the page draws at: 150, 300 (else), 600, 1200 or 2400"},
     {"devmode", VALUE_HEX, FIELD_PAGE_DEVMODE,
-     "the DEVMODEA handed to GetEmfFileDC32 (else none), dmSize + dmDriverExtra bytes"},
+     "the DEVMODEA handed to GetEmfFileDC32, dmSize + dmDriverExtra bytes (else the workbench printer gets one "
+     "made from the page, other devices none)"},
     GRAMMAR_OPTION_EXPECT,
 };
 
@@ -377,7 +384,7 @@ static const Option TEXT_OPTIONS[] = {
     GRAMMAR_OPTION_MODE,
     {"options", VALUE_CONSTANT, FIELD_TEXT_OPTIONS, "ETO_ flags", &SET_TEXT_OUT_OPTIONS},
     {"rect", VALUE_RECT, FIELD_TEXT_RECT, "opaque or clip rectangle"},
-    {"advances", VALUE_NUMBERS, FIELD_ADVANCES, "one advance per byte or glyph"},
+    {"advances", VALUE_NUMBERS, FIELD_ADVANCES, "one advance per byte or glyph (two a glyph with ETO_PDY)"},
     {"advance", VALUE_NUMBER, FIELD_ADVANCE, "the same advance for each"},
     {"glyphs", VALUE_NUMBERS, FIELD_GLYPHS, "glyph indices instead of a string (ETO_GLYPH_INDEX)", nullptr,
      SETTING_NONE, 0, nullptr, LIMIT_U16},

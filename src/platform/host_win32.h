@@ -248,6 +248,8 @@ typedef struct _devicemodeA {
 
 // Bitmaps.
 #define BI_RGB 0
+#define BI_RLE8 1
+#define BI_RLE4 2
 #define DIB_RGB_COLORS 0
 #define GDI_ERROR ((int)0xFFFFFFFF)
 
@@ -255,6 +257,7 @@ typedef struct _devicemodeA {
 #define ETO_OPAQUE 0x0002
 #define ETO_CLIPPED 0x0004
 #define ETO_GLYPH_INDEX 0x0010
+#define ETO_PDY 0x2000
 #define TCI_SRCCHARSET 1
 #define TCI_SRCCODEPAGE 2
 #define TCI_SRCFONTSIG 3
@@ -360,6 +363,7 @@ typedef struct tagBITMAPCOREHEADER {
 #define GENERIC_WRITE 0x40000000u
 #define FILE_SHARE_READ 0x00000001u
 #define CREATE_NEW 1
+#define CREATE_ALWAYS 2
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 #define ERROR_FILE_EXISTS 80
 #define ERROR_ALREADY_EXISTS 183

@@ -10,6 +10,7 @@
 // indexes.
 #include "gdi_double_model.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace gdi_double;
@@ -123,30 +124,75 @@ void WritePixel(uint8_t *line, int bitCount, int x, uint32_t rgb)
     }
 }
 
+// The header as shown in the log: only the fields GDI reads, which for a
+// header shorter than BITMAPINFOHEADER is biSize alone.
 std::string HeaderText(const BITMAPINFO *info)
 {
     if (info == nullptr) {
         return "";
     }
     const BITMAPINFOHEADER &h = info->bmiHeader;
+    if (h.biSize < sizeof(BITMAPINFOHEADER)) {
+        return "{size=" + std::to_string(h.biSize) + "}";
+    }
     return "{size=" + std::to_string(h.biSize) + ", " + std::to_string(h.biWidth) + "x" + std::to_string(h.biHeight) +
            ", bpp=" + std::to_string(h.biBitCount) + ", compression=" + std::to_string(h.biCompression) +
            ", sizeImage=" + std::to_string(h.biSizeImage) + ", clrUsed=" + std::to_string(h.biClrUsed) + "}";
 }
 
-// Header and colour table bytes of a packed DIB, or -1 when the header is not one the double reads.
-int64_t InfoBytes(const BITMAPINFOHEADER &header, UINT usage)
+// Whether GDI takes the DIB's bits at all.
+bool BitsFormatTaken(const BITMAPINFOHEADER &header)
 {
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > 1024 || header.biClrUsed > 65536) {
-        return -1;
+    const int depth = header.biBitCount;
+    if (header.biWidth <= 0 || header.biHeight == 0) {
+        return false;
     }
-    int64_t table = ColourTableBytes(header);
-    if (usage == 1 /* DIB_PAL_COLORS: 16-bit indexes */) {
-        table /= 2;
+    if (header.biCompression == 1 || header.biCompression == 2) { // BI_RLE8, BI_RLE4
+        return header.biHeight > 0 && header.biSizeImage != 0 && depth == (header.biCompression == 2 ? 4 : 8);
     }
-    return header.biSize + table;
+    if (depth == 16 || depth == 32) {
+        return header.biCompression == BI_RGB || header.biCompression == 3;
+    }
+    return (depth == 1 || depth == 4 || depth == 8 || depth == 24) && header.biCompression == BI_RGB;
 }
 
+// Header and colour table bytes GDI reads of a DIB (bit-field masks after a
+// plain header; at most 256 entries, 16-bit with DIB_PAL_COLORS), or -1 when
+// the header is not one the double reads; *imageBytes -1 when GDI refuses
+// the bits' format.
+int64_t InfoBytes(const BITMAPINFO *info, UINT usage, int64_t *imageBytes)
+{
+    const BITMAPINFOHEADER &header = info->bmiHeader;
+    *imageBytes = -1;
+    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > 1024) {
+        return -1;
+    }
+    int64_t entries = header.biClrUsed != 0 ? std::min<int64_t>(header.biClrUsed, 256)
+                      : header.biBitCount <= 8 ? (int64_t)1 << header.biBitCount
+                                               : 0;
+    int64_t least = (int64_t)sizeof(BITMAPINFOHEADER) + (header.biCompression == 3 ? 12 : 0);
+    if (BitsFormatTaken(header)) {
+        *imageBytes = DibImageBytes(header);
+    }
+    return std::max<int64_t>(header.biSize, least) + entries * (usage == 1 /* DIB_PAL_COLORS */ ? 2 : 4);
+}
+
+}  // namespace
+
+// A packed DIB as GDI copies it: header, colour table and bits; empty when
+// GDI refuses it.
+std::vector<uint8_t> gdi_double::PackedDibBytes(const BITMAPINFO *info, UINT usage)
+{
+    int64_t imageBytes = -1;
+    int64_t infoBytes = InfoBytes(info, usage, &imageBytes);
+    if (infoBytes < 0 || imageBytes <= 0 || imageBytes > kMaxCopyBytes) {
+        return {};
+    }
+    const uint8_t *packed = (const uint8_t *)info;
+    return std::vector<uint8_t>(packed, packed + infoBytes + imageBytes);
+}
+
+namespace {
 }  // namespace
 
 HBITMAP CreateBitmapIndirect(const BITMAP *pbm)
@@ -173,9 +219,10 @@ HBITMAP CreateBitmapIndirect(const BITMAP *pbm)
         height = 1;
         bitCount = 1;
     }
-    // bmPlanes is not consulted: the format is bmBitsPixel alone.
+    // bmPlanes is not consulted (the format is bmBitsPixel alone), but no
+    // format has none
     int64_t stride = DeviceStride(width, bitCount);
-    if (bitCount == 0 || width > 0x7FFFFFF || height > 0x7FFFFFF || stride * height > kMaxCopyBytes) {
+    if (bitCount == 0 || (!empty && pbm->bmPlanes == 0) || width > 0x7FFFFFF || height > 0x7FFFFFF || stride * height > kMaxCopyBytes) {
         return Fail<HBITMAP>(call, nullptr);
     }
     GdiObjectInfo &bitmap = AddObject(GdiKind::Bitmap, "CreateBitmapIndirect");
@@ -269,8 +316,8 @@ int StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, 
                              Dec(SrcWidth), Dec(SrcHeight), Pointer(lpBits, "bits"),
                              Pointer(lpbmi, HeaderText(lpbmi)), Dec(iUsage), Hex(rop)});
     GdiCall &record = CallAt(call);
-    int64_t infoBytes = lpbmi == nullptr ? -1 : InfoBytes(lpbmi->bmiHeader, iUsage);
-    int64_t imageBytes = infoBytes < 0 ? -1 : DibImageBytes(lpbmi->bmiHeader);
+    int64_t imageBytes = -1;
+    int64_t infoBytes = lpbmi == nullptr ? -1 : InfoBytes(lpbmi, iUsage, &imageBytes);
     if (infoBytes > 0) {
         const uint8_t *info = (const uint8_t *)lpbmi;
         record.info.assign(info, info + infoBytes);
@@ -292,8 +339,8 @@ HBRUSH CreateDIBPatternBrushPt(const VOID *lpPackedDIB, UINT iUsage)
     if (Injected(call) || info == nullptr) {
         return Fail<HBRUSH>(call, nullptr);
     }
-    int64_t infoBytes = InfoBytes(info->bmiHeader, iUsage);
-    int64_t imageBytes = infoBytes < 0 ? -1 : DibImageBytes(info->bmiHeader);
+    int64_t imageBytes = -1;
+    int64_t infoBytes = InfoBytes(info, iUsage, &imageBytes);
     if (imageBytes <= 0 || imageBytes > kMaxCopyBytes || info->bmiHeader.biWidth <= 0) {
         return Fail<HBRUSH>(call, nullptr);
     }

@@ -385,6 +385,10 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH *plbrush)
     }
     GdiObjectInfo &brush = AddObject(GdiKind::Brush, "CreateBrushIndirect");
     brush.logBrush = *plbrush;
+    if (plbrush->lbStyle == BS_DIBPATTERNPT && plbrush->lbHatch != 0) {
+        // GDI copies the packed DIB, its table entries as wide as lbColor says
+        brush.packedDib = PackedDibBytes((const BITMAPINFO *)plbrush->lbHatch, plbrush->lbColor);
+    }
     return Succeed<HBRUSH>(call, (HBRUSH)brush.handle);
 }
 
@@ -665,7 +669,8 @@ BOOL TextOutCall(const char *function, HDC hdc, int x, int y, UINT options, cons
         units.assign(lpString, lpString + c);
     }
     if (lpDx != nullptr && copyable) {
-        dx.assign(lpDx, lpDx + c);
+        // ETO_PDY: an x and a y advance a character
+        dx.assign(lpDx, lpDx + (size_t)c * ((options & ETO_PDY) != 0 ? 2 : 1));
     }
     size_t call = BeginCall(function, hdc,
                             {Dec(x), Dec(y), Hex(options), Pointer(lprect, lprect ? RectText(*lprect) : ""),

@@ -138,6 +138,9 @@ std::string NormalisedDirectory(const std::string &directory);
 
 const int64_t kMaxCopyBytes = 256LL * 1024 * 1024;
 
+// A packed DIB as GDI copies it for a pattern brush; empty when refused.
+std::vector<uint8_t> PackedDibBytes(const BITMAPINFO *info, UINT usage);
+
 }  // namespace gdi_double
 
 #endif

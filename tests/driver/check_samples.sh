@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Runs every sample job through the driver simulator under Wine and checks
 # what a spooler would rely on:
-#   - the run succeeds and each page leaves its .emf, .txt listing and .png,
-#     and each job a summary line; --check calls a good job fine;
+#   - the run succeeds and each page leaves its .emf, .txt listing, .png and
+#     printed .ps, and each job a summary line; --check calls a good job fine;
+#   - each job's PDF has one page per spool file and its Latin text, and each
+#     listing names the device the page recorded against, and the chart says
+#     where its PDF differs from its picture;
 #   - the listing puts each record under the request that made it, names
 #     stock objects and notes Wine's monochrome pattern playback fault;
 #   - compare finds two runs the same, two pages different (with a picture
@@ -34,10 +37,22 @@ fail()
     failures=$((failures + 1))
 }
 
-if ! command -v emf2svg-conv >/dev/null 2>&1; then
-    echo "FAIL: emf2svg-conv is missing (Debian package emf2svg); run scripts/setup" >&2
-    exit 1
-fi
+for tool in emf2svg-conv gs pdfinfo pdftotext; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "FAIL: $tool is missing; run scripts/setup" >&2
+        exit 1
+    fi
+done
+
+# Text each sample's PDF must hold as text: straight lines in Latin letters.
+# (Turned, letter-spaced, clipped and glyph-index text need not come out
+# whole; Japanese text does not come out at all.)
+declare -A pdf_text=(
+    [chart]="Quarterly sales 2024|All regions, thousands of units"
+    [form]="Quill & Ledger Supplies|Northwind Printing Ltd.|INVOICE"
+    [label]="Quill & Ledger Supplies|Tokyo 105-0011, JAPAN"
+    [notice]="Certificate of Completion|Ada Whitlock"
+)
 
 # Where the DLL's spool files land: <prefix>/drive_c/windows/temp.
 home=${QUILLREC_WINE_HOME:-${XDG_CACHE_HOME:-$HOME/.cache}/quillrec}
@@ -76,6 +91,25 @@ expect_line()
     # expect_line FILE PATTERN WHAT: fail unless FILE has a line matching PATTERN
     tr -d '\r' <"$1" | grep -E "$2" >/dev/null || fail "$3: no line matching '$2' in $1"
 }
+# check_pdf JOB PAGES: the job's printed pages make a PDF of PAGES pages
+# that holds the job's Latin text
+check_pdf()
+{
+    local name=$1 pages=$2 count phrase
+    if ! "$root/scripts/pages-to-pdf" "$work/out" "$name"; then
+        fail "$name: no PDF from its printed pages"
+        return 0
+    fi
+    count=$(pdfinfo "$work/out/$name.pdf" | sed -n 's/^Pages: *//p')
+    [ "$count" = "$pages" ] || fail "$name: the PDF has ${count:-no} page(s), expected $pages"
+    [ -n "${pdf_text[$name]:-}" ] || fail "$name: no text to look for in its PDF (add a row to pdf_text)"
+    pdftotext "$work/out/$name.pdf" "$work/out/$name.pdf.txt"
+    IFS='|' read -ra phrases <<<"${pdf_text[$name]:-}"
+    for phrase in "${phrases[@]}"; do
+        grep -qF "$phrase" "$work/out/$name.pdf.txt" || fail "$name: the PDF's text lacks '$phrase'"
+    done
+}
+
 for job in "${jobs[@]}"; do
     name=$(basename "$job" .job)
     pages=$(tr -d '\r' <"$work/check.log" | sed -n "s|.*/$name.job: fine: .* requests, \([0-9]*\) pages|\1|p")
@@ -86,12 +120,14 @@ for job in "${jobs[@]}"; do
     expect_line "$work/run.log" "^job $name: $pages page\(s\), [0-9]+ requests, [0-9]+ records, 0 warning\(s\), 0 failure" "$name"
     for page in $(seq 1 "$pages"); do
         base=$work/out/$name-page$page
-        for ext in emf txt png; do
+        for ext in emf txt png ps; do
             [ -s "$base.$ext" ] || fail "$name page $page: $base.$ext is missing or empty"
         done
         [ -f "$base.emf" ] || continue
         # the listing ends with the spool file's EOF record, as GDI enumerated it
         grep -q 'EMR_EOF' "$base.txt" || fail "$name page $page: the listing has no EMR_EOF"
+        expect_line "$base.txt" '^# recorded against "[^"]+": [0-9]+x[0-9]+ dpi, printable [0-9]+x[0-9]+ pixels' "$name page $page"
+        grep -qa "recorded against" "$base.png" || fail "$name page $page: the picture does not name its device"
         # every transfer and text request of a sample records its drawing
         silent=$(tr -d '\r' <"$base.txt" | awk '
             function check() { if (call != "" && !drawn) print call }
@@ -105,6 +141,7 @@ for job in "${jobs[@]}"; do
             fail "$name page $page: emf2svg-conv does not accept $base.emf"
         fi
     done
+    check_pdf "$name" "$pages"
     echo "ok: $name ($pages page(s))"
 done
 [ -z "$(find "$work/out" -name '*.bmp')" ] || fail "a .bmp was left behind"
@@ -116,6 +153,10 @@ call=$(tr -d '\r' <"$listing" | awk '/^line [0-9]+: /{call=$0} /EMR_POLYBEZIER16
 [[ "$call" == *"Output32(OUT_BEZIER"* ]] || fail "chart: the EMR_POLYBEZIER16 record is under '$call', not its Output32"
 expect_line "$listing" 'EMR_SELECTOBJECT +12 stock NULL_BRUSH' "chart listing"
 expect_line "$listing" 'note: Wine plays monochrome pattern brushes' "chart listing"
+# where the printed page differs: under the record in the listing, once per
+# case and page in the run's summary
+expect_line "$listing" '^ +printed: the PDF leaves out this DSTINVERT blit' "chart listing"
+expect_line "$work/run.log" '^note: chart page 1: the PDF leaves out this DSTINVERT blit' "chart summary"
 grep -q '0x8000000' "$listing" && fail "chart listing: a stock object shown as a number"
 
 # ---- compare: a second run is the same; two different pages differ, with
@@ -206,7 +247,7 @@ expect_line "$work/bad-run.log" 'bad-run.job:9: SetClipRect32 returned 0, expect
 expect_line "$work/bad-run.log" '^job bad-run: 1 page\(s\), .* 1 failure\(s\) \(page 2\)' bad-run.job
 check_started_gone "$work/bad-run.log"
 kept=$(cd "$work/bad" && ls | tr '\n' ' ')
-[ "$kept" = "bad-run-page1.emf bad-run-page1.png bad-run-page1.txt " ] || fail "bad-run.job left '$kept', expected page 1 alone"
+[ "$kept" = "bad-run-page1.emf bad-run-page1.png bad-run-page1.ps bad-run-page1.txt " ] || fail "bad-run.job left '$kept', expected page 1 alone"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2

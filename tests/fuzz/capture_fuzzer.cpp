@@ -18,6 +18,7 @@
 #include "capture/capture.h"
 #include "job_parser.h"
 #include "request_maker.h"
+#include "requestmodel/read_sizes.h"
 
 // KERNEL32 as the capture sees it: one file in memory, on a disk that fills
 // at a size the input chooses. The lock is the caller's single thread.
@@ -130,6 +131,11 @@ struct Sent {
     std::vector<int32_t> counts;
     std::vector<uint8_t> bytes; // text bytes, or a bitmap's bits
     bool fontMade = true;       // text: whether the real DLL made the font (and so read the rest)
+    uint32_t modeFields = 0;    // the draw-mode fields the request reads
+    uint32_t brushBytes = 0;    // the LOGBRUSH bytes it reads
+    uint32_t countsRead = 0;    // poly-polygon counts it reads
+    uint32_t advancesRead = 0;  // advance entries it reads
+    bool rectRead = false;
     std::vector<int32_t> advanceArray;
     int32_t values[8];         // x, y or the transfer's rectangles
     Handle32 handles[5] = {};  // beginscan: what it handed out; delete: object, selectBack
@@ -276,17 +282,17 @@ void SendPage(Run &run)
     if (run.pageLines >= 12) { // the capture remembers the newest 16 surfaces
         return;
     }
-    Sent &sent = Add(run);
+    run.made.emplace_back();
+    Sent &sent = run.made.back();
     sent.kind = job::Kind::Page;
     sent.rectRecord = {0, 0, 1000 + (LONG)run.in.Below(30000), 1000 + (LONG)run.in.Below(30000)};
     sent.rect = run.in.OneIn(6) ? nullptr : &sent.rectRecord;
-    const RECT *frame = sent.rect;
-    const int line = ++run.pageLines;
     Handle32 surface = 0;
-    const int32_t result =
-        GetEmfFileDC32(nullptr, "DISPLAY", "C:\\WINDOWS\\TEMP\\EMF1.TMP", frame, nullptr, nullptr, &surface);
-    sent.expect = result;
-    if (result == 0) {
+    sent.expect =
+        GetEmfFileDC32(nullptr, "DISPLAY", "C:\\WINDOWS\\TEMP\\EMF1.TMP", sent.rect, nullptr, nullptr, &surface);
+    run.sent.push_back(&sent); // its line follows the answer, after any request that came between
+    const int line = ++run.pageLines;
+    if (sent.expect == 0) {
         run.surfaces.push_back({surface, line});
     }
 }
@@ -320,13 +326,19 @@ void SendOutput(Run &run)
     sent.mode = Maybe(in, &sent.modeRecord);
     sent.rect = Maybe(in, &sent.rectRecord);
     const Handle32 surface = PickSurface(run, &sent);
+    const void *points = poly ? (const void *)&polygons : sent.points.data();
+    OutputRead read;
+    OutputReads(sent.style, sent.scanFlag, sent.count, points, sent.pen, sent.brush, sent.mode, sent.rect, 0, &read);
+    sent.modeFields = read.modeFields;
+    sent.brushBytes = read.brush.record;
+    sent.countsRead = read.counts / 4;
+    sent.rectRead = read.clip != 0;
     uint16_t style = sent.style, scanFlag = sent.scanFlag, count = sent.count;
     uint32_t geometric = sent.scalar;
     Handle32 out[5] = {};
-    const int32_t result =
-        Output32(&surface, &style, &scanFlag, &count, poly ? (const void *)&polygons : sent.points.data(),
-                 sent.pen ? &sent.penRecord : nullptr, &geometric, sent.brush ? &sent.brushRecord : nullptr, sent.mode,
-                 &out[0], &out[1], &out[2], &out[3], &out[4], sent.rect);
+    const int32_t result = Output32(&surface, &style, &scanFlag, &count, points, sent.pen ? &sent.penRecord : nullptr,
+                                    &geometric, sent.brush ? &sent.brushRecord : nullptr, sent.mode, &out[0], &out[1],
+                                    &out[2], &out[3], &out[4], sent.rect);
     sent.expect = result;
     if (sent.style == OUT_BEGINSCAN) {
         std::copy_n(out, 5, sent.handles);
@@ -348,8 +360,11 @@ void SendText(Run &run)
     sent.scalar = (in.U32() & ~0x10u) | (in.OneIn(3) ? 0x10u : 0u);
     sent.bytes.resize(sent.count * 2);
     Fill(in, sent.bytes.data(), sent.bytes.size());
-    sent.advanceArray.resize(sent.count);
-    Fill(in, sent.advanceArray.data(), sent.count * sizeof(int32_t));
+    if (in.OneIn(4)) {
+        sent.scalar |= ETO_PDY;
+    }
+    sent.advanceArray.resize(sent.count * 2u); // an x and a y advance a glyph with ETO_PDY
+    Fill(in, sent.advanceArray.data(), sent.advanceArray.size() * sizeof(int32_t));
     sent.advances = in.OneIn(2) ? nullptr : sent.advanceArray.data();
     sent.rect = Maybe(in, &sent.rectRecord);
     Fill(in, sent.values, 2 * sizeof(int32_t));
@@ -358,6 +373,11 @@ void SendText(Run &run)
     sent.expect = TextOut32(&surface, &sent.font, &sent.values[0], &sent.values[1], &options, sent.rect,
                             (const char *)sent.bytes.data(), &count, sent.advances, sent.mode);
     sent.fontMade = sent.expect == 0;
+    TextRead read;
+    TextReads(sent.mode, sent.scalar, sent.rect, sent.count, sent.advances, sent.fontMade, &read);
+    sent.modeFields = read.modeFields;
+    sent.advancesRead = read.advances / 4;
+    sent.rectRead = read.rectangle != 0;
     if (!sent.fontMade) {
         sent.mode = nullptr; // not read, so not written: replay stands in the built-in one
     }
@@ -399,10 +419,16 @@ void SendRaster(Run &run)
         std::copy_n((const uint8_t *)&header, sizeof header, sent.bytes.data());
         sent.kind = job::Kind::Dib;
         sent.count = (uint16_t)dib[3];
+        TransferRead read;
+        DibReads((const BITMAPINFO *)sent.bytes.data(), sent.bytes.data() + sizeof header, brush, nullptr, 0, &read);
+        sent.brushBytes = read.brush.record;
         result =
             Dib32(&surface, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], sent.bytes.data() + sizeof header,
                   (const BITMAPINFO *)sent.bytes.data(), &sent.scalar, brush, nullptr);
     } else {
+        TransferRead read;
+        RasterReads(sent.bitmap, brush, nullptr, 0, &read);
+        sent.brushBytes = read.brush.record;
         result = Raster32(&surface, &v[0], &v[1], &v[2], &v[3], sent.bitmap, &v[4], &v[5], &v[6], &v[7], &sent.scalar,
                           brush, nullptr);
     }
@@ -504,19 +530,28 @@ void CheckRecords(const job::Job &job, const job::Request &got, const Sent &sent
         SAME(pen.color, sent.pen->lopnColor);
     }
     if (got.brush >= 0) {
+        // only the bytes the request reads: the rest are zeros
+        LOGBRUSH read = {0, 0, 0};
+        std::copy_n((const uint8_t *)sent.brush, sent.brushBytes, (uint8_t *)&read);
         const job::BrushSetting &brush = job.brushes[got.brush];
-        SAME(brush.style, sent.brush->lbStyle);
-        SAME(brush.color, sent.brush->lbColor);
-        SAME(brush.hatch, sent.brush->lbHatch);
-        SAME(brush.nullPattern, sent.brush->lbStyle == 3);
+        SAME(brush.style, read.lbStyle);
+        SAME(brush.color, read.lbColor);
+        SAME(brush.hatch, read.lbHatch);
+        SAME(brush.nullPattern, read.lbStyle == 3);
+    }
+    const bool modeKind = got.kind == job::Kind::Output || got.kind == job::Kind::Raster || got.kind == job::Kind::Dib;
+    if (modeKind) { // a text without one gets the built-in draw mode
+        SAME(got.drawMode >= 0, sent.mode != nullptr && sent.modeFields != 0);
     }
     if (got.drawMode >= 0 && sent.mode != nullptr) {
+        DrawModeRecord read;
+        CopyDrawModeFields(&read, sent.mode, sent.modeFields);
         const job::DrawModeSetting &mode = job.drawModes[got.drawMode];
-        SAME(mode.rop2, sent.mode->rop2);
-        SAME(mode.bkMode, sent.mode->bkMode);
-        SAME(mode.bkColor, sent.mode->bkColor);
-        SAME(mode.textColor, sent.mode->textColor);
-        SAME(mode.useBkMode, sent.mode->useBkMode);
+        SAME(mode.rop2, read.rop2);
+        SAME(mode.bkMode, read.bkMode);
+        SAME(mode.bkColor, read.bkColor);
+        SAME(mode.textColor, read.textColor);
+        SAME(mode.useBkMode, read.useBkMode);
     }
     Expect((got.pen >= 0) <= (sent.pen != nullptr) && (got.brush >= 0) <= (sent.brush != nullptr), "records", got.line);
 }
@@ -540,8 +575,12 @@ void CheckOutput(const job::Request &got, const Sent &sent)
         SAME(got.points[i].y, sent.points[i].y);
     }
     if (!got.polygonCounts.empty()) {
-        SAME(got.polygonCounts, sent.counts);
+        // the counts the DLL reads, then zeros for those it never reaches
+        std::vector<int32_t> read(sent.counts.begin(), sent.counts.begin() + sent.countsRead);
+        read.resize(sent.counts.size(), 0);
+        SAME(got.polygonCounts, read);
     }
+    SAME(got.hasClip, sent.rectRead);
     if (got.hasClip) {
         CheckRect(got, got.clip, sent.rect);
     }
@@ -585,10 +624,11 @@ void CheckText(const job::Job &job, const job::Request &got, const Sent &sent)
     }
     if (sent.fontMade) {
         SAME(got.hasAdvances, sent.advances != nullptr);
-        SAME(got.hasRect, sent.rect != nullptr);
+        SAME(got.hasRect, sent.rectRead);
     }
     if (got.hasAdvances) {
-        SAME(got.advances, sent.advanceArray);
+        SAME(got.advances,
+             std::vector<int32_t>(sent.advanceArray.begin(), sent.advanceArray.begin() + sent.advancesRead));
     }
     if (got.hasRect) {
         CheckRect(got, got.rect, sent.rect);
@@ -644,8 +684,9 @@ void CheckDelete(const job::Request &got, const Sent &sent)
 
 void CheckPage(const job::Request &got, const Sent &sent)
 {
-    SAME(got.nullFrame, sent.rect == nullptr);
-    if (sent.rect != nullptr) {
+    // a page the DLL refused may not have had its reference device, nor read its frame
+    SAME(got.nullFrame, sent.rect == nullptr || sent.expect != 0);
+    if (!got.nullFrame) {
         CheckRect(got, got.frame, sent.rect);
     }
     SAME(got.device, std::string("DISPLAY"));
@@ -705,6 +746,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Run run(in);
     gRun = &run;
     gFull = false;
+    gSize = gPosition = 0;                                           // no file until a call opens one
     gDiskRoom = in.OneIn(3) ? 4096 + in.Below(20000) : gDisk.size(); // past the first window
     const bool died = in.OneIn(4);
     const uint32_t dieAt = in.U32();

@@ -14,10 +14,10 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
   # the capture image but its entry routine and loader, which the fuzzer's
   # real DLL stands in for; a window of 4 KiB on 1 KiB steps, so that it slides often
-  add_library(capture_writer_fuzz STATIC ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp
-                                         ${CMAKE_SOURCE_DIR}/src/capture/capture_file.cpp
-                                         ${CMAKE_SOURCE_DIR}/src/capture/results.cpp
-                                         ${CMAKE_SOURCE_DIR}/src/capture/exports.cpp)
+  set(capture ${CMAKE_SOURCE_DIR}/src/capture)
+  add_library(capture_writer_fuzz STATIC ${capture}/requests.cpp ${capture}/results.cpp ${capture}/settings.cpp
+                                         ${capture}/bitmaps.cpp ${capture}/job_fields.cpp ${capture}/capture_file.cpp
+                                         ${capture}/exports.cpp)
   target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES})
   target_compile_definitions(capture_writer_fuzz PRIVATE CAPTURE_GRANULARITY_BYTES=1024u CAPTURE_WINDOW_BYTES=4096u)
   target_compile_options(capture_writer_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
@@ -27,3 +27,10 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
     LIBRARIES capture_writer_fuzz job_parser_fuzz quillrec_fuzz_core gdi_double_fuzz
     SHORT_RUN -runs=5000 -seed=1 -max_len=4096 -timeout=10 -rss_limit_mb=2048 -detect_leaks=0)
 endif()
+
+# The library against the one description of what each export reads: the
+# request fuzzer's inputs, every record ending at a no-access page.
+quillrec_fuzz_target(read_sizes_fuzzer requests
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/read_sizes_fuzzer.cpp
+  LIBRARIES quillrec_fuzz_core gdi_double_fuzz
+  SHORT_RUN -runs=600 -seed=1 -max_len=4096 -timeout=10 -rss_limit_mb=4096 -detect_leaks=0)

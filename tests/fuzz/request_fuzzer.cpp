@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "failure_plans.h"
 #include "gdi_double.h"
 #include "platform.h"
 #include "quillrec.h"
@@ -21,31 +22,6 @@
 namespace {
 
 const int kMaxRequestsPerInput = 200;
-
-// Failures the library must survive without a leak or a misuse. Releases
-// (DeleteObject, GlobalUnlock, GlobalFree) and restoring selections are left
-// alone: the library cannot make good a release that fails.
-const char *const kCreations[] = {
-    "CreatePenIndirect",    "ExtCreatePen",
-    "CreateBrushIndirect",  "CreateDIBPatternBrushPt",
-    "CreateBitmapIndirect", "CreateCompatibleDC",
-    "CreateFontIndirectA",  "GetDIBits",
-    "GlobalAlloc",          "GlobalLock",
-    "GetStockObject",       "TranslateCharsetInfo",
-    "IsDBCSLeadByteEx",     "GetACP",
-};
-const char *const kDrawing[] = {
-    "Rectangle",    "Ellipse",       "Polygon",         "PolyPolygon",  "Polyline",      "PolyBezier",
-    "MoveToEx",     "LineTo",        "BeginPath",       "EndPath",      "WidenPath",     "FillPath",
-    "StretchBlt",   "StretchDIBits", "ExtTextOutA",     "ExtTextOutW",  "SetBkMode",     "SetBkColor",
-    "SetTextColor", "SetROP2",       "SetPolyFillMode", "SetTextAlign", "SelectClipRgn", "IntersectClipRect",
-};
-const char *const kOpening[] = {"CreateDCA", "CreateEnhMetaFileA", "GetTempFileNameA", "GetWindowsDirectoryA"};
-
-template <size_t N> const char *Pick(RequestBytes &bytes, const char *const (&names)[N])
-{
-    return names[bytes.Below(N)];
-}
 
 uint64_t g_requests = 0;
 uint64_t g_inputs = 0;
@@ -67,30 +43,7 @@ void PrintTotals()
 
 void PlanFailures(RequestBytes &bytes, RequestKind kind)
 {
-    if (!bytes.OneIn(4)) {
-        return;
-    }
-    int plans = 1 + (int)bytes.Below(2);
-    for (int i = 0; i < plans; ++i) {
-        int nth = 1 + (int)bytes.Below(3);
-        uint32_t pick = bytes.Below(8);
-        if (kind == RequestKind::Reopen) {
-            GdiDoubleFailCall(Pick(bytes, kOpening), 1);
-        } else if (pick < 4) {
-            GdiDoubleFailCall(Pick(bytes, kCreations), nth);
-        } else if (pick < 7) {
-            const char *name = Pick(bytes, kDrawing);
-            if (std::string(name) == "StretchDIBits" && bytes.OneIn(2)) {
-                GdiDoubleFailCallWith(name, nth, -1); // GDI_ERROR
-            } else {
-                GdiDoubleFailCall(name, nth);
-            }
-        } else if (kind != RequestKind::Release) {
-            // The first selection of a drawing request selects a new or stock
-            // object, never a predecessor, so its failure is one to survive.
-            GdiDoubleFailCall("SelectObject", 1);
-        }
-    }
+    failure_plans::Plan(bytes, kind);
 }
 
 bool IsOneOf(const void *handle, const std::set<HGDIOBJ> &held)

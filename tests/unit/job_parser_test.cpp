@@ -82,6 +82,8 @@ TEST(JobParserTest, APageOfRequestsBecomesRecordsInOrderWithTheirLines)
     EXPECT_EQ(page.sizeX, 800);
     EXPECT_EQ(page.sizeY, 600);
     EXPECT_EQ(page.device, "DISPLAY");
+    EXPECT_FALSE(page.hasDevice); // recorded against the workbench printer
+    EXPECT_EQ(page.dpi, 0);
     EXPECT_EQ(parsed.requests[1].kind, job::Kind::Clip);
     EXPECT_EQ(parsed.requests[1].clip.right, 400);
     const job::Request &rectangle = parsed.requests[2];
@@ -493,13 +495,15 @@ TEST(JobParserTest, TextStringsKeepTheirBytesAfterEscapes)
 
 TEST(JobParserTest, PagesCloseThemselvesAtTheNextPageAndAtTheEnd)
 {
-    job::Job parsed = Parse("page\noutput rectangle 0,0 1,1\npage frame=0,0,1000,500 device=\"PRN\"\n");
+    job::Job parsed = Parse("page\noutput rectangle 0,0 1,1\npage frame=0,0,1000,500 device=\"PRN\" dpi=600\n");
     ASSERT_EQ(parsed.requests.size(), 5u);
     EXPECT_EQ(parsed.pages, 2);
     EXPECT_EQ(parsed.requests[2].kind, job::Kind::Close);
     EXPECT_EQ(parsed.requests[2].line, 3); // the line of the page that ended it
     EXPECT_EQ(parsed.requests[3].kind, job::Kind::Page);
     EXPECT_EQ(parsed.requests[3].device, "PRN");
+    EXPECT_TRUE(parsed.requests[3].hasDevice);
+    EXPECT_EQ(parsed.requests[3].dpi, 600);
     EXPECT_EQ(parsed.requests[3].frame.right, 1000);
     EXPECT_EQ(parsed.requests[4].kind, job::Kind::Close);
 }
@@ -561,6 +565,7 @@ TEST(JobParserTest, MistakesNameTheFileTheLineAndWhatWasExpected)
         {"close outside a page", "close\n", 1, "outside a page"},
         {"size and frame", "page size=1,1 frame=0,0,1,1\n", 1, "not both"},
         {"bad frame", "page frame=0,0,0,10\n", 1, "right > left"},
+        {"dpi the printer lacks", "page dpi=96\n", 1, "150, 300, 600, 1200 or 2400"},
         {"number overflow", "pen p width=99999999999\n", 1, "expected width= (a number)"},
         {"select unknown kind", "select colour red\n", 1, "(pen, brush, drawmode, mode, font)"},
         {"font none", "select font none\n", 1, "always needs a font"},
@@ -570,7 +575,7 @@ TEST(JobParserTest, MistakesNameTheFileTheLineAndWhatWasExpected)
         {"negative quality as written", "font f quality=-1\n", 1, "quality= -1 is out of range (0 to 255"},
         {"glyph beyond 16 bits", "page\ntext 0,0 glyphs=1,65536\n", 2, "glyphs= 65536 is out of range"},
         {"dib header shorter than its size", "bitmap d dib info=3\nend\n", 1, "4 bytes and more"},
-        {"dib bits beyond 64 MiB", "bitmap d dib bits=0x4000001\nend\n", 1, "at most 64 MiB"},
+        {"dib bits of 2 GiB", "bitmap d dib bits=0x80000000\nend\n", 1, "under 2 GiB"},
         {"page size not positive", "page size=800,0\n", 1, "size= 0 is out of range (1 to"},
         {"unknown style lists the styles", "page\noutput polygon 0,0\n", 2, "(bezier, scanlines, rectangle,"},
         {"generator arguments", "page\noutput altpolygon star:1,2,3\n", 2, "expected star:cx,cy,outer,inner,spikes"},

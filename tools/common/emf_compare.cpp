@@ -100,6 +100,14 @@ std::vector<BYTE> Comparable(const EmfRecord &record)
         header->nBytes = 0;
         header->nRecords = 0;
     }
+    if ((record.type == EMR_EXTTEXTOUTW || record.type == EMR_EXTTEXTOUTA) && bytes.size() >= sizeof(EMREXTTEXTOUTW)) {
+        // The scales are the header's millimetres over its device units,
+        // which are compared there; 32-bit Wine works them out in the x87's
+        // wider precision and may round their last bit otherwise.
+        EMREXTTEXTOUTW *text = reinterpret_cast<EMREXTTEXTOUTW *>(bytes.data());
+        text->exScale = 0;
+        text->eyScale = 0;
+    }
     const size_t face = sizeof(EMR) + sizeof(DWORD) + offsetof(LOGFONTW, lfFaceName);
     if (record.type == EMR_EXTCREATEFONTINDIRECTW && bytes.size() >= face) {
         // Wine leaves everything after the face name's terminator undefined

@@ -4,6 +4,7 @@
 #include "request_maker.h"
 
 #include "requestmodel/output_styles.h"
+#include "requestmodel/read_sizes.h"
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -26,17 +27,6 @@ const int32_t kExtremes[] = {INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX - 1,
 // The depths GDI has for bitmaps and DIBs.
 const uint16_t kDepths[] = {1, 4, 8, 16, 24, 32};
 
-// GDI's rounding of bmBitsPixel up to a depth it has; 0 for none.
-int RoundedBitCount(int bitsPixel)
-{
-    for (int depth : kDepths) {
-        if (bitsPixel >= 1 && bitsPixel <= depth) {
-            return depth;
-        }
-    }
-    return 0;
-}
-
 // A heap block of its own holding a copy of `bytes` bytes.
 void *CopyOut(const void *from, size_t bytes)
 {
@@ -57,34 +47,26 @@ int64_t Magnitude(int32_t value)
 
 } // namespace
 
+// The sizes are the ones the one description of the exports' reads gives.
 size_t DeviceBitmapBytes(const BITMAP &bitmap)
 {
-    int64_t width = Magnitude(bitmap.bmWidth), height = Magnitude(bitmap.bmHeight);
-    int bitCount = RoundedBitCount(bitmap.bmBitsPixel);
-    if (bitmap.bmType != 0 || bitCount == 0 || width == 0 || height == 0 || width > 0x7FFFFFF || height > 0x7FFFFFF) {
-        return 0;
-    }
-    return (size_t)(((width * bitCount + 15) / 16) * 2 * height);
+    BITMAP withBits = bitmap;
+    uint32_t row = 0;
+    withBits.bmBits = &row; // any address: only whether there are bits counts
+    return DeviceBitsRead(&withBits, &row);
 }
 
 size_t DibInfoBytes(const BITMAPINFOHEADER &header)
 {
-    int64_t entries = header.biClrUsed;
-    if (entries == 0 && header.biBitCount <= 8) {
-        entries = (int64_t)1 << header.biBitCount;
-    }
-    int64_t bytes = header.biSize + entries * 4;
-    if (header.biCompression == kBiBitfields && header.biSize == sizeof(BITMAPINFOHEADER)) {
-        bytes += 12;
-    }
-    return (size_t)bytes;
+    uint32_t bits = 0, row = 0;
+    return DibInfoRead(reinterpret_cast<const BITMAPINFO *>(&header), DIB_RGB_COLORS, &bits, &row);
 }
 
 size_t DibBitsBytes(const BITMAPINFOHEADER &header)
 {
-    int64_t height = Magnitude(header.biHeight);
-    int64_t stride = (((int64_t)header.biWidth * header.biBitCount + 31) / 32) * 4;
-    return (size_t)(stride * height);
+    uint32_t bits = 0, row = 0;
+    DibInfoRead(reinterpret_cast<const BITMAPINFO *>(&header), DIB_RGB_COLORS, &bits, &row);
+    return bits;
 }
 
 // --- RecordingCaller: records and arrays ---------------------------------------
@@ -679,9 +661,11 @@ void RecordingCaller::TextUnits(RequestBytes &bytes, Call *call)
         }
     }
     if (!bytes.OneIn(3)) {
-        call->advances = (int32_t *)Take(call->length * sizeof(int32_t));
+        // ETO_PDY glyph text: GDI reads an x and a y advance a glyph
+        uint32_t entries = call->length * ((call->options & 0x2010u) == 0x2010u ? 2 : 1);
+        call->advances = (int32_t *)Take(entries * sizeof(int32_t));
         bool extreme = !modest_ && bytes.OneIn(8);
-        for (uint32_t i = 0; i < call->length; ++i) {
+        for (uint32_t i = 0; i < entries; ++i) {
             uint32_t noise = bytes.Noise();
             call->advances[i] = extreme && noise % 3 == 0 ? kExtremes[(noise >> 8) % (sizeof kExtremes / 4)]
                                 : noise % 7 == 0          ? 0
@@ -698,8 +682,7 @@ SentRequest RecordingCaller::SendText(RequestBytes &bytes)
     call.x = Coordinate(bytes), call.y = Coordinate(bytes);
     call.options = kOptions[bytes.Below(sizeof kOptions / 4)];
     if (!modest_ && bytes.OneIn(16)) {
-        // ETO_PDY asks GDI for two advances per character, more than the caller passes.
-        call.options = bytes.U32() & ~0x2000u; // not ETO_PDY
+        call.options = bytes.U32();
     }
     call.clip = OptionalRect(bytes);
     call.length = bytes.OneIn(16) ? bytes.Below(200) : bytes.Below(24);

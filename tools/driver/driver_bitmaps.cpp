@@ -4,40 +4,50 @@
 
 #include <stdint.h>
 
-#include <algorithm>
+#include "requestmodel/read_sizes.h"
 
 namespace {
 
-// A bitmap the job gives byte for byte. The bytes sit in zero-padded blocks:
-// GDI may read a whole header or bmWidthBytes rows where the driver's own
-// memory (and so the capture) held fewer bytes.
+// Zeros up to size bytes, where GDI reads more than the job holds.
+void PadTo(std::vector<BYTE> *bytes, size_t size)
+{
+    if (bytes->size() < size) {
+        bytes->resize(size, 0);
+    }
+}
+
+// A bitmap the job gives byte for byte, in blocks padded with zeros to what
+// the DLL and GDI read of them: a capture holds only what was read, and a
+// hand-written job may hold less.
 void MakeRawBitmap(const job::BitmapSetting &setting, DriverBitmap *out)
 {
-    const size_t padding = 4096;
     if (setting.raw == job::BitmapSetting::Raw::Dib) {
         const size_t info = setting.infoSize;
         out->dibInfo.assign(setting.bytes.begin(), setting.bytes.begin() + info);
-        out->dibInfo.resize(info + padding, 0);
+        // the header's own fields say how much more is read
+        PadTo(&out->dibInfo, sizeof(BITMAPINFOHEADER));
+        uint32_t bits = 0, row = 0;
+        const uint32_t infoRead =
+            DibInfoRead(reinterpret_cast<const BITMAPINFO *>(out->dibInfo.data()), DIB_RGB_COLORS, &bits, &row);
+        PadTo(&out->dibInfo, infoRead);
         out->dibBits.assign(setting.bytes.begin() + info, setting.bytes.end());
-        out->dibBits.resize(out->dibBits.size() + padding, 0);
+        PadTo(&out->dibBits, bits);
         out->packedDib = setting.bytes;
-        out->packedDib.resize(setting.bytes.size() + padding, 0);
+        PadTo(&out->packedDib, (size_t)infoRead + bits);
         out->noBits = setting.noBits;
         out->noInfo = info == 0;
         return;
     }
-    const int64_t rows = setting.height < 0 ? -(int64_t)setting.height : setting.height;
-    const int64_t stride = setting.widthBytes < 0 ? 0 : setting.widthBytes;
-    out->deviceBits = setting.bytes;
-    // an edited capture may claim any stride: the padding stops at 64 MiB, past any bitmap GDI makes
-    const int64_t claimed = std::min<int64_t>(rows * stride, (int64_t)64 << 20);
-    out->deviceBits.resize((size_t)std::max<int64_t>((int64_t)setting.bytes.size(), claimed) + padding, 0);
     out->bitmap.bmType = setting.type;
     out->bitmap.bmWidth = setting.width;
     out->bitmap.bmHeight = setting.height;
     out->bitmap.bmWidthBytes = setting.widthBytes;
     out->bitmap.bmPlanes = setting.planes;
     out->bitmap.bmBitsPixel = setting.bitsPixel;
+    out->deviceBits = setting.bytes;
+    uint32_t row = 0;
+    out->bitmap.bmBits = &row; // any address: the size rule asks only whether there are bits
+    PadTo(&out->deviceBits, DeviceBitsRead(&out->bitmap, &row));
     out->bitmap.bmBits = setting.noBits ? nullptr : out->deviceBits.data();
 }
 

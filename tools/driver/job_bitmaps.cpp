@@ -57,6 +57,16 @@ bool BitmapField(Parser &p, Field field, const Value &value, LineRecord *record)
     return StoreInSlots(p, field, value, record);
 }
 
+// A dib holds every byte its header promised (rows or file).
+static bool DibComplete(Parser &p, const BitmapSetting &bitmap)
+{
+    if (bitmap.raw == BitmapSetting::Raw::Dib && bitmap.bytes.size() != (size_t)bitmap.infoSize + bitmap.bitsSize) {
+        return Fail(p, "bitmap '" + bitmap.name + "' needs " + std::to_string(bitmap.infoSize + bitmap.bitsSize) +
+                           " bytes (info= and bits=), found " + std::to_string(bitmap.bytes.size()));
+    }
+    return true;
+}
+
 // A bitmap line: from a file it is complete, else its rows follow.
 bool FinishBitmap(Parser &p, LineRecord *record)
 {
@@ -67,7 +77,7 @@ bool FinishBitmap(Parser &p, LineRecord *record)
         return Fail(p, "expected 'mono WxH', 'color WxH' or file=PATH for bitmap '" + record->bitmap.name + "'");
     }
     if (record->fromFile) {
-        return Add(&p.job->bitmaps, record->bitmap);
+        return DibComplete(p, record->bitmap) && Add(&p.job->bitmaps, record->bitmap);
     }
     p.bitmap = record->bitmap;
     if (p.bitmap.raw == BitmapSetting::Raw::None) {
@@ -87,9 +97,8 @@ bool EndBitmap(Parser &p)
         return Fail(p, "bitmap '" + bitmap.name + "' needs " + std::to_string(bitmap.height) + " rows, found " +
                            std::to_string(p.bitmapRows));
     }
-    if (bitmap.raw == BitmapSetting::Raw::Dib && bitmap.bytes.size() != (size_t)bitmap.infoSize + bitmap.bitsSize) {
-        return Fail(p, "bitmap '" + bitmap.name + "' needs " + std::to_string(bitmap.infoSize + bitmap.bitsSize) +
-                           " bytes (info= and bits=), found " + std::to_string(bitmap.bytes.size()));
+    if (!DibComplete(p, bitmap)) {
+        return false;
     }
     p.inBitmap = false;
     return Add(&p.job->bitmaps, bitmap);

@@ -109,7 +109,8 @@ bool StoreInSlots(Parser &p, Field field, const Value &value, LineRecord *r)
         To(FIELD_DRAWMODE, &q.drawMode), To(FIELD_FONT, &q.font), To(FIELD_EXPECT, &q.expect, -1, &q.hasExpect),
         To(FIELD_CLIP, &q.clip, -1, &q.hasClip), To(FIELD_PAGE_SIZE, &q.sizeX, 0, &q.hasSize),
         To(FIELD_PAGE_SIZE, &q.sizeY, 1), To(FIELD_PAGE_FRAME, &q.frame, -1, &q.hasFrame),
-        To(FIELD_PAGE_DEVICE, &q.device), To(FIELD_STYLE, &q.style), To(FIELD_GEOMETRIC, &q.geometricPenStyle),
+        To(FIELD_PAGE_DEVICE, &q.device, -1, &q.hasDevice),
+        To(FIELD_PAGE_DPI, &q.dpi), To(FIELD_STYLE, &q.style), To(FIELD_GEOMETRIC, &q.geometricPenStyle),
         To(FIELD_SCAN_FLAG, &q.scanFlag), To(FIELD_COUNT, &r->count, -1, &r->countGiven),
         To(FIELD_POLYGON_COUNTS, &r->explicitCounts, -1, &r->countsGiven), To(FIELD_RELEASE_TIME, &q.autoRelease),
         To(FIELD_DEST, &q.xDest, 0), To(FIELD_DEST, &q.yDest, 1), To(FIELD_DEST_SIZE, &q.cxDest, 0),
@@ -135,6 +136,16 @@ bool StoreInSlots(Parser &p, Field field, const Value &value, LineRecord *r)
     return stored || Fail(p, "this line has no place for that value"); // a grammar row without a field
 }
 
+// The resolutions the workbench printer's PPD lists; any other it would
+// silently replace with its own.
+static bool PrinterResolution(Parser &p, int32_t dpi)
+{
+    if (dpi != 150 && dpi != 300 && dpi != 600 && dpi != 1200 && dpi != 2400) {
+        return Fail(p, "dpi= takes 150, 300, 600, 1200 or 2400, not " + std::to_string(dpi));
+    }
+    return true;
+}
+
 // The checks a row cannot state, and the fields that do more than fill a
 // member; every other value goes to its slots.
 bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
@@ -143,7 +154,8 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
     const std::vector<int32_t> &n = value.numbers;
     switch (field) {
     case grammar::FIELD_FONT_FACE:
-        if (value.text.size() > 31) {
+        // a driver may fill all 32 bytes of LOGFONTA's face, without a NUL
+        if (value.text.size() > (p.job->capture ? 32u : 31u)) {
             return Fail(p, "a face name has at most 31 bytes (LOGFONTA), not " + std::to_string(value.text.size()));
         }
         break;
@@ -173,8 +185,13 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
             return Fail(p, "a frame needs right > left and bottom > top");
         }
         break;
+    case grammar::FIELD_PAGE_DEVICE:
+        record->request.nullDevice = value.none; // captures: a driver that passed no name
+        return value.none || StoreInSlots(p, field, value, record);
     case grammar::FIELD_PAGE_DEVMODE:
         return HexBytes(p, value.text, &record->request.devMode);
+    case grammar::FIELD_PAGE_DPI:
+        return PrinterResolution(p, number) && StoreInSlots(p, field, value, record);
     case grammar::FIELD_POINTS:
         return value.none ? EndPolygon(p, record) : PointItem(p, value.text, &record->polygon);
     case grammar::FIELD_POINT_FILE:

@@ -58,6 +58,14 @@ bool PointFile(Parser &p, std::string name, std::vector<Point> *points)
 bool BitmapFile(Parser &p, const std::string &text, LineRecord *record)
 {
     std::string contents, problem, name;
+    if (record->bitmap.raw != BitmapSetting::Raw::None) {
+        // a capture's large bits or dib: the bytes as GDI read them, in a file beside it
+        if (!Unescape(p, text, &name) || !ReadNamed(p, "bitmap", &name, &contents)) {
+            return false;
+        }
+        record->bitmap.bytes.assign(contents.begin(), contents.end());
+        return record->fromFile = true;
+    }
     if (record->fromRows) {
         return Fail(p, "a bitmap comes from rows or from file=, not both");
     }

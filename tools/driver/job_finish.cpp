@@ -37,11 +37,13 @@ bool TakeCounts(Parser &p, LineRecord *record)
     if (!request.polygonCounts.empty()) {
         return Fail(p, "give a poly-polygon's polygons with '|' or with counts=, not both");
     }
+    // A negative count, or one that takes the total past 32 bits, makes the
+    // DLL refuse the request before it reads a point.
     int64_t total = 0;
-    bool refused = false; // a negative count makes the DLL refuse the request before it reads a point
+    bool refused = false;
     for (int32_t one : record->explicitCounts) {
         total += one > 0 ? one : 0;
-        refused = refused || one < 0;
+        refused = refused || one < 0 || total > (int64_t)UINT32_MAX;
     }
     if (!refused && (size_t)total > record->polygon.size()) {
         return Fail(p, "counts= adds up to " + std::to_string(total) + " points; " +
@@ -121,9 +123,13 @@ bool FinishText(Parser &p, LineRecord *record)
         request.advances.assign(units, record->uniformAdvance);
         request.hasAdvances = true;
     }
-    if (request.hasAdvances && request.advances.size() != units) {
+    // glyphs with ETO_PDY: GDI reads an x and a y advance a glyph, which a
+    // capture gives; one a glyph is padded with zeros when replayed
+    const bool pairs = record->hasGlyphs && (request.options & ETO_PDY) != 0;
+    if (request.hasAdvances && request.advances.size() != units && !(pairs && request.advances.size() == 2 * units)) {
         return Fail(p, "expected one advance per " + std::string(record->hasGlyphs ? "glyph" : "byte") + " (" +
-                           std::to_string(units) + "), found " + std::to_string(request.advances.size()));
+                           std::to_string(units) + ")" + (pairs ? " or two with ETO_PDY" : "") + ", found " +
+                           std::to_string(request.advances.size()));
     }
     if (request.drawMode < 0) {
         request.drawMode = 0; // text needs a draw mode; the built-in one stands in

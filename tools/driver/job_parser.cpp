@@ -44,12 +44,13 @@ namespace {
 
 using namespace parse;
 
-// One value for its row: `none` where the row allows it, else the token
-// read as the row's kind.
-bool Take(Parser &p, const Row &row, const std::string &what, const std::string &text, LineRecord *record)
+// One value for its row: `none` (not "none") where the row allows it, else
+// the token read as the row's kind.
+bool Take(Parser &p, const Row &row, const std::string &what, const Token &token, const std::string &text,
+          LineRecord *record)
 {
     Value value;
-    if ((row.flags & grammar::ARGUMENT_NONE) && Lower(text) == "none") {
+    if ((row.flags & grammar::ARGUMENT_NONE) && !token.quoted && Lower(text) == "none") {
         value.none = true;
         value.number = -1;
         return Store(p, row.field, value, record);
@@ -79,7 +80,7 @@ bool Positional(Parser &p, const Keyword &keyword, size_t *next, bool optionSeen
         return Fail(p, "expected a \"string\" or key=value, not '" + token.text + "'");
     }
     ++*next;
-    return Take(p, argument, argument.name, token.text, record);
+    return Take(p, argument, argument.name, token, token.text, record);
 }
 
 std::string OptionList(const Keyword &keyword)
@@ -102,7 +103,7 @@ bool Option(Parser &p, const Keyword &keyword, const Token &token, LineRecord *r
         const Row &option = keyword.options[i];
         const std::string aliases = std::string(" ") + (option.aliases ? option.aliases : "") + " ";
         if (key == option.name || aliases.find(" " + key + " ") != std::string::npos) {
-            return Take(p, option, key + "=", token.text.substr(equals + 1), record);
+            return Take(p, option, key + "=", token, token.text.substr(equals + 1), record);
         }
     }
     return Fail(p, "unknown option '" + key + "'; expected " + OptionList(keyword));

@@ -120,6 +120,9 @@ struct Request {
 
     // page
     std::string device = "DISPLAY";
+    bool nullDevice = false;      // device=none: GetEmfFileDC32 gets no name
+    bool hasDevice = false;       // else the workbench printer
+    int32_t dpi = 0;              // the printer's resolution; 0: its default
     bool hasFrame = false;
     bool nullFrame = false;       // frame=none: GetEmfFileDC32 gets no frame
     Rect frame = {0, 0, 0, 0};    // 0.01 mm

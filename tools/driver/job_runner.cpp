@@ -13,9 +13,15 @@
 #include "emf_player.h"
 #include "emf_records.h"
 #include "format_text.h"
+#include "page_state.h"
+#include "png_text.h"
 #include "png_writer.h"
+#include "print_notes.h"
+#include "print_pages.h"
+#include "reference_device.h"
 #include "request_warnings.h"
 #include "requestmodel/output_styles.h"
+#include "requestmodel/read_sizes.h"
 
 namespace {
 
@@ -24,29 +30,6 @@ const char *StyleName(uint16_t style)
     const OutputStyle *row = FindOutputStyle(style);
     return row != nullptr ? row->name : "style";
 }
-
-// The objects a scan bracket handed out: the driver's own handle variables.
-struct BracketHandles {
-    Handle32 pen = 0;
-    Handle32 oldPen = 0;
-    Handle32 brush = 0;
-    Handle32 oldBrush = 0;
-    Handle32 patternBitmap = 0;
-};
-
-// A page being recorded, and after its close the handle the driver kept.
-struct PageState {
-    Handle32 surface = 0;
-    bool open = false;
-    int number = 0;
-    std::string spoolPath;
-    RECT frame = {};
-    BracketHandles bracket;
-    int marks = 0;                                  // request marks written on this page so far
-    std::vector<std::pair<int, std::string>> calls; // the page's calls, by the mark they follow
-    PageExtent extent;                              // the page in logical units, for warnings
-    bool scanlines = false;                         // the page has scanline runs
-};
 
 class Runner {
   public:
@@ -68,11 +51,13 @@ class Runner {
     void MakeDriverRecords();
     void Warn(const job::Request &request, const std::string &warning);
     void WarnAbout(const job::Request &request);
-    void MeasurePage(const job::Request &request, const DEVMODEA *devMode);
+    void MeasurePage();
     void MarkRequest(const job::Request &request);
     std::string Listing(const std::vector<EmfRecord> &records) const;
     bool SavePage(const job::Request &request, const std::string &base);
     bool ListPage(const job::Request &request, const std::string &base, const std::vector<EmfRecord> &records);
+    bool PrintPage(const job::Request &request, const std::string &base);
+    void NotePrintDifferences(const std::vector<EmfRecord> &records);
 
     typedef bool (Runner::*Handler)(const job::Request &request);
     static Handler Step(job::Kind kind);
@@ -87,7 +72,6 @@ class Runner {
     bool Delete(const job::Request &request);
     bool Close(const job::Request &request);
     bool CloseLeftOpen();
-    Handle32 Replayed(Handle32 captured) const;
     bool FinishPage(const job::Request &request);
     void ReleaseBracket(const char *why);
     int32_t ReleaseOne(job::Release which);
@@ -116,9 +100,7 @@ class Runner {
     size_t current_ = 0;
     PageState &page() { return pages_[current_]; }
     const PageState &page() const { return pages_[current_]; }
-    // A capture's scan-bracket handles and the replay's own for them, newest
-    // last: a delete that names handles raw gets the replay's.
-    std::vector<std::pair<Handle32, Handle32>> handles_;
+    HandleMap handles_;
     int line_ = 0;                       // the job line being run
     std::vector<std::string> started_;   // temporary spool files this run made
     std::vector<std::string> pageFiles_; // outputs of the page being finished
@@ -234,7 +216,8 @@ void Runner::MakeDriverRecords()
         record.lfClipPrecision = font.clipPrecision;
         record.lfQuality = font.quality;
         record.lfPitchAndFamily = font.pitchAndFamily;
-        snprintf(record.lfFaceName, sizeof record.lfFaceName, "%s", font.face.c_str());
+        // all 32 bytes when a capture's face filled them
+        memcpy(record.lfFaceName, font.face.data(), std::min(font.face.size(), sizeof record.lfFaceName));
         fonts_.push_back(record);
     }
     faceChecked_.assign(fonts_.size(), false);
@@ -267,10 +250,6 @@ void Runner::WarnAbout(const job::Request &request)
 bool Runner::Run()
 {
     MakeDriverRecords();
-    for (const std::string &warning : options_.inspect ? std::vector<std::string>() : job_.warnings) {
-        fprintf(stderr, "%s\n", warning.c_str());
-        summary_->warnings++;
-    }
     for (const job::Request &request : job_.requests) {
         if (!options_.inspect) {
             WarnAbout(request); // said once, in the normal run
@@ -319,8 +298,12 @@ void Runner::MarkRequest(const job::Request &request)
 {
     ++page().marks;
     const std::string text = QUILLREC_REQUEST_TAG + job_.path + ":" + std::to_string(request.line);
-    GdiComment((HDC)(intptr_t)(int32_t)page().surface, (UINT)text.size() + 1,
-               reinterpret_cast<const BYTE *>(text.c_str()));
+    const BYTE *data = reinterpret_cast<const BYTE *>(text.c_str());
+    if (options_.comment != nullptr) {
+        options_.comment(page().surface, (UINT)text.size() + 1, data);
+        return;
+    }
+    GdiComment((HDC)(intptr_t)(int32_t)page().surface, (UINT)text.size() + 1, data);
 }
 
 // The page's frame in 0.01 mm: as the job gives it, or measured from the
@@ -329,27 +312,17 @@ bool Runner::PageFrame(const job::Request &request)
 {
     if (request.hasFrame) {
         page().frame = {request.frame.left, request.frame.top, request.frame.right, request.frame.bottom};
-    } else {
+    } else if (!request.hasSize) {
+        page().frame = {0, 0, 21000, 29700}; // A4 portrait
+    } else if (page().device.widthMm > 0 && page().device.heightMm > 0 && page().device.width > 0 &&
+               page().device.height > 0) {
         // Logical units are the reference device's pixels; the frame says
         // how large they are, in the reference device's own measure.
-        int widthMm = 0, heightMm = 0, widthPixels = 0, heightPixels = 0;
-        HDC reference = CreateDCA("WINSPL16", request.device.c_str(), nullptr, nullptr);
-        if (reference != nullptr) {
-            widthMm = GetDeviceCaps(reference, HORZSIZE);
-            heightMm = GetDeviceCaps(reference, VERTSIZE);
-            widthPixels = GetDeviceCaps(reference, HORZRES);
-            heightPixels = GetDeviceCaps(reference, VERTRES);
-            DeleteDC(reference);
-        }
-        if (!request.hasSize) {
-            page().frame = {0, 0, 21000, 29700}; // A4 portrait
-        } else if (widthMm > 0 && heightMm > 0 && widthPixels > 0 && heightPixels > 0) {
-            page().frame = {0, 0, (LONG)((int64_t)request.sizeX * widthMm * 100 / widthPixels),
-                            (LONG)((int64_t)request.sizeY * heightMm * 100 / heightPixels)};
-        } else {
-            return Fail(request, "cannot measure the reference device '" + request.device +
-                                     "' to turn size= into a frame; give frame= instead");
-        }
+        page().frame = {0, 0, (LONG)((int64_t)request.sizeX * page().device.widthMm * 100 / page().device.width),
+                        (LONG)((int64_t)request.sizeY * page().device.heightMm * 100 / page().device.height)};
+    } else {
+        return Fail(request, "cannot measure the reference device '" + page().pageDevice.name +
+                                 "' to turn size= into a frame; give frame= instead");
     }
     return true;
 }
@@ -388,22 +361,29 @@ bool Runner::Page(const job::Request &request)
         printf("started %s\n", name);
     }
 
+    page().pageDevice = ChoosePageDevice(request);
+    page().device = DeviceFacts();
+    MeasureDevice(page().pageDevice, &page().device);
     if (!PageFrame(request)) {
         return false;
     }
 
     Handle32 surface = 0;
     const DEVMODEA *devMode = nullptr;
-    std::vector<BYTE> devModeBytes(request.devMode.begin(), request.devMode.end());
+    std::vector<BYTE> devModeBytes(page().pageDevice.devMode);
     if (!devModeBytes.empty()) {
         devModeBytes.resize(std::max(devModeBytes.size(), sizeof(DEVMODEA)), 0);
         devMode = reinterpret_cast<const DEVMODEA *>(devModeBytes.data());
     }
-    result = dll_.GetEmfFileDC32(devMode, request.device.c_str(), name, request.nullFrame ? nullptr : &page().frame,
-                                 nullptr, nullptr, &surface);
+    // a capture's driver that passed no device name: none is passed
+    const char *device = request.nullDevice ? nullptr : page().pageDevice.name.c_str();
+    result = dll_.GetEmfFileDC32(devMode, device, name, request.nullFrame ? nullptr : &page().frame, nullptr, nullptr,
+                                 &surface);
     if (!Answer(request, "GetEmfFileDC32",
-                FormatText("(\"%s\", frame (%ld,%ld)-(%ld,%ld))", request.device.c_str(), (long)page().frame.left,
-                           (long)page().frame.top, (long)page().frame.right, (long)page().frame.bottom),
+                FormatText("(%s, frame (%ld,%ld)-(%ld,%ld))",
+                           device != nullptr ? ("\"" + page().pageDevice.name + "\"").c_str() : "no device name",
+                           (long)page().frame.left, (long)page().frame.top, (long)page().frame.right,
+                           (long)page().frame.bottom),
                 result, FormatText(" surface 0x%08lx", (unsigned long)surface))) {
         return false;
     }
@@ -412,26 +392,20 @@ bool Runner::Page(const job::Request &request)
     }
     page().surface = surface;
     page().open = true;
-    MeasurePage(request, devMode);
+    MeasurePage();
     return true;
 }
 
 // The page's size in logical units, the reference device's pixels over the
 // frame, for the warnings about points far off the page.
-void Runner::MeasurePage(const job::Request &request, const DEVMODEA *devMode)
+void Runner::MeasurePage()
 {
-    HDC reference = CreateDCA("WINSPL16", request.device.c_str(), nullptr, devMode);
-    if (reference == nullptr) {
-        return;
+    if (page().device.widthMm > 0 && page().device.heightMm > 0) {
+        page().extent.width = (int32_t)((int64_t)(page().frame.right - page().frame.left) * page().device.width /
+                                        (page().device.widthMm * 100));
+        page().extent.height = (int32_t)((int64_t)(page().frame.bottom - page().frame.top) * page().device.height /
+                                         (page().device.heightMm * 100));
     }
-    const int widthMm = GetDeviceCaps(reference, HORZSIZE), heightMm = GetDeviceCaps(reference, VERTSIZE);
-    if (widthMm > 0 && heightMm > 0) {
-        page().extent.width = (int32_t)((int64_t)(page().frame.right - page().frame.left) *
-                                        GetDeviceCaps(reference, HORZRES) / (widthMm * 100));
-        page().extent.height = (int32_t)((int64_t)(page().frame.bottom - page().frame.top) *
-                                         GetDeviceCaps(reference, VERTRES) / (heightMm * 100));
-    }
-    DeleteDC(reference);
 }
 
 bool Runner::Clip(const job::Request &request)
@@ -484,10 +458,8 @@ bool Runner::Output(const job::Request &request)
                    request.drawMode >= 0 ? job_.drawModes[request.drawMode].name.c_str() : "null",
                    request.hasClip ? "given" : "null", (long)result));
     if (style == OUT_BEGINSCAN) {
-        const BracketHandles &got = page().bracket;
-        const Handle32 replayed[5] = {got.pen, got.oldPen, got.brush, got.oldBrush, got.patternBitmap};
-        for (int i = 0; request.hasHanded && i < 5; ++i) {
-            handles_.push_back({request.handed[i], replayed[i]});
+        if (request.hasHanded) {
+            handles_.Note(request.handed, page().bracket);
         }
         Log(FormatText("        handed out: pen 0x%08lx oldPen 0x%08lx brush 0x%08lx oldBrush 0x%08lx pattern 0x%08lx",
                        (unsigned long)page().bracket.pen, (unsigned long)page().bracket.oldPen,
@@ -580,8 +552,12 @@ bool Runner::Text(const job::Request &request)
     std::vector<uint16_t> indices(request.glyphs);
     indices.push_back(0);
     const char *string = glyphs ? reinterpret_cast<const char *>(indices.data()) : bytes.data();
+    // as many advances as the DLL and GDI read (two a glyph with ETO_PDY),
+    // zeros where a hand-written job gives fewer, and one spare
     std::vector<int32_t> advances(request.advances);
-    advances.push_back(0);
+    TextRead reads;
+    TextReads(DrawMode(request.drawMode), options, nullptr, count, advances.data(), 1, &reads);
+    advances.resize(std::max<size_t>(advances.size(), reads.advances / sizeof(int32_t)) + 1, 0);
     int32_t result =
         dll_.TextOut32(&page().surface, &fonts_[request.font], &x, &y, &options, request.hasRect ? &rectangle : nullptr,
                        string, &count, request.hasAdvances ? advances.data() : nullptr, DrawMode(request.drawMode));
@@ -592,22 +568,10 @@ bool Runner::Text(const job::Request &request)
                   result);
 }
 
-// A handle of the capture's run as this run has it: what a scan bracket
-// handed out in its place, else the number itself.
-Handle32 Runner::Replayed(Handle32 captured) const
-{
-    for (size_t i = handles_.size(); captured != 0 && i > 0; --i) {
-        if (handles_[i - 1].first == captured) {
-            return handles_[i - 1].second;
-        }
-    }
-    return captured;
-}
-
 bool Runner::Delete(const job::Request &request)
 {
     if (request.release == job::Release::Raw) {
-        Handle32 object = Replayed(request.object), selectBack = Replayed(request.selectBack);
+        Handle32 object = handles_.Replayed(request.object), selectBack = handles_.Replayed(request.selectBack);
         return Answer(request, "DeleteObject32",
                       FormatText("(0x%08lx, 0x%08lx)", (unsigned long)object, (unsigned long)selectBack),
                       dll_.DeleteObject32(&page().surface, &object, &selectBack));
@@ -622,8 +586,7 @@ bool Runner::Delete(const job::Request &request)
 bool Runner::Close(const job::Request &request)
 {
     if (!page().open) {
-        // a capture's close of a page closed before, or never opened, goes
-        // to the DLL as the driver sent it
+        // a capture's close of a page closed or never opened goes to the DLL as sent
         return !job_.capture || Answer(request, "CloseEmfFile32", "", dll_.CloseEmfFile32(&page().surface));
     }
     // a capture gives its brackets back with its own delete lines
@@ -660,6 +623,9 @@ bool Runner::FinishPage(const job::Request &request)
     }
     if (!(options_.inspect ? ListPage(request, base, records) : SavePage(request, base))) {
         return false;
+    }
+    if (!options_.inspect) {
+        NotePrintDifferences(records);
     }
     if (DeleteFileA(page().spoolPath.c_str())) {
         started_.erase(std::find(started_.begin(), started_.end(), page().spoolPath));
@@ -705,9 +671,30 @@ bool Runner::SavePage(const job::Request &request, const std::string &base)
     pageFiles_.push_back(picture);
     // the frame is in 0.01 mm
     const uint32_t pixelsPerMetre = frameWidth > 0 ? (uint32_t)((int64_t)width * 100000 / frameWidth) : 0;
-    if (!WritePng(picture.c_str(), width, height, pixels, pixelsPerMetre)) {
+    if (!WritePng(picture.c_str(), width, height, pixels, pixelsPerMetre) ||
+        !AddPngText(picture, "Description",
+                    "Page " + std::to_string(page().number) + " of " + job_.path + ", " +
+                        DescribeDevice(page().device))) {
         return Fail(request, "cannot write the picture " + picture);
     }
+    return PrintPage(request, base);
+}
+
+// The page as the workbench printer prints it; a page that does not print
+// is a warning, since its spool file and picture are right.
+bool Runner::PrintPage(const job::Request &request, const std::string &base)
+{
+    std::string error;
+    const std::string postScript = base + ".ps";
+    if (!PrintSpoolFile(base + ".emf", postScript, options_.jobName + " page " + std::to_string(page().number),
+                        &error)) {
+        fprintf(stderr, "%s:%d: warning: page %d was not printed: %s\n", job_.path.c_str(), request.line, page().number,
+                error.c_str());
+        summary_->warnings++;
+        DeleteFileA(postScript.c_str());
+        return true;
+    }
+    pageFiles_.push_back(postScript);
     return true;
 }
 
@@ -736,6 +723,7 @@ std::string Runner::Listing(const std::vector<EmfRecord> &records) const
                        FormatText("# (%u records; recorded again with a comment before each request, so the header "
                                   "below counts %u)\n",
                                   (unsigned)(records.size() - comments), (unsigned)records.size());
+    text += "# " + DescribeDevice(page().device) + "\n";
     size_t call = 0;
     auto callsUpTo = [&](int mark) {
         for (; call < page().calls.size() && page().calls[call].first <= mark; ++call) {
@@ -745,15 +733,32 @@ std::string Runner::Listing(const std::vector<EmfRecord> &records) const
     callsUpTo(0);
     int mark = 0;
     unsigned index = 0;
-    for (const EmfRecord &record : records) {
-        if (RequestCommentLine(record) >= 0) {
+    const std::vector<std::string> notes = PrintNotes(records);
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (RequestCommentLine(records[i]) >= 0) {
             callsUpTo(++mark);
             continue;
         }
-        text += FormatText("    %4u ", index++) + DescribeEmfRecord(record) + "\n";
+        text += FormatText("    %4u ", index++) + DescribeEmfRecord(records[i]) + "\n";
+        if (!notes[i].empty()) {
+            text += "         printed: " + notes[i] + "\n";
+        }
     }
     callsUpTo(INT_MAX);
     return text;
+}
+
+// Each kind of difference between the printed page and its picture, once
+// per page, for the run's summary.
+void Runner::NotePrintDifferences(const std::vector<EmfRecord> &records)
+{
+    std::vector<std::string> seen;
+    for (const std::string &note : PrintNotes(records)) {
+        if (!note.empty() && std::find(seen.begin(), seen.end(), note) == seen.end()) {
+            seen.push_back(note);
+            summary_->printNotes.push_back(FormatText("page %d: %s", page().number, note.c_str()));
+        }
+    }
 }
 
 // A failed page leaves nothing behind; the pages finished before it stay.

@@ -18,6 +18,9 @@ struct RunOptions {
     // file and leaves only the listing, the records under their requests; a
     // normal run leaves the spool file, with no comments, and its picture.
     bool inspect = false;
+    // How an inspection run's marks reach the surface when the DLL runs in
+    // another process (the 16-bit replayer's); GDI's own GdiComment if null.
+    BOOL (*comment)(Handle32 surface, UINT size, const BYTE *data) = nullptr;
 };
 
 struct JobSummary {
@@ -26,6 +29,9 @@ struct JobSummary {
     size_t records = 0;               // records in the finished pages
     int warnings = 0;
     int failedPage = 0; // the page a failure stopped, 0 when none did
+    // where the printed pages (the .ps files) differ from their pictures:
+    // "page N: what and why"
+    std::vector<std::string> printNotes;
 };
 
 // Runs the job's requests in order, finishing each page as it closes. On

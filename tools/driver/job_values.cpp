@@ -24,7 +24,7 @@ const Range kLimits[] = {{INT32_MIN, INT32_MAX, "32 bits"},
                          {0, 255, "one byte"},
                          {0, 0xFFFF, "16 bits"},
                          {1, INT32_MAX, "positive"},
-                         {0, 64 << 20, "at most 64 MiB"}};
+                         {0, INT32_MAX, "under 2 GiB"}}; // a 600-dpi band of 24 bits passes 64 MiB
 
 const Range kPointRange = {INT16_MIN, INT16_MAX, "16-bit points of an output request"};
 

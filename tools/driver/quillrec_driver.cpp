@@ -1,11 +1,13 @@
 // quillrec_driver: plays a printer driver's part against QUILLREC.dll. Reads
 // job files, calls the nine exports by ordinal as the driver's thunk would,
-// and leaves for each page the spool file, a record listing and a picture.
+// and leaves for each page the spool file, a record listing, a picture and
+// the page printed on the workbench printer (PostScript).
 //
-//   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] [--verbose] JOB...
+//   quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] [--verbose] [--via16] JOB...
 //   quillrec_driver --reference
 //   quillrec_driver --version
 //   quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]
+//   quillrec_driver --print EMF PS TITLE   (the printing of one page, which a run starts per page)
 //
 // Exit status, the worst of all jobs: 0 when every job ran, 1 when a job
 // failed while running, 2 for a job file that does not parse or a bad command
@@ -23,24 +25,32 @@
 #include "format_text.h"
 #include "job_parser.h"
 #include "job_runner.h"
+#include "print_pages.h"
 #include "quillrec_exports.h"
+#include "replay16_calls.h"
 
 namespace {
 
 void Usage()
 {
-    fprintf(stderr, "usage: quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] "
-                    "[--verbose] JOB...\n"
-                    "  --dll PATH      QUILLREC.dll to drive (default: next to this program)\n"
-                    "  --out FOLDER    where page files go (default: out)\n"
-                    "  --width PIXELS  picture width of the page frame (default: 800)\n"
-                    "  --check         parse the jobs only; call nothing\n"
-                    "  --no-listing    record each job once, without the inspection run that makes the listings\n"
-                    "  --verbose       name each spool file as it is started\n"
-                    "  --reference     print the job format: every keyword, option and constant name\n"
-                    "  --version       print the version of QUILLREC this simulator was built with\n"
-                    "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
-                    "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n");
+    fprintf(stderr,
+            "usage: quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] "
+            "[--verbose] [--via16] JOB...\n"
+            "  --dll PATH      QUILLREC.dll to drive (default: next to this program)\n"
+            "  --out FOLDER    where page files go (default: out)\n"
+            "  --width PIXELS  picture width of the page frame (default: 800)\n"
+            "  --check         parse the jobs only; call nothing\n"
+            "  --no-listing    record each job once, without the inspection run that makes the listings\n"
+            "  --verbose       name each spool file as it is started\n"
+            "  --via16         call the DLL from 16-bit code through the generic thunk, as the driver\n"
+            "                  does (32-bit build, under 32-bit Wine); --via16-wrong-mask=N does so\n"
+            "                  but hands the thunk a conversion mask of 0 on call N, to see that fail\n"
+            "  --reference     print the job format: every keyword, option and constant name\n"
+            "  --version       print the version of QUILLREC this simulator was built with\n"
+            "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
+            "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n"
+            "       quillrec_driver --print EMF PS TITLE\n"
+            "  prints one spool file on the workbench printer into a PostScript file, as a run does per page\n");
 }
 
 struct CommandLine {
@@ -48,6 +58,8 @@ struct CommandLine {
     RunOptions options;
     bool checkOnly = false;
     bool listing = true;
+    bool via16 = false;
+    unsigned wrongMaskCall = 0; // --via16-wrong-mask=N
     std::vector<std::string> jobs;
 };
 
@@ -75,6 +87,11 @@ int ReadCommandLine(int argc, char **argv, CommandLine *line)
             line->checkOnly = true;
         } else if (!strcmp(argument, "--no-listing")) {
             line->listing = false;
+        } else if (!strcmp(argument, "--via16")) {
+            line->via16 = true;
+        } else if (!strncmp(argument, "--via16-wrong-mask=", 19) && atoi(argument + 19) > 0) {
+            line->via16 = true;
+            line->wrongMaskCall = (unsigned)atoi(argument + 19);
         } else if (!strcmp(argument, "--verbose")) {
             line->options.verbose = true;
         } else if (!strcmp(argument, "--reference")) {
@@ -117,6 +134,9 @@ int RunAndList(const QuillrecExports &dll, const job::Job &job, RunOptions optio
     for (const std::string &path : summary.written) {
         printf("wrote %s\n", path.c_str());
     }
+    for (const std::string &note : summary.printNotes) {
+        printf("note: %s %s\n", options.jobName.c_str(), note.c_str());
+    }
     const int failures = (ran ? 0 : 1) + (ran && !listed ? 1 : 0);
     printf("job %s: %d page(s), %zu requests, %zu records, %d warning(s), %d failure(s)%s\n", options.jobName.c_str(),
            summary.pages, job.requests.size(), summary.records, summary.warnings, failures,
@@ -124,8 +144,52 @@ int RunAndList(const QuillrecExports &dll, const job::Job &job, RunOptions optio
     return failures > 0 ? 1 : 0;
 }
 
+// The 16-bit path: the replayer beside this program loads the DLL and makes
+// every call. A replayer that stops fails the job it stopped in, and the
+// jobs after it are not run.
+int RunJobsVia16(const CommandLine &line, const std::vector<job::Job> &parsed)
+{
+#ifdef _WIN64
+    (void)line;
+    (void)parsed;
+    fprintf(stderr, "quillrec_driver: --via16 needs the 32-bit simulator (build/win32); this one is 64-bit\n");
+    return 2;
+#else
+    char dllPath[MAX_PATH];
+    if (GetFullPathNameA(line.dllPath.c_str(), MAX_PATH, dllPath, nullptr) == 0) {
+        fprintf(stderr, "quillrec_driver: cannot resolve %s\n", line.dllPath.c_str());
+        return 1;
+    }
+    Replay16Session session;
+    std::string error;
+    if (!StartReplay16(ProgramFolder() + "replay16.exe", dllPath, &session, &error)) {
+        fprintf(stderr, "quillrec_driver: %s\n", error.c_str());
+        StopReplay16(&session);
+        return 1;
+    }
+    const QuillrecExports dll = Replay16Exports(&session, line.wrongMaskCall);
+    RunOptions options = line.options;
+    options.comment = &Replay16Comment;
+    int status = 0;
+    for (const job::Job &job : parsed) {
+        options.jobName = FileStem(job.path);
+        status = std::max(status, RunAndList(dll, job, options, line.listing));
+        if (!session.stopped.empty()) {
+            fprintf(stderr, "%s: %s\n", job.path.c_str(), session.stopped.c_str());
+            status = 1;
+            break;
+        }
+    }
+    StopReplay16(&session);
+    return status;
+#endif
+}
+
 int RunJobs(const CommandLine &line, const std::vector<job::Job> &parsed)
 {
+    if (line.via16) {
+        return RunJobsVia16(line, parsed);
+    }
     QuillrecExports dll;
     std::string error;
     if (!LoadQuillrec(line.dllPath.c_str(), &dll, &error)) {
@@ -157,6 +221,10 @@ int ParseJobs(const std::vector<std::string> &paths, bool check, std::vector<job
             status = 2;
             continue;
         }
+        fflush(stdout);
+        for (const std::string &warning : job.warnings) { // a capture cut short, or ending in a crash
+            fprintf(stderr, "%s\n", warning.c_str());
+        }
         if (check) {
             printf("%s: fine: %zu requests, %d pages\n", job.path.c_str(), job.requests.size(), job.pages);
             fflush(stdout);
@@ -172,6 +240,9 @@ int main(int argc, char **argv)
 {
     if (argc > 1 && !strcmp(argv[1], "--compare")) {
         return CompareCommand(argc - 2, argv + 2);
+    }
+    if (argc > 1 && !strcmp(argv[1], "--print")) {
+        return PrintCommand(argc - 2, argv + 2);
     }
     CommandLine line;
     const int status = ReadCommandLine(argc, argv, &line);
