@@ -95,6 +95,7 @@ void PutNumberList(const int32_t *values, const uint16_t *glyphs, uint32_t count
     }
 }
 
+
 uint32_t StringLength(const char *text, uint32_t most)
 {
     uint32_t length = 0;

@@ -33,24 +33,23 @@ namespace {
 
 void Usage()
 {
-    fprintf(stderr,
-            "usage: quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] "
-            "[--verbose] [--via16] JOB...\n"
-            "  --dll PATH      QUILLREC.dll to drive (default: next to this program)\n"
-            "  --out FOLDER    where page files go (default: out)\n"
-            "  --width PIXELS  picture width of the page frame (default: 800)\n"
-            "  --check         parse the jobs only; call nothing\n"
-            "  --no-listing    record each job once, without the inspection run that makes the listings\n"
-            "  --verbose       name each spool file as it is started\n"
-            "  --via16         call the DLL from 16-bit code through the generic thunk, as the driver\n"
-            "                  does (32-bit build, under 32-bit Wine); --via16-wrong-mask=N does so\n"
-            "                  but hands the thunk a conversion mask of 0 on call N, to see that fail\n"
-            "  --reference     print the job format: every keyword, option and constant name\n"
-            "  --version       print the version of QUILLREC this simulator was built with\n"
-            "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
-            "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n"
-            "       quillrec_driver --print EMF PS TITLE\n"
-            "  prints one spool file on the workbench printer into a PostScript file, as a run does per page\n");
+    fprintf(stderr, "usage: quillrec_driver [--dll PATH] [--out FOLDER] [--width PIXELS] [--check] [--no-listing] "
+                    "[--verbose] [--via16] JOB...\n"
+                    "  --dll PATH      QUILLREC.dll to drive (default: next to this program)\n"
+                    "  --out FOLDER    where page files go (default: out)\n"
+                    "  --width PIXELS  picture width of the page frame (default: 800)\n"
+                    "  --check         parse the jobs only; call nothing\n"
+                    "  --no-listing    record each job once, without the inspection run that makes the listings\n"
+                    "  --verbose       name each spool file as it is started\n"
+                    "  --via16         call the DLL from 16-bit code through the generic thunk, as the driver\n"
+                    "                  does (32-bit build, under 32-bit Wine); --via16-wrong-mask=N does so\n"
+                    "                  but hands the thunk a conversion mask of 0 on call N, to see that fail\n"
+                    "  --reference     print the job format: every keyword, option and constant name\n"
+                    "  --version       print the version of QUILLREC this simulator was built with\n"
+                    "       quillrec_driver --compare A B [--out FOLDER] [--width PIXELS]\n"
+                    "  compares two spool files or two output folders (exit 0 same, 1 different, 2 bad input)\n"
+                    "       quillrec_driver --print EMF PS TITLE\n"
+                    "  prints one spool file on the workbench printer into a PostScript file, as a run does per page\n");
 }
 
 struct CommandLine {
