@@ -170,27 +170,26 @@ QUILLREC_CAPTURE=$(windows_path "$work/missing/folder") "$wine_run" "$arch" "$dr
     --out "$work/unwritable" "${jobs[0]}" >"$work/unwritable.log" 2>&1 ||
     fail "an unwritable capture folder broke printing: $(cat "$work/unwritable.log")"
 
-# ---- no real DLL: every call fails, and the capture file says why
-cp "$capture/QUILLREC.dll" "$work/lonely/"
-status=0
-QUILLREC_CAPTURE=$(windows_path "$work/lonely") "$wine_run" "$arch" "$driver" --dll "$work/lonely/QUILLREC.dll" \
-    --out "$work/lonely/out" "${jobs[0]}" >"$work/lonely.log" 2>&1 || status=$?
-[ "$status" -eq 1 ] || fail "without the real DLL the driver exited $status, expected 1 (GetEmfFilePath32 fails)"
-grep -q 'QUILLRAW.DLL cannot be loaded' "$work"/lonely/QRC*.JOB 2>/dev/null ||
-    fail "the capture file does not say the real DLL is missing"
+# without_real FOLDER WHAT SAYS: the capture DLL alone in FOLDER (with whatever
+# QUILLRAW.DLL is already there): every call fails (the driver exits 1, as
+# GetEmfFilePath32 fails), and the capture file says SAYS
+without_real()
+{
+    cp "$capture/QUILLREC.dll" "$1/"
+    local status=0
+    QUILLREC_CAPTURE=$(windows_path "$1") "$wine_run" "$arch" "$driver" --dll "$1/QUILLREC.dll" \
+        --out "$1/out" "${jobs[0]}" >"$1.log" 2>&1 || status=$?
+    [ "$status" -eq 1 ] || fail "$2: the driver exited $status, expected 1"
+    grep -q "$3" "$1"/QRC*.JOB 2>/dev/null || fail "$2: the capture file does not say '$3'"
+}
 
-# ---- a real DLL without the nine exports (a DLL of Wine's own with five): the same
+# ---- no real DLL; a real DLL without the nine exports (a DLL of Wine's own with five)
+without_real "$work/lonely" "without the real DLL" 'QUILLRAW.DLL cannot be loaded'
 wine_home=${QUILLREC_WINE_HOME:-${XDG_CACHE_HOME:-$HOME/.cache}/quillrec}
-prefix=$wine_home/$([ "$arch" = win64 ] && echo prefix || echo prefix32)
 mkdir -p "$work/partial"
-cp "$capture/QUILLREC.dll" "$work/partial/"
-cp "$prefix/drive_c/windows/system32/msimg32.dll" "$work/partial/QUILLRAW.DLL"
-status=0
-QUILLREC_CAPTURE=$(windows_path "$work/partial") "$wine_run" "$arch" "$driver" --dll "$work/partial/QUILLREC.dll" \
-    --out "$work/partial/out" "${jobs[0]}" >"$work/partial.log" 2>&1 || status=$?
-[ "$status" -eq 1 ] || fail "with a real DLL lacking exports the driver exited $status, expected 1"
-grep -q 'has no export at ordinal' "$work"/partial/QRC*.JOB 2>/dev/null ||
-    fail "the capture file does not say the real DLL lacks an export"
+cp "$wine_home/$([ "$arch" = win64 ] && echo prefix || echo prefix32)/drive_c/windows/system32/msimg32.dll" \
+    "$work/partial/QUILLRAW.DLL"
+without_real "$work/partial" "with a real DLL lacking exports" 'has no export at ordinal'
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
