@@ -9,6 +9,8 @@
 #include <map>
 #include <random>
 
+#include "jobformat/job_grammar.h"
+
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -506,6 +508,13 @@ TEST(JobParserTest, PagesCloseThemselvesAtTheNextPageAndAtTheEnd)
     EXPECT_EQ(parsed.requests[3].dpi, 600);
     EXPECT_EQ(parsed.requests[3].frame.right, 1000);
     EXPECT_EQ(parsed.requests[4].kind, job::Kind::Close);
+    // an unquoted none names a printer "none" in a hand-written job; only a
+    // capture's none is a driver that passed no name
+    job::Job written = Parse("page device=none\n");
+    EXPECT_EQ(written.requests[0].device, "none");
+    EXPECT_FALSE(written.requests[0].nullDevice);
+    job::Job captured = Parse(GRAMMAR_CAPTURE_MARK "\npage device=none\n");
+    EXPECT_TRUE(captured.requests[0].nullDevice);
 }
 
 // Every mistake: the message starts with file:line and says what was

@@ -146,6 +146,36 @@ static bool PrinterResolution(Parser &p, int32_t dpi)
     return true;
 }
 
+// A page's frame, device, DEVMODE and resolution.
+static bool StorePageField(Parser &p, Field field, const Value &value, LineRecord *record)
+{
+    const std::vector<int32_t> &n = value.numbers;
+    switch (field) {
+    case grammar::FIELD_PAGE_FRAME:
+        if (value.none) {
+            return record->request.nullFrame = true; // captures: a page without a frame
+        }
+        if (n[2] <= n[0] || n[3] <= n[1]) {
+            return Fail(p, "a frame needs right > left and bottom > top");
+        }
+        return StoreInSlots(p, field, value, record);
+    case grammar::FIELD_PAGE_DEVICE:
+        if (value.none && !p.job->capture) {
+            // a hand-written device=none has always named a printer "none"
+            Value named = value;
+            named.none = false;
+            named.text = "none";
+            return StoreInSlots(p, field, named, record);
+        }
+        record->request.nullDevice = value.none; // captures: a driver that passed no name
+        return value.none || StoreInSlots(p, field, value, record);
+    case grammar::FIELD_PAGE_DEVMODE:
+        return HexBytes(p, value.text, &record->request.devMode);
+    default:
+        return PrinterResolution(p, (int32_t)value.number) && StoreInSlots(p, field, value, record);
+    }
+}
+
 // The checks a row cannot state, and the fields that do more than fill a
 // member; every other value goes to its slots.
 bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
@@ -178,20 +208,10 @@ bool Store(Parser &p, Field field, const Value &value, LineRecord *record)
     case grammar::FIELD_CLIP:
         return value.none || StoreInSlots(p, field, value, record);
     case grammar::FIELD_PAGE_FRAME:
-        if (value.none) {
-            return record->request.nullFrame = true; // captures: a page without a frame
-        }
-        if (n[2] <= n[0] || n[3] <= n[1]) {
-            return Fail(p, "a frame needs right > left and bottom > top");
-        }
-        break;
     case grammar::FIELD_PAGE_DEVICE:
-        record->request.nullDevice = value.none; // captures: a driver that passed no name
-        return value.none || StoreInSlots(p, field, value, record);
     case grammar::FIELD_PAGE_DEVMODE:
-        return HexBytes(p, value.text, &record->request.devMode);
     case grammar::FIELD_PAGE_DPI:
-        return PrinterResolution(p, number) && StoreInSlots(p, field, value, record);
+        return StorePageField(p, field, value, record);
     case grammar::FIELD_POINTS:
         return value.none ? EndPolygon(p, record) : PointItem(p, value.text, &record->polygon);
     case grammar::FIELD_POINT_FILE:
