@@ -348,7 +348,7 @@ void PutDecimal(int32_t value)
     cursor += FormatDecimal(Reserve(11), value);
 }
 
-static const char kHexDigits[] = "0123456789abcdef";
+static constexpr char kHexDigits[] = "0123456789abcdef";
 
 void PutHex(uint32_t value)
 {
@@ -361,6 +361,21 @@ void PutHex(uint32_t value)
     cursor += 10;
 }
 
+// Each byte's two hex digits, made when compiling: a bitmap's rows are most
+// of what a capture of raster output writes, and a byte then costs a load
+// and a 16-bit store.
+struct HexPairs {
+    char digits[512];
+    constexpr HexPairs() : digits()
+    {
+        for (int byte = 0; byte < 256; ++byte) {
+            digits[2 * byte] = kHexDigits[byte >> 4];
+            digits[2 * byte + 1] = kHexDigits[byte & 15];
+        }
+    }
+};
+static constexpr HexPairs kHexPairs;
+
 void PutHexBytes(const void *bytes, uint32_t count)
 {
     const unsigned char *from = (const unsigned char *)bytes;
@@ -368,8 +383,7 @@ void PutHexBytes(const void *bytes, uint32_t count)
         uint32_t chunk = count < 1024 ? count : 1024;
         char *to = Reserve(chunk * 2);
         for (uint32_t i = 0; i < chunk; ++i) {
-            to[2 * i] = kHexDigits[from[i] >> 4];
-            to[2 * i + 1] = kHexDigits[from[i] & 15];
+            __builtin_memcpy(to + 2 * i, kHexPairs.digits + 2 * from[i], 2);
         }
         cursor += chunk * 2;
         from += chunk;
