@@ -406,7 +406,7 @@ void PutHexBytes(const void *bytes, uint32_t count)
         uint32_t chunk = count < 1024 ? count : 1024;
         char *to = Reserve(chunk * 2);
         for (uint32_t i = 0; i < chunk; ++i) {
-            __builtin_memcpy(to + 2 * i, kHexPairs.digits + 2 * from[i], 2);
+            __builtin_memcpy(to + 2 * i, kHexPairs.digits + 2 * (uint32_t)from[i], 2);
         }
         cursor += chunk * 2;
         from += chunk;
