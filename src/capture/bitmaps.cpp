@@ -3,15 +3,59 @@
 // source is written once a page.
 #include "capture/writer.h"
 
-// FNV-1a over a bitmap's description and bits: an unchanged pattern or
-// source keeps its name instead of being written again.
+// A 128-bit multiply-and-rotate hash (two lanes of 8-byte words, then each
+// lane's bits spread over the whole word), folded to 64 bits: an unchanged
+// pattern or source keeps its name instead of being written again. Every
+// request with a source hashes its bits, so they are taken a word at a time,
+// not a byte at a time.
+static inline uint64_t Rotate(uint64_t value, int bits)
+{
+    return (value << bits) | (value >> (64 - bits));
+}
+
+static inline uint64_t Spread(uint64_t value)
+{
+    value = (value ^ (value >> 33)) * 0xff51afd7ed558ccdull;
+    value = (value ^ (value >> 33)) * 0xc4ceb9fe1a85ec53ull;
+    return value ^ (value >> 33);
+}
+
+static const uint64_t kMix1 = 0x87c37b91114253d5ull, kMix2 = 0x4cf5ad432745937full;
+
 static uint64_t Hash(uint64_t hash, const void *bytes, uint32_t count)
 {
     const unsigned char *from = (const unsigned char *)bytes;
-    for (uint32_t i = 0; i < count; ++i) {
-        hash = (hash ^ from[i]) * 0x100000001b3ull;
+    uint64_t h1 = hash, h2 = hash ^ kMix1;
+    uint32_t at = 0;
+    for (; count - at >= 16; at += 16) {
+        uint64_t k1, k2;
+        __builtin_memcpy(&k1, from + at, 8);
+        __builtin_memcpy(&k2, from + at + 8, 8);
+        h1 ^= Rotate(k1 * kMix1, 31) * kMix2;
+        h1 = (Rotate(h1, 27) + h2) * 5 + 0x52dce729;
+        h2 ^= Rotate(k2 * kMix2, 33) * kMix1;
+        h2 = (Rotate(h2, 31) + h1) * 5 + 0x38495ab5;
     }
-    return hash;
+    // The last 0 to 15 bytes, each in its own place in two words.
+    uint64_t k1 = 0, k2 = 0;
+    for (uint32_t i = 0; at + i < count; ++i) {
+        uint64_t byte = (uint64_t)from[at + i] << (8 * (i & 7));
+        if (i < 8) {
+            k1 |= byte;
+        } else {
+            k2 |= byte;
+        }
+    }
+    h1 ^= Rotate(k1 * kMix1, 31) * kMix2;
+    h2 ^= Rotate(k2 * kMix2, 33) * kMix1;
+    // The length, so runs of zero bytes of different lengths differ.
+    h1 ^= count;
+    h2 ^= count;
+    h1 += h2;
+    h2 += h1;
+    h1 = Spread(h1);
+    h2 = Spread(h2);
+    return h1 + h2;
 }
 
 static const uint64_t kHashStart = 0xcbf29ce484222325ull;

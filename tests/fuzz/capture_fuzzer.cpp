@@ -66,6 +66,7 @@ BOOL WriteFile(HANDLE, const void *bytes, DWORD count, LPDWORD written, void *)
     std::memcpy(gDisk.data() + gPosition, bytes, *written);
     gPosition += *written;
     gSize = std::max(gSize, gPosition);
+    gFull = gFull || *written < count; // the capture grows its file by writing zeros ahead
     return *written == count;
 }
 BOOL CloseHandle(HANDLE)
