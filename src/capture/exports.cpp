@@ -12,12 +12,18 @@
 // nothing to the driver's variables.
 #include "capture/capture.h"
 
-// The first half begins: the lock taken, the file opened and the real DLL
-// loaded on first use. NULL when there is no real DLL to forward to.
-static const RealExports *Enter(void)
+// Either half begins: the lock taken and the file opened on first use.
+static void BeginHalf(void)
 {
     LockCapture();
     BeginRequest();
+}
+
+// The first half begins, the real DLL loaded on first use. NULL when there
+// is no real DLL to forward to.
+static const RealExports *Enter(void)
+{
+    BeginHalf();
     return RealDll();
 }
 
@@ -35,12 +41,11 @@ static uint32_t Requested(Handle32 surface)
     return CaptureOn() ? CaptureRequestEnd(surface) : 0;
 }
 
-// The second half begins, with the lock taken again; 0 when there is nothing
-// to write (the capture stopped, or the request was never written).
+// The second half begins, and whether there is a result to write: not when
+// the capture stopped, or the request was never written.
 static int Answering(uint32_t request)
 {
-    LockCapture();
-    BeginRequest();
+    BeginHalf();
     return CaptureOn() && request != 0;
 }
 
@@ -71,8 +76,7 @@ extern "C" int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *de
         return -1;
     }
     int32_t result = real->GetEmfFileDC32(devMode, deviceName, fileName, frame, unused5, unused6, surface);
-    LockCapture();
-    BeginRequest();
+    BeginHalf();
     if (capturing && CaptureOn()) {
         uint32_t page = 0;
         CaptureGetEmfFileDC32(devMode, deviceName, fileName, frame, result == 0);
@@ -203,8 +207,7 @@ extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *fon
         return -1;
     }
     int32_t result = real->TextOut32(surface, font, x, y, options, rectangle, string, count, advances, drawMode);
-    LockCapture();
-    BeginRequest();
+    BeginHalf();
     if (capturing && CaptureOn()) {
         CaptureText(font, *x, *y, *options, rectangle, string, *count, advances, drawMode, result == 0);
         CaptureResult(CaptureRequestEnd(*surface), result);
@@ -221,7 +224,8 @@ extern "C" int32_t WINAPI GetEmfFilePath32(char *buffer)
         return -1;
     }
     int32_t result = real->GetEmfFilePath32(buffer);
-    if (Answering(1)) {
+    BeginHalf();
+    if (CaptureOn()) {
         CaptureGetEmfFilePath32(buffer, result);
     }
     Answered();
