@@ -26,17 +26,7 @@ soak=${7:-}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 wine_run=$here/../../scripts/wine-run
 
-failures=0
-fail()
-{
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-windows_path()
-{
-    local path=${1//\//\\}
-    echo "Z:$path"
-}
+. "$here/../checks.sh"
 
 # compare_pairs SET A1 B1 [A2 B2 ...]: the simulator's --compare over the pairs,
 # each pair copied under one page name into two folders it compares page by page

@@ -30,12 +30,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 wine_run=$root/scripts/wine-run
 
-failures=0
-fail()
-{
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$here/../checks.sh"
 
 for tool in emf2svg-conv gs pdfinfo pdftotext; do
     if ! command -v "$tool" >/dev/null 2>&1; then

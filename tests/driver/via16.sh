@@ -26,12 +26,7 @@ work=$4
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 wine_run=$here/../../scripts/wine-run
 
-failures=0
-fail()
-{
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$here/../checks.sh"
 # run NAME ARGUMENT...: the driver under 32-bit Wine, its output in NAME.log
 run()
 {
@@ -71,9 +66,9 @@ jobs=("$samples"/*.job "$work/big.job")
 run direct --out "$work/direct" "${jobs[@]}" || fail "the 32-bit path failed: $(tail -n 3 "$work/direct.log")"
 run via16 --via16 --out "$work/via16" "${jobs[@]}" || fail "the 16-bit path failed: $(tail -n 3 "$work/via16.log")"
 # (without listings: the capture then holds each page once)
-QUILLREC_CAPTURE="Z:${work//\//\\}\\captures" run captured --via16 --no-listing --dll "$capture/QUILLREC.dll" \
+QUILLREC_CAPTURE=$(windows_path "$work/captures") run captured --via16 --no-listing --dll "$capture/QUILLREC.dll" \
     --out "$work/captured" "${jobs[@]}" || fail "the 16-bit path through the capture DLL failed"
-QUILLREC_CAPTURE="Z:${work//\//\\}\\captures32" run captured32 --no-listing --dll "$capture/QUILLREC.dll" \
+QUILLREC_CAPTURE=$(windows_path "$work/captures32") run captured32 --no-listing --dll "$capture/QUILLREC.dll" \
     --out "$work/captured32" "${jobs[@]}" || fail "the 32-bit path through the capture DLL failed"
 run replayed --via16 --no-listing --out "$work/replayed" "$work"/captures/QRC*.JOB ||
     fail "the capture made on the 16-bit path does not replay on it: $(tail -n 3 "$work/replayed.log")"
