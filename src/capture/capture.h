@@ -44,6 +44,11 @@ void EndRequest(void);         // the half is whole
 // Writes why the capture stops after what the half put (a whole line) and
 // closes the file.
 void StopCapture(const char *reason, uint32_t error);
+// A file beside the capture: its path (the capture's with suffix added) in
+// side, the length returned, and where its name starts in *name.
+uint32_t SidePath(char *side, uint32_t size, const char *suffix, uint32_t *name);
+// The point file beside the capture closed, for a new capture to make its own.
+void ClosePointFile(void);
 // Appends text to a fixed array of size bytes at at, cutting at its end, and
 // returns the new end: for names built on the stack.
 uint32_t Append(char *to, uint32_t at, uint32_t size, const char *text);

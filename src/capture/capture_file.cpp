@@ -97,6 +97,7 @@ static void Stop(uint32_t length, const char *reason, uint32_t error)
         at = Append(line, at, sizeof line, ")");
     }
     at = Append(line, at, sizeof line, "\n");
+    ClosePointFile();
     DWORD written = 0;
     if (SetFilePointer(file, (LONG)length, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER && SetEndOfFile(file)) {
         WriteFile(file, line, at, &written, NULL);
@@ -215,6 +216,16 @@ const char *CapturePath(void)
     return path;
 }
 
+uint32_t SidePath(char *side, uint32_t size, const char *suffix, uint32_t *name)
+{
+    uint32_t at = Append(side, 0, size, path);
+    *name = at;
+    while (*name > 0 && side[*name - 1] != '\\' && side[*name - 1] != '/') {
+        --*name;
+    }
+    return Append(side, at, size, suffix);
+}
+
 int CaptureOn(void)
 {
     return state == CAPTURE_WRITING;
@@ -262,6 +273,7 @@ void CaptureDetach(int processEnding)
             SetEndOfFile(file);
         }
         CloseHandle(file);
+        ClosePointFile();
     }
     state = CAPTURE_NOT_STARTED; // a fresh load of the DLL starts a new file
     if (!processEnding) {

@@ -20,13 +20,21 @@
 #include "request_maker.h"
 #include "requestmodel/read_sizes.h"
 
-// KERNEL32 as the capture sees it: one file in memory, on a disk that fills
-// at a size the input chooses. The lock is the caller's single thread.
+// KERNEL32 as the capture sees it: the capture file in memory, on a disk
+// that fills at a size the input chooses, and the point file beside it, whose
+// writes fail past a size of its own. The lock is the caller's single thread.
 static std::vector<char> gDisk(8u << 20);
 static size_t gSize, gPosition, gDiskRoom;
 static bool gFull; // the disk refused to grow the file
-HANDLE CreateFileA(LPCSTR, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
+static std::string gPointFile;
+static size_t gPointRoom;
+static const HANDLE kPointFile = (HANDLE)(intptr_t)3;
+HANDLE CreateFileA(LPCSTR name, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
 {
+    if (std::strstr(name, ".pt") != nullptr) {
+        gPointFile.clear();
+        return kPointFile;
+    }
     gSize = gPosition = 0;
     return (HANDLE)(intptr_t)1;
 }
@@ -59,8 +67,13 @@ BOOL SetEndOfFile(HANDLE)
     return TRUE;
 }
 // A full disk takes part of a write.
-BOOL WriteFile(HANDLE, const void *bytes, DWORD count, LPDWORD written, void *)
+BOOL WriteFile(HANDLE file, const void *bytes, DWORD count, LPDWORD written, void *)
 {
+    if (file == kPointFile) {
+        *written = (DWORD)std::min<size_t>(count, gPointRoom - std::min(gPointRoom, gPointFile.size()));
+        gPointFile.append((const char *)bytes, *written);
+        return *written == count || gPointRoom % 2 != 0; // a short write that says it succeeded
+    }
     const size_t room = gDiskRoom > gPosition ? gDiskRoom - gPosition : 0;
     *written = (DWORD)std::min<size_t>(count, room);
     std::memcpy(gDisk.data() + gPosition, bytes, *written);
@@ -136,6 +149,7 @@ struct Sent {
     uint32_t brushBytes = 0;    // the LOGBRUSH bytes it reads
     uint32_t countsRead = 0;    // poly-polygon counts it reads
     uint32_t advancesRead = 0;  // advance entries it reads
+    uint32_t pointsRead = 0;    // Point16 entries it reads
     bool rectRead = false;
     std::vector<int32_t> advanceArray;
     int32_t values[8];         // x, y or the transfer's rectangles
@@ -313,6 +327,9 @@ void SendOutput(Run &run)
     sent.scalar = in.U32();
     sent.points.resize(4 * (size_t)sent.count + 64); // every style reads within it
     Fill(in, sent.points.data(), 64 * sizeof(Point16));
+    for (size_t i = 64; i < sent.points.size(); ++i) { // every point differs, so a shifted list shows
+        sent.points[i] = {(int16_t)(i * 7), (int16_t)(i ^ 0x5a5a)};
+    }
     for (uint16_t i = 0; i < sent.count && i < 12; ++i) {
         sent.counts.push_back((int32_t)in.Below(5) - (in.OneIn(16) ? 2 : 0));
     }
@@ -333,6 +350,7 @@ void SendOutput(Run &run)
     sent.modeFields = read.modeFields;
     sent.brushBytes = read.brush.record;
     sent.countsRead = read.counts / 4;
+    sent.pointsRead = (poly ? read.vertices : read.points) / 4;
     sent.rectRead = read.clip != 0;
     uint16_t style = sent.style, scanFlag = sent.scanFlag, count = sent.count;
     uint32_t geometric = sent.scalar;
@@ -571,6 +589,7 @@ void CheckOutput(const job::Request &got, const Sent &sent)
     SAME(got.scanFlag, sent.scanFlag);
     SAME(got.count, sent.count);
     SAME(got.geometricPenStyle, sent.scalar);
+    SAME(got.points.size(), sent.pointsRead);
     for (size_t i = 0; i < got.points.size(); ++i) {
         SAME(got.points[i].x, sent.points[i].x);
         SAME(got.points[i].y, sent.points[i].y);
@@ -749,6 +768,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     gFull = false;
     gSize = gPosition = 0;                                           // no file until a call opens one
     gDiskRoom = in.OneIn(3) ? 4096 + in.Below(20000) : gDisk.size(); // past the first window
+    gPointRoom = in.OneIn(3) ? in.Below(20000) : SIZE_MAX;
     const bool died = in.OneIn(4);
     const uint32_t dieAt = in.U32();
     CaptureAttach();
@@ -763,7 +783,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     gText = file;
     job::Job job;
     std::string error;
-    if (!job::ParseJob(file, "capture.job", &job, &error)) {
+    auto reader = [](const std::string &path, std::string *contents) {
+        return path == "QRC00001.JOB.pt" && (*contents = gPointFile, true);
+    };
+    if (!job::ParseJob(file, "capture.job", &job, &error, reader)) {
         Fail("the capture does not parse: " + error, file);
     }
     Expect(job.capture || job.requests.empty(), "the capture's first line", 1);
