@@ -98,8 +98,7 @@ static const uint32_t kLargestHex = 1u << 20;
 // The two parts' bytes in <capture file>.bm<number> beside the capture, and
 // file= naming it on the line; 0 (nothing put) when the file cannot be
 // written, and the hex rows stand instead.
-static int PutBytesFile(uint32_t number, const void *first, uint32_t firstSize, const void *second,
-                        uint32_t secondSize)
+static int PutBytesFile(uint32_t number, const void *first, uint32_t firstSize, const void *second, uint32_t secondSize)
 {
     char side[MAX_PATH + 32];
     char digits[11];

@@ -44,8 +44,7 @@ bool RawPointFile(Parser &p, const std::string &text, int64_t at, int64_t count,
     }
     count = count < 0 ? (size - at) / 4 : count;
     if (at + 4 * count > size) {
-        return Fail(p, file + "; the line reads " + std::to_string(count) + " points from byte " +
-                           std::to_string(at));
+        return Fail(p, file + "; the line reads " + std::to_string(count) + " points from byte " + std::to_string(at));
     }
     for (int64_t i = 0; i < count; ++i) {
         const unsigned char *point = (const unsigned char *)bytes.data() + at + 4 * i;
