@@ -20,66 +20,65 @@
 #include "request_maker.h"
 #include "requestmodel/read_sizes.h"
 
-// KERNEL32 as the capture sees it: the capture file in memory, on a disk
-// that fills at a size the input chooses, and the point file beside it, whose
-// writes fail past a size of its own. The lock is the caller's single thread.
-static std::vector<char> gDisk(8u << 20);
-static size_t gSize, gPosition, gDiskRoom;
-static bool gFull; // the disk refused to grow the file
-static std::string gPointFile;
-static size_t gPointRoom;
-static const HANDLE kPointFile = (HANDLE)(intptr_t)3;
+// KERNEL32 as the capture sees it: two files in memory, the capture and the
+// point file beside it, each on a disk that fills at a size the input
+// chooses. The lock is the caller's single thread.
+struct Disk {
+    std::vector<char> bytes = std::vector<char>(8u << 20);
+    size_t size = 0, position = 0, room = 0;
+    bool full = false; // the disk refused to grow the file
+};
+static Disk gCapture, gPoints;
+static Disk &DiskOf(HANDLE handle) // the point file's handles are odd
+{
+    return ((intptr_t)handle & 1) != 0 ? gPoints : gCapture;
+}
 HANDLE CreateFileA(LPCSTR name, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
 {
-    if (std::strstr(name, ".pt") != nullptr) {
-        gPointFile.clear();
-        return kPointFile;
-    }
-    gSize = gPosition = 0;
-    return (HANDLE)(intptr_t)1;
+    const bool points = std::strstr(name, ".pt") != nullptr;
+    Disk &disk = points ? gPoints : gCapture;
+    disk.size = disk.position = 0;
+    return (HANDLE)(intptr_t)(points ? 3 : 2);
 }
-HANDLE CreateFileMappingA(HANDLE, void *, DWORD, DWORD, DWORD size, LPCSTR)
+HANDLE CreateFileMappingA(HANDLE file, void *, DWORD, DWORD, DWORD size, LPCSTR)
 {
-    if (size > gDiskRoom) {
-        gFull = true;
+    Disk &disk = DiskOf(file);
+    if (size > disk.room) {
+        disk.full = true;
         return NULL;
     }
-    std::fill(gDisk.begin() + (ptrdiff_t)std::min<size_t>(gSize, size), gDisk.begin() + size, 0);
-    gSize = std::max<size_t>(gSize, size);
-    return (HANDLE)(intptr_t)2;
+    std::fill(disk.bytes.begin() + (ptrdiff_t)std::min<size_t>(disk.size, size), disk.bytes.begin() + size, 0);
+    disk.size = std::max<size_t>(disk.size, size);
+    return (HANDLE)((intptr_t)file + 2);
 }
-LPVOID MapViewOfFile(HANDLE, DWORD, DWORD, DWORD offset, SIZE_T)
+LPVOID MapViewOfFile(HANDLE mapping, DWORD, DWORD, DWORD offset, SIZE_T)
 {
-    return gDisk.data() + offset;
+    return DiskOf(mapping).bytes.data() + offset;
 }
 BOOL UnmapViewOfFile(LPCVOID)
 {
     return TRUE;
 }
-DWORD SetFilePointer(HANDLE, LONG distance, LONG *, DWORD)
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG *, DWORD)
 {
-    gPosition = (size_t)distance;
+    DiskOf(file).position = (size_t)distance;
     return (DWORD)distance;
 }
-BOOL SetEndOfFile(HANDLE)
+BOOL SetEndOfFile(HANDLE file)
 {
-    gSize = gPosition;
+    DiskOf(file).size = DiskOf(file).position;
     return TRUE;
 }
 // A full disk takes part of a write.
 BOOL WriteFile(HANDLE file, const void *bytes, DWORD count, LPDWORD written, void *)
 {
-    if (file == kPointFile) {
-        *written = (DWORD)std::min<size_t>(count, gPointRoom - std::min(gPointRoom, gPointFile.size()));
-        gPointFile.append((const char *)bytes, *written);
-        return *written == count || gPointRoom % 2 != 0; // a short write that says it succeeded
-    }
-    const size_t room = gDiskRoom > gPosition ? gDiskRoom - gPosition : 0;
+    Disk &disk = DiskOf(file);
+    const size_t room = disk.room > disk.position ? disk.room - disk.position : 0;
     *written = (DWORD)std::min<size_t>(count, room);
-    std::memcpy(gDisk.data() + gPosition, bytes, *written);
-    gPosition += *written;
-    gSize = std::max(gSize, gPosition);
-    gFull = gFull || *written < count; // the capture grows its file by writing zeros ahead
+    std::memcpy(disk.bytes.data() + disk.position, bytes, *written);
+    disk.position += *written;
+    disk.size = std::max(disk.size, disk.position);
+    disk.full = disk.full || *written < count; // a file is grown by writing zeros ahead
     return *written == count;
 }
 BOOL CloseHandle(HANDLE)
@@ -532,7 +531,7 @@ void SendAny(Run &run)
     static const Sender kSenders[] = {SendPage, SendOutput, SendOutput, SendText, SendRaster,
                                       SendClip, SendDelete, SendClose,  SendPath};
     kSenders[run.in.Below(sizeof kSenders / sizeof kSenders[0])](run);
-    if (!gFull && run.depth == 0) {
+    if (!gCapture.full && run.depth == 0) {
         run.finished = run.sent.size();
     }
 }
@@ -746,7 +745,7 @@ void Check(const job::Job &job, const job::Request &got, const Sent &sent)
 // input chose before it ran out), whatever was in the mapped window up to then.
 std::string LeftFile(bool died, uint32_t dieAt)
 {
-    std::string file(gDisk.data(), gSize);
+    std::string file(gCapture.bytes.data(), gCapture.size);
     if (died) {
         std::fill(file.begin() + dieAt % (file.size() + 1), file.end(), '\0');
     }
@@ -765,10 +764,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RequestBytes in(data, size);
     Run run(in);
     gRun = &run;
-    gFull = false;
-    gSize = gPosition = 0;                                           // no file until a call opens one
-    gDiskRoom = in.OneIn(3) ? 4096 + in.Below(20000) : gDisk.size(); // past the first window
-    gPointRoom = in.OneIn(3) ? in.Below(20000) : SIZE_MAX;
+    gCapture.full = false;
+    gCapture.size = gCapture.position = 0;                                        // no file until a call opens one
+    gCapture.room = in.OneIn(3) ? 4096 + in.Below(20000) : gCapture.bytes.size(); // past the first window
+    gPoints.room = in.OneIn(3) ? in.Below(20000) : gPoints.bytes.size();
     const bool died = in.OneIn(4);
     const uint32_t dieAt = in.U32();
     CaptureAttach();
@@ -778,13 +777,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string file = LeftFile(died, dieAt);
     CaptureDetach(0); // ready for the next input, as a fresh load would be
     if (!died) {
-        file.assign(gDisk.data(), gSize); // cut to its last whole half
+        file.assign(gCapture.bytes.data(), gCapture.size); // cut to its last whole half
     }
     gText = file;
     job::Job job;
     std::string error;
     auto reader = [](const std::string &path, std::string *contents) {
-        return path == "QRC00001.JOB.pt" && (*contents = gPointFile, true);
+        return path == "QRC00001.JOB.pt" && (contents->assign(gPoints.bytes.data(), gPoints.size), true);
     };
     if (!job::ParseJob(file, "capture.job", &job, &error, reader)) {
         Fail("the capture does not parse: " + error, file);
@@ -792,7 +791,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Expect(job.capture || job.requests.empty(), "the capture's first line", 1);
     Expect(job.requests.size() <= run.sent.size(), "number of requests", 0);
     // every request whose call returned before the disk filled is in the file, with its result
-    const size_t kept = died ? 0 : gFull ? std::min(run.finished, run.sent.size()) : run.sent.size();
+    const size_t kept = died ? 0 : gCapture.full ? std::min(run.finished, run.sent.size()) : run.sent.size();
     Expect(job.requests.size() >= kept, "number of requests", 0);
     for (size_t i = 0; i < job.requests.size(); ++i) {
         Check(job, job.requests[i], *run.sent[i]);

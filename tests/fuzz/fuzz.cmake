@@ -18,7 +18,8 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
   set(capture ${CMAKE_SOURCE_DIR}/src/capture)
   add_library(capture_writer_fuzz STATIC ${capture}/requests.cpp ${capture}/results.cpp ${capture}/settings.cpp
                                          ${capture}/bitmaps.cpp ${capture}/job_fields.cpp ${capture}/capture_file.cpp
-                                         ${capture}/exports.cpp ${capture}/point_file.cpp)
+                                         ${capture}/exports.cpp ${capture}/point_file.cpp
+                                         ${capture}/mapped_file.cpp)
   target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES})
   target_compile_definitions(capture_writer_fuzz PRIVATE CAPTURE_GRANULARITY_BYTES=1024u CAPTURE_WINDOW_BYTES=4096u
                                                          CAPTURE_RAW_POINTS=48u)

@@ -160,9 +160,10 @@ const BenchCase kSweepCases[] = {{BENCH_POLYGON, 10, "polygon, 10 points"},
                                  {BENCH_TEXT, 10, "text, 10 characters with advances"},
                                  {BENCH_TEXT, 200, "text, 200 characters with advances"}};
 
-// Polygons between the headline's 100 and 10,000 points: the last size the
-// capture writes as text, the first it writes to its point file, and one past.
-const BenchCase kCaptureCases[] = {{BENCH_POLYGON, 199, "polygon, 199 points"},
+// Polygons about the headline's 100 points and up to 10,000: the last size
+// the capture writes as text, the first it writes to its point file, and more.
+const BenchCase kCaptureCases[] = {{BENCH_POLYGON, 49, "polygon, 49 points"},
+                                   {BENCH_POLYGON, 50, "polygon, 50 points"},
                                    {BENCH_POLYGON, 200, "polygon, 200 points"},
                                    {BENCH_POLYGON, 1000, "polygon, 1,000 points"}};
 
