@@ -166,7 +166,9 @@ struct Run {
     std::deque<Sent> made;                          // where each request's records live, which nothing moves
     std::vector<Sent *> sent;                       // in the order the capture writes them
     std::vector<std::pair<Handle32, int>> surfaces; // newest last
-    std::vector<std::pair<int, std::vector<Handle32>>> brackets; // page line, handed out, pairs given back
+    // page line, handed out, pairs given back; a deque, since a delete keeps
+    // its bracket's record while a nested call adds another
+    std::deque<std::pair<int, std::vector<Handle32>>> brackets;
     size_t finished = 0; // the requests sent before the disk filled: each whole in the file
     int pageLines = 0;
     int depth = 0;
