@@ -89,11 +89,15 @@ void PutRect(const RECT *rect);                        // l,t,r,b
 void PutNumbered(const char *prefix, uint32_t number); // prefix + decimal, a setting's name
 
 // ---- requests.cpp: the job lines of each export, left open for the
-// surface= that ends them. Written once the real DLL answered: the page's
-// frame and file name are read only when the reference device was made
-// (referenceMade).
+// surface= that ends them. An export whose reads depend on its own progress
+// writes a call line before the call, with what it reads first, and its
+// line after the call answers it (call, the number CaptureCallEnd gave).
+// The page line is written once the real DLL answered: its frame and file
+// name are read only when the reference device was made (referenceMade).
+uint32_t CapturePathCall(void);
+uint32_t CapturePageCall(const DEVMODEA *devMode, const char *deviceName);
 void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame,
-                           int referenceMade);
+                           int referenceMade, uint32_t call);
 void CaptureClip(const RECT *clip);
 void CaptureOutput(uint16_t style, uint16_t scanFlag, uint16_t count, const void *points, const LOGPEN *pen,
                    uint32_t geometricPenStyle, const LOGBRUSH *brush, const DrawModeRecord *drawMode, const RECT *clip);
@@ -101,13 +105,13 @@ void CaptureRaster(const int32_t *rectangles, const BITMAP *source, uint32_t rop
                    const DrawModeRecord *drawMode);
 void CaptureDib(const int32_t *rectangles, const void *bits, const BITMAPINFO *info, uint32_t rop,
                 const LOGBRUSH *brush, const DrawModeRecord *drawMode);
-// TextOut32's font, written before the call; the text line after it: the
-// real DLL reads the string, advances, rectangle and draw mode only once the
-// font exists (fontMade).
-void CaptureFont(const LOGFONTA *font);
+// TextOut32's font and scalars, written before the call; the text line after
+// it: the real DLL reads the string, advances, rectangle and draw mode only
+// once the font exists (fontMade).
+uint32_t CaptureTextCall(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, uint32_t count);
 void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
                  const char *string, uint32_t count, const int32_t *advances, const DrawModeRecord *drawMode,
-                 bool fontMade);
+                 bool fontMade, uint32_t call);
 
 // ---- results.cpp: surfaces, results, brackets and deletes. A request line
 // ends with CaptureRequestEnd (a page line with CapturePageEnd), which returns
@@ -115,11 +119,14 @@ void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, c
 void CaptureFileStarted(void); // a new file knows no surface, request or setting yet
 uint32_t CaptureRequestEnd(Handle32 surface);
 uint32_t CapturePageEnd(uint32_t *page);
+uint32_t CaptureCallEnd(void);
+// call= on the line answering a call line, when another call line came since.
+void CaptureAnswersCall(grammar::KeywordId keyword, uint32_t call);
 void CaptureResult(uint32_t request, int32_t result);
 void CaptureSurfaceOpened(uint32_t request, uint32_t page, int32_t result, Handle32 surface);
 void CaptureHandedOut(uint32_t request, int32_t result, Handle32 surface, const ObjectSlots *slots);
 void CaptureDelete(Handle32 surface, Handle32 object, Handle32 selectBack);
 void CaptureClose(void);
-void CaptureGetEmfFilePath32(const char *buffer, int32_t result);
+void CaptureGetEmfFilePath32(const char *buffer, int32_t result, uint32_t call);
 
 #endif

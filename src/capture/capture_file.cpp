@@ -148,7 +148,8 @@ static void OpenCaptureFile(void)
             Put(GRAMMAR_CAPTURE_MARK
                 ": every call the driver made, as a job for quillrec_driver.\n" GRAMMAR_CAPTURE_ANSWERS
                 ", after the call; surface= names the page line whose surface\n"
-                "; a request draws on, where that is not the latest.\n");
+                "; a request draws on, where that is not the latest. A call line is written before a call\n"
+                "; whose reads depend on how far it gets; the line after the call answers it.\n");
             return;
         }
         DWORD error = GetLastError();

@@ -3,10 +3,12 @@
 // (the real DLL rewrites some records in place, and may never return), then,
 // after the call and with the lock taken again, the result and what came
 // back. The lock is never held while the real DLL runs, so two threads print
-// as they would without the capture. TextOut32's first half is its font
-// alone: the real DLL reads the rest only once the font is made, so it is
-// read after the call, when the result says whether it was; GetEmfFileDC32
-// is written whole after the call, for the same reason. The driver sees
+// as they would without the capture. TextOut32's first half is a call line
+// with its font and scalars alone: the real DLL reads the rest only once the
+// font is made, so it is read after the call, when the result says whether
+// it was; GetEmfFileDC32's call line has the device name and DEVMODE, and
+// its page line follows the call, for the same reason. So a process that
+// dies inside any export leaves a line naming the call. The driver sees
 // exactly what the real DLL returned; when the real DLL cannot be loaded,
 // each export returns the failure its documentation gives and writes
 // nothing to the driver's variables.
@@ -64,22 +66,23 @@ static int32_t Finish(uint32_t request, int32_t result)
     return result;
 }
 
-// Written once the real DLL answered, like a text: whether it read the frame
-// and file name depends on its reference device, made first.
+// The call line holds what the reference device is made from, read first;
+// the page line waits for the answer, like a text: whether the real DLL read
+// the frame and file name depends on that reference device.
 extern "C" int32_t WINAPI GetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName,
                                          const RECT *frame, const void *unused5, const void *unused6, Handle32 *surface)
 {
     const RealExports *real = Enter();
-    int capturing = real != NULL && CaptureOn();
+    uint32_t call = real != NULL && CaptureOn() ? CapturePageCall(devMode, deviceName) : 0;
     Forwarding();
     if (real == NULL) {
         return -1;
     }
     int32_t result = real->GetEmfFileDC32(devMode, deviceName, fileName, frame, unused5, unused6, surface);
     BeginHalf();
-    if (capturing && CaptureOn()) {
+    if (call != 0 && CaptureOn()) {
         uint32_t page = 0;
-        CaptureGetEmfFileDC32(devMode, deviceName, fileName, frame, result == 0);
+        CaptureGetEmfFileDC32(devMode, deviceName, fileName, frame, result == 0, call);
         uint32_t request = CapturePageEnd(&page);
         CaptureSurfaceOpened(request, page, result, result == 0 ? *surface : 0);
     }
@@ -198,9 +201,12 @@ extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *fon
                                     const uint32_t *count, const int32_t *advances, const DrawModeRecord *drawMode)
 {
     const RealExports *real = Enter();
-    int capturing = real != NULL && CaptureOn();
-    if (capturing) {
-        CaptureFont(font);
+    uint32_t call = 0;
+    int32_t at[2] = {0, 0};
+    uint32_t scalars[2] = {0, 0}; // options, count
+    if (real != NULL && CaptureOn()) {
+        at[0] = *x, at[1] = *y, scalars[0] = *options, scalars[1] = *count;
+        call = CaptureTextCall(font, at[0], at[1], scalars[0], scalars[1]);
     }
     Forwarding();
     if (real == NULL) {
@@ -208,8 +214,9 @@ extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *fon
     }
     int32_t result = real->TextOut32(surface, font, x, y, options, rectangle, string, count, advances, drawMode);
     BeginHalf();
-    if (capturing && CaptureOn()) {
-        CaptureText(font, *x, *y, *options, rectangle, string, *count, advances, drawMode, result == 0);
+    if (call != 0 && CaptureOn()) {
+        CaptureText(font, at[0], at[1], scalars[0], rectangle, string, scalars[1], advances, drawMode, result == 0,
+                    call);
         CaptureResult(CaptureRequestEnd(*surface), result);
     }
     Answered();
@@ -219,14 +226,15 @@ extern "C" int32_t WINAPI TextOut32(const Handle32 *surface, const LOGFONTA *fon
 extern "C" int32_t WINAPI GetEmfFilePath32(char *buffer)
 {
     const RealExports *real = Enter();
+    uint32_t call = real != NULL && CaptureOn() ? CapturePathCall() : 0;
     Forwarding();
     if (real == NULL) {
         return -1;
     }
     int32_t result = real->GetEmfFilePath32(buffer);
     BeginHalf();
-    if (CaptureOn()) {
-        CaptureGetEmfFilePath32(buffer, result);
+    if (call != 0 && CaptureOn()) {
+        CaptureGetEmfFilePath32(buffer, result, call);
     }
     Answered();
     return result;

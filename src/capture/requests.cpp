@@ -100,11 +100,47 @@ void CaptureOutput(uint16_t styleCode, uint16_t scanFlag, uint16_t count, const 
     }
 }
 
+// The device name and DEVMODE, which the DLL reads first, to make its
+// reference device.
+static void PutDevice(grammar::KeywordId keyword, const DEVMODEA *devMode, const char *deviceName,
+                      const PageRead *read)
+{
+    PutOptionName(keyword, grammar::FIELD_PAGE_DEVICE);
+    if (deviceName != NULL) {
+        PutQuoted(deviceName, StringLength(deviceName, read->deviceName));
+    } else {
+        Put("none"); // replayed as no name, not the simulator's DISPLAY
+    }
+    if (devMode != NULL) {
+        PutOptionName(keyword, grammar::FIELD_PAGE_DEVMODE);
+        PutHexBytes(devMode, (uint32_t)devMode->dmSize + devMode->dmDriverExtra);
+    }
+}
+
+uint32_t CapturePageCall(const DEVMODEA *devMode, const char *deviceName)
+{
+    PageRead read;
+    PageReads(devMode, deviceName, NULL, NULL, 0, kLongestName, &read);
+    PutKeyword(grammar::KEYWORD_CALL);
+    PutChar(' ');
+    Put(grammar::ConstantName(grammar::SET_CALLS, grammar::CALL_PAGE));
+    PutDevice(grammar::KEYWORD_CALL, devMode, deviceName, &read);
+    return CaptureCallEnd();
+}
+
+uint32_t CapturePathCall(void)
+{
+    PutKeyword(grammar::KEYWORD_CALL);
+    PutChar(' ');
+    Put(grammar::ConstantName(grammar::SET_CALLS, grammar::CALL_PATH));
+    return CaptureCallEnd();
+}
+
 // A page: the frame, device name and DEVMODE the driver passed; the spool
 // file name is the replay's own. The DLL reads the frame and file name only
 // once the reference device exists (referenceMade).
 void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, const char *fileName, const RECT *frame,
-                           int referenceMade)
+                           int referenceMade, uint32_t call)
 {
     const grammar::KeywordId keyword = grammar::KEYWORD_PAGE;
     PageRead read;
@@ -125,16 +161,8 @@ void CaptureGetEmfFileDC32(const DEVMODEA *devMode, const char *deviceName, cons
         PutOptionName(keyword, grammar::FIELD_PAGE_FRAME);
         Put("none");
     }
-    PutOptionName(keyword, grammar::FIELD_PAGE_DEVICE);
-    if (deviceName != NULL) {
-        PutQuoted(deviceName, StringLength(deviceName, read.deviceName));
-    } else {
-        Put("none"); // replayed as no name, not the simulator's DISPLAY
-    }
-    if (devMode != NULL) {
-        PutOptionName(keyword, grammar::FIELD_PAGE_DEVMODE);
-        PutHexBytes(devMode, (uint32_t)devMode->dmSize + devMode->dmDriverExtra);
-    }
+    PutDevice(keyword, devMode, deviceName, &read);
+    CaptureAnswersCall(keyword, call);
 }
 
 void CaptureClip(const RECT *clip)
@@ -196,7 +224,7 @@ void CaptureDib(const int32_t *rectangles, const void *bits, const BITMAPINFO *i
 
 void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, const RECT *rectangle,
                  const char *string, uint32_t count, const int32_t *advances, const DrawModeRecord *drawMode,
-                 bool fontMade)
+                 bool fontMade, uint32_t call)
 {
     const grammar::KeywordId keyword = grammar::KEYWORD_TEXT;
     TextRead read;
@@ -238,11 +266,23 @@ void CaptureText(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, c
         PutOptionName(keyword, grammar::FIELD_ADVANCES);
         PutNumberList(advances, NULL, read.advances / 4);
     }
+    CaptureAnswersCall(keyword, call);
 }
 
-// Before TextOut32 runs: the font, which it reads first and whatever happens;
-// the text line keeps its name as long as the record is unchanged.
-void CaptureFont(const LOGFONTA *font)
+// Before TextOut32 runs: the font and the scalars, which it reads first and
+// whatever happens; the text line keeps the font's name as long as the
+// record is unchanged.
+uint32_t CaptureTextCall(const LOGFONTA *font, int32_t x, int32_t y, uint32_t options, uint32_t count)
 {
-    WriteFont(font);
+    const grammar::KeywordId keyword = grammar::KEYWORD_CALL;
+    uint32_t fontName = WriteFont(font);
+    PutKeyword(keyword);
+    PutChar(' ');
+    Put(grammar::ConstantName(grammar::SET_CALLS, grammar::CALL_TEXT));
+    PutOptionName(keyword, grammar::FIELD_TEXT_POINT);
+    PutPoint(x, y);
+    PutField(keyword, grammar::FIELD_TEXT_OPTIONS, options);
+    PutField(keyword, grammar::FIELD_COUNT, count);
+    PutSettingField(keyword, grammar::FIELD_FONT, "f", fontName);
+    return CaptureCallEnd();
 }

@@ -20,6 +20,7 @@ static SurfaceRecord surfaces[kSurfaces];
 static uint32_t surfacesMade;
 static uint32_t pagesWritten;    // page lines so far: the latest is the one a request names by default
 static uint32_t requestsWritten; // request lines so far: a result line names one by this number
+static uint32_t callsWritten;    // call lines so far: the line answering one names it by this number
 
 // The newest record of a surface handle, or NULL for one no page opened.
 static SurfaceRecord *FindSurface(Handle32 handle)
@@ -36,7 +37,7 @@ static SurfaceRecord *FindSurface(Handle32 handle)
 
 void CaptureFileStarted(void)
 {
-    surfacesMade = pagesWritten = requestsWritten = 0;
+    surfacesMade = pagesWritten = requestsWritten = callsWritten = 0;
     ForgetSettings();
     ForgetBitmaps();
 }
@@ -55,6 +56,19 @@ uint32_t CaptureRequestEnd(Handle32 surface)
         PutField(grammar::KEYWORD_OUTPUT, grammar::FIELD_SURFACE, page);
     }
     return Ended();
+}
+
+uint32_t CaptureCallEnd(void)
+{
+    PutChar('\n');
+    return ++callsWritten;
+}
+
+void CaptureAnswersCall(grammar::KeywordId keyword, uint32_t call)
+{
+    if (call != 0 && call != callsWritten) {
+        PutField(keyword, grammar::FIELD_CALL_OF, call);
+    }
 }
 
 uint32_t CapturePageEnd(uint32_t *page)
@@ -145,14 +159,21 @@ void CaptureClose(void)
     PutKeyword(grammar::KEYWORD_CLOSE);
 }
 
-// The page line makes its own spool file name, so this is a comment.
-void CaptureGetEmfFilePath32(const char *buffer, int32_t result)
+// The page line makes its own spool file name, so the name is a comment;
+// the result line answers the path's call line, named always, as a result
+// line without call= answers a request.
+void CaptureGetEmfFilePath32(const char *buffer, int32_t result, uint32_t call)
 {
-    Put("; GetEmfFilePath32 -> ");
-    PutDecimal(result);
     if (result == 0) {
-        PutChar(' ');
+        Put("; GetEmfFilePath32 gave ");
         PutQuoted(buffer, StringLength(buffer, MAX_PATH));
+        PutChar('\n');
     }
-    PutChar('\n');
+    if (call != 0) {
+        PutKeyword(grammar::KEYWORD_RESULT);
+        PutChar(' ');
+        PutDecimal(result);
+        PutField(grammar::KEYWORD_RESULT, grammar::FIELD_CALL_OF, call);
+        PutChar('\n');
+    }
 }

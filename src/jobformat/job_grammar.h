@@ -147,6 +147,9 @@ GRAMMAR_SET(SET_RELEASES, "what to release", "", "",
     {"pen", RELEASE_PEN}, {"brush", RELEASE_BRUSH}, {"pattern", RELEASE_PATTERN}, {"scan", RELEASE_SCAN},
     {"raw", RELEASE_RAW})
 GRAMMAR_SET(SET_RELEASE_TIMES, "when to release", "", "", {"auto", 1}, {"manual", 0})
+// The exports a capture names on a call line before it forwards them.
+enum CallKind : uint8_t { CALL_TEXT, CALL_PAGE, CALL_PATH };
+GRAMMAR_SET(SET_CALLS, "a call", "", "", {"text", CALL_TEXT}, {"page", CALL_PAGE}, {"path", CALL_PATH})
 GRAMMAR_SET(SET_SETTING_KINDS, "a setting kind", "", "",
     {"pen", SETTING_PEN}, {"brush", SETTING_BRUSH}, {"drawmode", SETTING_DRAWMODE}, {"mode", SETTING_DRAWMODE},
     {"font", SETTING_FONT})
@@ -178,7 +181,8 @@ enum Field : uint8_t {
     FIELD_PEN_WIDTH_Y, FIELD_BITMAP_BITS_PIXEL, FIELD_BITMAP_PLANES, FIELD_BITMAP_WIDTH_BYTES, FIELD_BITMAP_TYPE,
     FIELD_BITMAP_INFO_SIZE, FIELD_BITMAP_BITS_SIZE, FIELD_PAGE_DEVMODE, FIELD_POLYGON_COUNTS, FIELD_SURFACE,
     FIELD_DELETE_OBJECT, FIELD_DELETE_SELECT_BACK, FIELD_RESULT_OF, FIELD_HANDED_PEN, FIELD_HANDED_OLD_PEN,
-    FIELD_HANDED_BRUSH, FIELD_HANDED_OLD_BRUSH, FIELD_HANDED_PATTERN, FIELD_POINT_RAW_FILE, FIELD_POINT_RAW_AT,
+    FIELD_HANDED_BRUSH, FIELD_HANDED_OLD_BRUSH, FIELD_HANDED_PATTERN, FIELD_CALL_KIND, FIELD_CALL_OF,
+    FIELD_POINT_RAW_FILE, FIELD_POINT_RAW_AT,
     // the workbench printer
     FIELD_PAGE_DPI,
 };
@@ -209,13 +213,14 @@ struct Row {
 typedef Row Argument;
 typedef Row Option;
 
-// An answer line completes the request before it (captures write them).
+// An answer line completes the request before it; a call line names a call
+// before it is made (captures write both).
 enum KeywordKind : uint8_t { KEYWORD_SETTING, KEYWORD_REQUEST, KEYWORD_ANSWER };
 
 enum KeywordId : uint8_t {
     KEYWORD_PEN, KEYWORD_BRUSH, KEYWORD_DRAWMODE, KEYWORD_FONT, KEYWORD_BITMAP, KEYWORD_SELECT, KEYWORD_PAGE,
     KEYWORD_CLIP, KEYWORD_OUTPUT, KEYWORD_RASTER, KEYWORD_DIB, KEYWORD_TEXT, KEYWORD_DELETE, KEYWORD_CLOSE,
-    KEYWORD_RESULT,
+    KEYWORD_RESULT, KEYWORD_CALL,
 };
 
 struct Keyword {
@@ -237,6 +242,8 @@ struct Keyword {
 #define GRAMMAR_OPTION_MODE \
     {"mode", VALUE_SETTING, FIELD_DRAWMODE, "draw mode for this line", nullptr, SETTING_DRAWMODE, 0, "drawmode"}
 #define GRAMMAR_OPTION_EXPECT {"expect", VALUE_NUMBER, FIELD_EXPECT, "result the export must give (else 0)"}
+#define GRAMMAR_OPTION_CALL \
+    {"call", VALUE_NUMBER, FIELD_CALL_OF, "captures: the call line this answers (1 the first), else the latest"}
 #define GRAMMAR_OPTION_SURFACE                                                                                     \
     {"surface", VALUE_NUMBER, FIELD_SURFACE,                                                                       \
      "captures: the page line (1 the first) drawn on, else the latest; 0: none"}
@@ -325,6 +332,7 @@ static const Option PAGE_OPTIONS[] = {
      "the DEVMODEA handed to GetEmfFileDC32, dmSize + dmDriverExtra bytes (else the workbench printer gets one "
      "made from the page, other devices none)"},
     GRAMMAR_OPTION_EXPECT,
+    GRAMMAR_OPTION_CALL,
 };
 
 static const Argument CLIP_ARGUMENTS[] = {
@@ -395,6 +403,7 @@ static const Option TEXT_OPTIONS[] = {
      SETTING_NONE, 0, nullptr, LIMIT_U16},
     GRAMMAR_OPTION_EXPECT,
     GRAMMAR_OPTION_SURFACE,
+    GRAMMAR_OPTION_CALL,
 };
 
 static const Argument DELETE_ARGUMENTS[] = {
@@ -420,6 +429,22 @@ static const Option RESULT_OPTIONS[] = {
     {"brush", VALUE_NUMBER, FIELD_HANDED_BRUSH, "beginscan: the brush handed out"},
     {"oldbrush", VALUE_NUMBER, FIELD_HANDED_OLD_BRUSH, "beginscan: the brush it replaced"},
     {"pattern", VALUE_NUMBER, FIELD_HANDED_PATTERN, "beginscan: the pattern bitmap handed out"},
+    {"call", VALUE_NUMBER, FIELD_CALL_OF, "answers call line N (a path's) instead of a request"},
+};
+
+// Before TextOut32, GetEmfFileDC32 and GetEmfFilePath32, whose reads depend
+// on their own progress, a capture names the call with what it reads first;
+// the text or page line, or a result line, written after the call answers it.
+static const Argument CALL_ARGUMENTS[] = {{"text|page|path", VALUE_CHOICE, FIELD_CALL_KIND, nullptr, &SET_CALLS}};
+
+static const Option CALL_OPTIONS[] = {
+    {"at", VALUE_PAIR, FIELD_TEXT_POINT, "text: x,y"},
+    {"options", VALUE_CONSTANT, FIELD_TEXT_OPTIONS, "text: ETO_ flags", &SET_TEXT_OUT_OPTIONS},
+    {"count", VALUE_NUMBER, FIELD_COUNT, "text: the count of bytes or glyphs"},
+    {"font", VALUE_SETTING, FIELD_FONT, "text: the font", nullptr, SETTING_FONT},
+    {"device", VALUE_STRING, FIELD_PAGE_DEVICE, "page: the device name, or none", nullptr, SETTING_NONE,
+     ARGUMENT_NONE},
+    {"devmode", VALUE_HEX, FIELD_PAGE_DEVMODE, "page: the DEVMODEA, dmSize + dmDriverExtra bytes"},
 };
 
 #define ROWS(table) table, GRAMMAR_COUNT(table)
@@ -446,6 +471,8 @@ static const Keyword KEYWORDS[] = {
     {"close", KEYWORD_CLOSE, KEYWORD_REQUEST, nullptr, 0, ROWS(CLOSE_OPTIONS), "CloseEmfFile32 (also at the end)"},
     {"result", KEYWORD_RESULT, KEYWORD_ANSWER, ROWS(RESULT_ARGUMENTS), ROWS(RESULT_OPTIONS),
      "the result the request before it gave (captures: written after the call)"},
+    {"call", KEYWORD_CALL, KEYWORD_ANSWER, ROWS(CALL_ARGUMENTS), ROWS(CALL_OPTIONS),
+     "captures: a call made, before the real DLL ran; none answering it means the process died inside it"},
 };
 #undef ROWS
 

@@ -8,7 +8,8 @@
 #   - with the soak program given, its mix of requests (some thousands, unnamed
 #     style codes, null records, odd sizes) is captured and replayed the same way,
 #     and so are two threads printing on two surfaces at once; a request that
-#     crashes the real DLL is the capture's last, and the replay says so;
+#     crashes the real DLL (a beginscan, a text, a page) is the capture's last,
+#     and the replay says so;
 #   - a page the real DLL refuses is captured with its result and replays;
 #   - a capture folder that cannot be written leaves printing working;
 #   - without the real DLL every call fails and the capture file says why.
@@ -147,19 +148,25 @@ if [ -n "$soak" ]; then
     echo "$arch: two threads, $(requests_of "$work/threads") requests on $page surfaces at once, captured and replayed"
     compare_pairs threads "${pairs[@]}" || fail "the threads' replayed spool files differ"
 
-    # ---- a beginscan whose out-argument the real DLL writes through a bad pointer
-    mkdir -p "$work/crash/captures"
-    status=0
-    QUILLREC_CAPTURE=$(windows_path "$work/crash/captures") QUILLREC_SOAK_DLL=$(windows_path "$capture/QUILLREC.dll") \
-        QUILLREC_SOAK_CRASH=1 "$wine_run" "$arch" "$soak" 200 1000 3 >"$work/crash/soak.log" 2>&1 || status=$?
-    [ "$status" -ne 0 ] || fail "the crashing request did not crash the process"
-    take "$work"/crash/captures/QRC*.JOB "$work/crash"
-    tr -d '\000' <"$work"/crash/captures/QRC*.JOB >"$work/crash/replay.job"
-    last=$(grep -n '^[a-z]' "$work/crash/replay.job" | tail -1)
-    [[ "$last" == *"output OUT_BEGINSCAN"* ]] || fail "the crashing request is not the capture's last line: $last"
-    replay "$work/crash"
-    grep -q "replay.job:${last%%:*}: warning: the real DLL never answered" "$work/crash/replay.log" ||
-        fail "the replay does not say the capture ends in a crash at line ${last%%:*}"
+    # ---- a request the real DLL goes through a bad pointer in: a beginscan's
+    # out-argument, a text's string (read once its font is made), a page's
+    # surface variable; the capture's last line names it
+    for crash in "scan:output OUT_BEGINSCAN" "text:call text" "page:call page"; do
+        where=$work/crash-${crash%%:*}
+        mkdir -p "$where/captures"
+        status=0
+        QUILLREC_CAPTURE=$(windows_path "$where/captures") QUILLREC_SOAK_DLL=$(windows_path "$capture/QUILLREC.dll") \
+            QUILLREC_SOAK_CRASH=${crash%%:*} "$wine_run" "$arch" "$soak" 200 1000 3 >"$where/soak.log" 2>&1 ||
+            status=$?
+        [ "$status" -ne 0 ] || fail "the crashing ${crash%%:*} did not crash the process"
+        take "$where"/captures/QRC*.JOB "$where"
+        tr -d '\000' <"$where"/captures/QRC*.JOB >"$where/replay.job"
+        last=$(grep -n '^[a-z]' "$where/replay.job" | tail -1)
+        [[ "$last" == *":${crash#*:}"* ]] || fail "the crashing ${crash%%:*} is not the capture's last line: $last"
+        replay "$where"
+        grep -q "replay.job:${last%%:*}: warning: the real DLL never answered" "$where/replay.log" ||
+            fail "the replay does not say the capture ends in a crash at line ${last%%:*}"
+    done
 fi
 
 # ---- a second capture into the same folder: a new name, the first file untouched

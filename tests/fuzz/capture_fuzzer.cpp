@@ -795,6 +795,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // every request whose call returned before the disk filled is in the file, with its result
     const size_t kept = died ? 0 : gCapture.full ? std::min(run.finished, run.sent.size()) : run.sent.size();
     Expect(job.requests.size() >= kept, "number of requests", 0);
+    // a whole capture leaves no call unanswered, nor any line cut
+    Expect(died || gCapture.full || job.warnings.empty(), job.warnings.empty() ? "" : job.warnings[0].c_str(), 0);
     for (size_t i = 0; i < job.requests.size(); ++i) {
         Check(job, job.requests[i], *run.sent[i]);
         Expect(i >= kept || job.requests[i].replay, "an answered request's result", job.requests[i].line);

@@ -189,10 +189,52 @@ bool Close(Parser &p, bool atEnd)
     return problem.empty() ? Add(&p.job->requests, Begin(p, Kind::Close)) : Fail(p, problem);
 }
 
+// `call KIND ...`: a call the real DLL was handed, remembered until a line
+// written after the call answers it.
+static bool Call(Parser &p, const LineRecord &record)
+{
+    if (!p.order.capture) {
+        return Fail(p, "call lines belong to captures: the capture DLL writes one before a call whose reads "
+                       "depend on how far the call gets");
+    }
+    p.calls.push_back(CallLine{p.line, record.callKind, false});
+    return true;
+}
+
+// A capture's text or page line, or a path's result line, answers the call
+// line written before the call: the latest, or the K-th (call=K) when another
+// thread's call came between. Without call=, a line answers nothing when the
+// latest call line is another's (captures written before call lines).
+static bool AnswerCall(Parser &p, const LineRecord &record, grammar::CallKind kind)
+{
+    const size_t calls = p.calls.size();
+    if (!record.callOfGiven && (calls == 0 || p.calls.back().answered || p.calls.back().kind != kind)) {
+        return true;
+    }
+    const int64_t of = record.callOfGiven ? record.callOf : (int64_t)calls;
+    if (of < 1 || of > (int64_t)calls) {
+        return Fail(p, "call= names a call line before it; " +
+                           (calls == 0 ? std::string("there is none") : "call= is 1 to " + std::to_string(calls)));
+    }
+    CallLine &call = p.calls[of - 1];
+    if (call.answered || call.kind != kind) {
+        return Fail(p, "call= names call line " + std::to_string(of) + " (line " + std::to_string(call.line) + "), " +
+                           (call.answered ? std::string("answered already")
+                                          : std::string("a call of ") + grammar::ConstantName(grammar::SET_CALLS,
+                                                                                                 call.kind)));
+    }
+    call.answered = true;
+    return true;
+}
+
 // `result N [of=K]`: the answer to the last request line, or to the K-th
-// when another thread's request came between the call and its answer.
+// when another thread's request came between the call and its answer;
+// `result N call=K` answers a call line instead.
 bool Answer(Parser &p, LineRecord *record)
 {
+    if (record->callOfGiven) {
+        return AnswerCall(p, *record, grammar::CALL_PATH);
+    }
     const size_t lines = p.requestLines.size();
     const int64_t of = record->resultOfGiven ? record->resultOf : (int64_t)lines;
     if (of < 1 || of > (int64_t)lines) {
@@ -232,12 +274,13 @@ bool Finish(Parser &p, const Keyword &keyword, LineRecord *record)
         }
         ++p.job->pages;
         request.surface = OrderOnPage(&p.order);
-        return Add(&p.job->requests, request);
+        return AnswerCall(p, *record, grammar::CALL_PAGE) && Add(&p.job->requests, request);
     case grammar::KEYWORD_OUTPUT: return FinishOutput(p, record);
-    case grammar::KEYWORD_TEXT: return FinishText(p, record);
+    case grammar::KEYWORD_TEXT: return AnswerCall(p, *record, grammar::CALL_TEXT) && FinishText(p, record);
     case grammar::KEYWORD_DELETE: return Delete(p, request);
     case grammar::KEYWORD_CLOSE: return p.order.capture ? Add(&p.job->requests, request) : Close(p, false);
     case grammar::KEYWORD_RESULT: return Answer(p, record);
+    case grammar::KEYWORD_CALL: return Call(p, *record);
     default: return Add(&p.job->requests, request);
     }
 }

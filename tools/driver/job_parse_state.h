@@ -51,6 +51,16 @@ struct LineRecord {
     std::string rawFile; // points16=, as written; at=
     bool rawGiven = false, rawAtGiven = false;
     int64_t rawAt = 0;
+    grammar::CallKind callKind = grammar::CALL_TEXT;
+    int32_t callOf = 0; // call=: the call line answered
+    bool callOfGiven = false;
+};
+
+// A capture's call line, and whether a line after the call answered it.
+struct CallLine {
+    int line = 0;
+    grammar::CallKind kind = grammar::CALL_TEXT;
+    bool answered = false;
 };
 
 // Parsing state for one job: the current settings, like a driver's, and
@@ -65,6 +75,7 @@ struct Parser {
     PageOrder order;
     bool answers = false;             // a capture whose results come on result lines after each call
     std::vector<size_t> requestLines; // each request line's request, for result lines
+    std::vector<CallLine> calls;      // a capture's call lines, for the lines that answer them
     bool inBitmap = false;
     BitmapSetting bitmap;
     int bitmapLine = 0, bitmapRows = 0;

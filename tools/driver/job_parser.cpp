@@ -203,8 +203,8 @@ std::string WholeLines(Parser &p, const std::string &text)
     return text.substr(0, whole + 1);
 }
 
-// What a capture's run never finished: a bitmap cut short, and requests the
-// real DLL never answered (the process ended inside them).
+// What a capture's run never finished: a bitmap cut short, and requests and
+// calls the real DLL never answered (the process ended inside them).
 void Unfinished(Parser &p)
 {
     if (p.inBitmap) {
@@ -216,6 +216,12 @@ void Unfinished(Parser &p)
             Warn(p, request.line,
                  "the real DLL never answered this request: the capture ends in a crash inside "
                  "it (or was stopped), and it is not sent again");
+        }
+    }
+    for (const CallLine &call : p.calls) {
+        if (!call.answered) {
+            Warn(p, call.line,
+                 "the real DLL never answered this call: the capture ends in a crash inside it (or was stopped)");
         }
     }
 }

@@ -133,7 +133,7 @@ std::string JobReference()
     std::string text = "Settings (`NAME` is defined here and chosen later by `select` or `KEY=NAME`):\n\n";
     text += Keywords(grammar::KEYWORD_SETTING);
     text += "\nRequests (all but `page` inside a page):\n\n" + Keywords(grammar::KEYWORD_REQUEST);
-    text += "\nAnswers (captures write one after each call):\n\n" + Keywords(grammar::KEYWORD_ANSWER);
+    text += "\nCapture lines (a call line before a call, an answer after it):\n\n" + Keywords(grammar::KEYWORD_ANSWER);
     text += "\nOutput styles (`STYLE`: a name or any 16-bit number; unnamed codes draw nothing):\n\n" + OutputStyles();
     text += "\nNamed constants (`NAME|N`: names or numbers joined by `|`):\n\n";
     const grammar::ConstantSet *sets[] = {&grammar::SET_PEN_STYLES,

@@ -15,8 +15,10 @@
 // QUILLREC_SOAK_THREADS=N sends the requests from N threads at once, each on
 // a recording surface of its own, with seeds seed..seed+N-1, and keeps each
 // spool file as soak-<its name>.emf (the capture's page lines name them).
-// QUILLREC_SOAK_CRASH ends the run with a beginscan whose out-argument is a
-// bad pointer, which the DLL writes to: the process dies inside the DLL.
+// QUILLREC_SOAK_CRASH ends the run with a request the process dies inside:
+// =scan (or any other value) a beginscan whose out-argument is a bad pointer,
+// which the DLL writes to; =text a text whose string is one, which the DLL
+// reads once its font is made; =page a page whose surface variable is one.
 //
 // Prints the GDI object count before and after (GetGuiResources; 0 where the
 // platform does not count), the time taken and the record count of the last
@@ -139,7 +141,7 @@ struct SoakOptions {
     bool checkHeap;   // validating the heap after every request finds the one that overran a block
     const char *only; // "Output32,Dib32": other kinds of request become clip requests
     int threads;
-    bool crash;
+    const char *crash;
 };
 
 SoakOptions ReadOptions(int argc, char **argv)
@@ -157,7 +159,7 @@ SoakOptions ReadOptions(int argc, char **argv)
     options.only = std::getenv("QUILLREC_SOAK_ONLY");
     const char *threads = std::getenv("QUILLREC_SOAK_THREADS");
     options.threads = threads != nullptr ? std::max(1, std::atoi(threads)) : 0;
-    options.crash = std::getenv("QUILLREC_SOAK_CRASH") != nullptr;
+    options.crash = std::getenv("QUILLREC_SOAK_CRASH");
     return options;
 }
 
@@ -330,18 +332,30 @@ int RunThreads(const QuillrecExports &dll, const SoakOptions &options)
 
 // A beginscan whose pen variable is a bad address: the DLL realizes the
 // bracket's objects, writes the handles out, and faults.
-void Crash(const QuillrecExports &dll, RecordingCaller &caller)
+void Crash(const QuillrecExports &dll, RecordingCaller &caller, const std::string &where)
 {
     Handle32 surface = caller.Surface(), out[4] = {};
-    uint16_t style = OUT_BEGINSCAN, scanFlag = 0, count = 0;
-    uint32_t geometric = 0;
-    LOGPEN pen = {PS_SOLID, {1, 0}, 0};
-    LOGBRUSH brush = {BS_SOLID, 0, 0};
     DrawModeRecord mode = {R2_COPYPEN, TRANSPARENT, 0xFFFFFF, 0, 0};
-    std::printf("soak: a beginscan with a bad out-argument\n");
+    std::printf("soak: a %s with a bad pointer\n", where == "text" || where == "page" ? where.c_str() : "beginscan");
     std::fflush(stdout);
-    dll.Output32(&surface, &style, &scanFlag, &count, out, &pen, &geometric, &brush, &mode, (Handle32 *)16, &out[0],
-                 &out[1], &out[2], &out[3], nullptr);
+    if (where == "text") {
+        LOGFONTA font = {};
+        font.lfHeight = 24;
+        int32_t x = 10, y = 10;
+        uint32_t options = 0, count = 5;
+        dll.TextOut32(&surface, &font, &x, &y, &options, nullptr, (const char *)16, &count, nullptr, &mode);
+    } else if (where == "page") {
+        char name[MAX_PATH] = "";
+        dll.GetEmfFilePath32(name);
+        dll.GetEmfFileDC32(nullptr, "DISPLAY", name, nullptr, nullptr, nullptr, (Handle32 *)16);
+    } else {
+        uint16_t style = OUT_BEGINSCAN, scanFlag = 0, count = 0;
+        uint32_t geometric = 0;
+        LOGPEN pen = {PS_SOLID, {1, 0}, 0};
+        LOGBRUSH brush = {BS_SOLID, 0, 0};
+        dll.Output32(&surface, &style, &scanFlag, &count, out, &pen, &geometric, &brush, &mode, (Handle32 *)16,
+                     &out[0], &out[1], &out[2], &out[3], nullptr);
+    }
 }
 
 } // namespace
@@ -375,8 +389,8 @@ int main(int argc, char **argv)
     if (!SendRequests(caller, bytes, options, &run)) {
         return 1;
     }
-    if (options.crash) {
-        Crash(dll, caller);
+    if (options.crash != nullptr) {
+        Crash(dll, caller, options.crash);
     }
     CloseSpoolFile(caller, bytes);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
