@@ -98,8 +98,7 @@ static const uint32_t kLargestHex = 1u << 20;
 // The two parts' bytes in <capture file>.bm<number> beside the capture, and
 // file= naming it on the line; 0 (nothing put) when the file cannot be
 // written, and the hex rows stand instead.
-static int PutBytesFile(uint32_t number, const void *first, uint32_t firstSize, const void *second,
-                        uint32_t secondSize)
+static int PutBytesFile(uint32_t number, const void *first, uint32_t firstSize, const void *second, uint32_t secondSize)
 {
     char side[MAX_PATH + 32];
     char digits[11];
@@ -109,12 +108,8 @@ static int PutBytesFile(uint32_t number, const void *first, uint32_t firstSize, 
         digits[--lead] = (char)('0' + number % 10);
         number /= 10;
     } while (number != 0);
-    uint32_t at = Append(side, 0, sizeof side, CapturePath());
-    uint32_t name = at;
-    while (name > 0 && side[name - 1] != '\\' && side[name - 1] != '/') {
-        --name;
-    }
-    at = Append(side, Append(side, at, sizeof side, ".bm"), sizeof side, digits + lead);
+    uint32_t name = 0;
+    uint32_t at = Append(side, SidePath(side, sizeof side, ".bm", &name), sizeof side, digits + lead);
     HANDLE file = CreateFileA(side, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         return 0;

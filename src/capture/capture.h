@@ -29,6 +29,29 @@ const RealExports *RealDll(void);
 // The capture DLL's own folder, with a trailing backslash.
 const char *OwnFolder(void);
 
+// ---- mapped_file.cpp: a file written through a mapped window of it, grown
+// by writing zeros ahead of the window. Windows start at multiples of the
+// allocation granularity, 64 KiB on every Windows; the fuzzer's are smaller,
+// so that they move often.
+#ifndef CAPTURE_WINDOW_BYTES
+#define CAPTURE_GRANULARITY_BYTES (1u << 16)
+#define CAPTURE_WINDOW_BYTES (1u << 20)
+#endif
+typedef struct MappedFile {
+    HANDLE file;
+    HANDLE mapping; // NULL while no window is mapped
+    char *view;     // the window: length bytes of the file from offset
+    uint32_t offset;
+    uint32_t length;
+    uint32_t filled; // the file's length: zeros written ahead of what the window holds
+} MappedFile;
+// A window of length bytes from base (a multiple of the granularity), the
+// file grown to hold it; 0 when the system gives none, the old window kept.
+int MapFileWindow(MappedFile *mapped, uint32_t base, uint32_t length);
+void UnmapFile(MappedFile *mapped);
+// Unmapped, cut to length (what was written, without the zeros ahead) and closed.
+void CutAndClose(MappedFile *mapped, uint32_t length);
+
 // ---- capture_file.cpp: one capture file per process, written through a
 // mapped window of it. Every export writes in two halves, each under the one
 // lock and never while the real DLL runs: its request before the call, its
@@ -44,6 +67,11 @@ void EndRequest(void);         // the half is whole
 // Writes why the capture stops after what the half put (a whole line) and
 // closes the file.
 void StopCapture(const char *reason, uint32_t error);
+// A file beside the capture: its path (the capture's with suffix added) in
+// side, the length returned, and where its name starts in *name.
+uint32_t SidePath(char *side, uint32_t size, const char *suffix, uint32_t *name);
+// The point file beside the capture closed, for a new capture to make its own.
+void ClosePointFile(void);
 // Appends text to a fixed array of size bytes at at, cutting at its end, and
 // returns the new end: for names built on the stack.
 uint32_t Append(char *to, uint32_t at, uint32_t size, const char *text);

@@ -1,9 +1,7 @@
 // The capture file: created under a name no earlier capture has, and
-// written through a mapped window of the file, half a request at a time,
-// under the one lock every export takes. What is in the window is in the
-// file even when the process dies the next instant, without a system call per
-// request. Any failure stops the capture and never reaches the driver, whose
-// calls go on being forwarded.
+// written through a mapped window of the file (mapped_file.cpp), half a
+// request at a time, under the one lock every export takes. Any failure stops
+// the capture and never reaches the driver, whose calls go on being forwarded.
 #include "capture/capture.h"
 
 #include "jobformat/job_grammar.h"
@@ -13,29 +11,18 @@ enum CaptureState { CAPTURE_NOT_STARTED, CAPTURE_WRITING, CAPTURE_STOPPED };
 // Made at process attach: a spooler may print from several threads.
 static CRITICAL_SECTION lock;
 static CaptureState state;
-static HANDLE file;
+static MappedFile capture;
 static char path[MAX_PATH + 16]; // the capture file's, once it is open
-static HANDLE mapping;           // NULL while no window is mapped
-static char *view;               // the window: kWindow bytes of the file from viewOffset
-static uint32_t viewOffset;
-static char *cursor, *limit; // where the next byte goes, and the end of its room
-static uint32_t halfStart;   // the file offset the half being written began at
-static uint32_t complete;    // the file offset after the last whole half
-static uint32_t filled;      // the file's length: zeros written ahead of the text
+static char *cursor, *limit;     // where the next byte goes, and the end of its room
+static uint32_t halfStart;       // the file offset the half being written began at
+static uint32_t complete;        // the file offset after the last whole half
 // Where text goes once the capture has stopped: formatting never tests.
 static char scratch[4096];
 
-// The window grows the file a chunk at a time; views start at multiples of
-// the allocation granularity, 64 KiB on every Windows. A window less a step
-// holds any single reservation (the longest, hex, takes 2 KiB at a time).
-// The fuzzer's are smaller, so that it slides often.
-#ifndef CAPTURE_WINDOW_BYTES
-#define CAPTURE_GRANULARITY_BYTES (1u << 16)
-#define CAPTURE_WINDOW_BYTES (1u << 20)
-#endif
+// A window less a step holds any single reservation (the longest, hex,
+// takes 2 KiB at a time).
 static const uint32_t kGranularity = CAPTURE_GRANULARITY_BYTES;
 static const uint32_t kWindow = CAPTURE_WINDOW_BYTES;
-static const uint32_t kLargestFile = 0xFFF00000u;
 
 static uint32_t FormatUnsigned(char *to, uint32_t value);
 
@@ -65,17 +52,12 @@ void UnlockCapture(void)
 
 static uint32_t Offset(void)
 {
-    return viewOffset + (uint32_t)(cursor - view);
+    return capture.offset + (uint32_t)(cursor - capture.view);
 }
 
 static void Unmap(void)
 {
-    if (view != NULL) {
-        UnmapViewOfFile(view);
-        CloseHandle(mapping);
-    }
-    view = NULL;
-    mapping = NULL;
+    UnmapFile(&capture);
     cursor = scratch;
     limit = scratch + sizeof scratch;
 }
@@ -97,57 +79,25 @@ static void Stop(uint32_t length, const char *reason, uint32_t error)
         at = Append(line, at, sizeof line, ")");
     }
     at = Append(line, at, sizeof line, "\n");
+    ClosePointFile();
     DWORD written = 0;
-    if (SetFilePointer(file, (LONG)length, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER && SetEndOfFile(file)) {
-        WriteFile(file, line, at, &written, NULL);
+    if (SetFilePointer(capture.file, (LONG)length, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+        SetEndOfFile(capture.file)) {
+        WriteFile(capture.file, line, at, &written, NULL);
     }
-    CloseHandle(file);
+    CloseHandle(capture.file);
 }
 
-// The file grown to end with zeros written, not by the mapping: a page
-// first written through a view faults, and where the mapping grew the file
-// that fault also allocates and clears the page, which costs more than
-// formatting the text put in it (a 10,000-point polygon's 95 KB). Written
-// ahead, the pages are there when the view touches them. 0 when the disk
-// takes no more.
-static int Fill(uint32_t end)
-{
-    static char zeros[1u << 16]; // never written: zero, and no bytes in the image
-    if (filled < end && SetFilePointer(file, (LONG)filled, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
-        return 0;
-    }
-    while (filled < end) {
-        DWORD count = end - filled < sizeof zeros ? end - filled : sizeof zeros, written = 0;
-        if (!WriteFile(file, zeros, count, &written, NULL) || written != count) {
-            return 0;
-        }
-        filled += count;
-    }
-    return 1;
-}
-
-// A window from base (the file grown to hold it), the cursor kept at its
-// offset; 0 when the system gives none, as on a full disk.
+// A window from base, the cursor kept at its offset; 0 when the system gives
+// none, as on a full disk.
 static int MapWindow(uint32_t base)
 {
-    if (base > kLargestFile - kWindow || !Fill(base + kWindow)) {
-        return 0;
-    }
-    HANDLE grown = CreateFileMappingA(file, NULL, PAGE_READWRITE, 0, base + kWindow, NULL);
-    char *window = grown != NULL ? (char *)MapViewOfFile(grown, FILE_MAP_WRITE, 0, base, kWindow) : NULL;
-    if (window == NULL) {
-        if (grown != NULL) {
-            CloseHandle(grown);
-        }
-        return 0;
-    }
     uint32_t at = Offset();
-    Unmap();
-    mapping = grown;
-    view = window;
-    viewOffset = base;
-    cursor = view + (at - base);
-    limit = view + kWindow;
+    if (!MapFileWindow(&capture, base, kWindow)) {
+        return 0;
+    }
+    cursor = capture.view + (at - base);
+    limit = capture.view + kWindow;
     return 1;
 }
 
@@ -189,11 +139,11 @@ static void OpenCaptureFile(void)
         char name[13];
         NumberedName(name, number);
         Append(path, Append(path, 0, sizeof path, folder), sizeof path, name);
-        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           NULL);
-        if (file != INVALID_HANDLE_VALUE) {
+        capture.file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, NULL);
+        if (capture.file != INVALID_HANDLE_VALUE) {
             state = CAPTURE_WRITING;
-            halfStart = complete = filled = 0;
+            halfStart = complete = capture.filled = 0;
             CaptureFileStarted();
             Put(GRAMMAR_CAPTURE_MARK
                 ": every call the driver made, as a job for quillrec_driver.\n" GRAMMAR_CAPTURE_ANSWERS
@@ -216,6 +166,16 @@ const char *CapturePath(void)
     return path;
 }
 
+uint32_t SidePath(char *side, uint32_t size, const char *suffix, uint32_t *name)
+{
+    uint32_t at = Append(side, 0, size, path);
+    *name = at;
+    while (*name > 0 && side[*name - 1] != '\\' && side[*name - 1] != '/') {
+        --*name;
+    }
+    return Append(side, at, size, suffix);
+}
+
 int CaptureOn(void)
 {
     return state == CAPTURE_WRITING;
@@ -224,8 +184,8 @@ int CaptureOn(void)
 void BeginRequest(void)
 {
     if (state == CAPTURE_NOT_STARTED) {
-        cursor = limit = view = NULL; // the first window starts the file
-        viewOffset = 0;
+        cursor = limit = capture.view = NULL; // the first window starts the file
+        capture.offset = 0;
         OpenCaptureFile();
     }
     halfStart = state == CAPTURE_WRITING ? Offset() : 0;
@@ -259,10 +219,8 @@ void CaptureDetach(int processEnding)
     if (state == CAPTURE_WRITING) {
         state = CAPTURE_STOPPED;
         Unmap();
-        if (SetFilePointer(file, (LONG)complete, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
-            SetEndOfFile(file);
-        }
-        CloseHandle(file);
+        CutAndClose(&capture, complete);
+        ClosePointFile();
     }
     state = CAPTURE_NOT_STARTED; // a fresh load of the DLL starts a new file
     if (!processEnding) {

@@ -6,12 +6,22 @@
 
 #include "requestmodel/output_styles.h"
 
-// Polygons split by '|' where every polygon has points; else the points run
-// on and counts= gives the counts the DLL read, then zeros for those it never
-// reached (after a negative count, or one past the total it can hold).
-static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons, const OutputRead *read)
+// counts=: the counts the DLL read, then zeros for those it never reached
+// (after a negative count, or one past the total it can hold).
+static void PutCounts(const PolyPolygonRecord *record, uint16_t polygons, const OutputRead *read)
 {
     uint32_t known = read->counts / 4;
+    PutOptionName(grammar::KEYWORD_OUTPUT, grammar::FIELD_POLYGON_COUNTS);
+    PutNumberList(record->counts, NULL, known);
+    for (uint32_t i = known; i < polygons; ++i) {
+        Put(i > 0 ? ",0" : "0");
+    }
+}
+
+// Polygons split by '|' where every polygon has points; else the points run
+// on and counts= gives the counts.
+static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons, const OutputRead *read)
+{
     int plain = read->polygonsDrawn && polygons > 0;
     for (uint16_t i = 0; i < polygons && plain; ++i) {
         plain = record->counts[i] > 0;
@@ -25,21 +35,25 @@ static void PutPolygons(const PolyPolygonRecord *record, uint16_t polygons, cons
         next += record->counts[i];
     }
     if (!plain) {
-        PutOptionName(grammar::KEYWORD_OUTPUT, grammar::FIELD_POLYGON_COUNTS);
-        PutNumberList(record->counts, NULL, known);
-        for (uint32_t i = known; i < polygons; ++i) {
-            Put(i > 0 ? ",0" : "0");
-        }
+        PutCounts(record, polygons, read);
     }
 }
 
-// The points the style reads, and count= where the points alone do not say it.
+// The points the style reads, and count= where the points alone do not say
+// it. A long list goes to the point file, and the line gives the count.
 static void PutOutputPoints(uint16_t style, uint16_t count, const void *points, const OutputRead *read)
 {
     uint32_t natural = read->points / (uint32_t)sizeof(Point16);
+    const PolyPolygonRecord *record = (const PolyPolygonRecord *)points;
     if (style == OUT_WINDPOLYPOLYGON || style == OUT_ALTPOLYPOLYGON) {
-        PutPolygons((const PolyPolygonRecord *)points, count, read);
+        if (PutRawPoints(record->points, read->vertices)) {
+            PutCounts(record, count, read);
+        } else {
+            PutPolygons(record, count, read);
+        }
         natural = count;
+    } else if (PutRawPoints(points, read->points)) {
+        natural = 0;
     } else if (natural > 0) {
         PutPoints((const Point16 *)points, natural);
     }

@@ -62,4 +62,9 @@ uint32_t WriteDeviceBitmap(const BITMAP *bitmap);
 uint32_t WriteDib(const BITMAPINFO *info, uint32_t infoSize, const void *bits, uint32_t bitsSize);
 void ForgetBitmaps(void);
 
+// ---- point_file.cpp: a long list's Point16 bytes appended to the file
+// beside the capture, and points16= and at= on the line; 0, with nothing
+// put, when the points go as text instead (too few, or the file failed).
+int PutRawPoints(const void *points, uint32_t bytes);
+
 #endif

@@ -182,6 +182,7 @@ enum Field : uint8_t {
     FIELD_BITMAP_INFO_SIZE, FIELD_BITMAP_BITS_SIZE, FIELD_PAGE_DEVMODE, FIELD_POLYGON_COUNTS, FIELD_SURFACE,
     FIELD_DELETE_OBJECT, FIELD_DELETE_SELECT_BACK, FIELD_RESULT_OF, FIELD_HANDED_PEN, FIELD_HANDED_OLD_PEN,
     FIELD_HANDED_BRUSH, FIELD_HANDED_OLD_BRUSH, FIELD_HANDED_PATTERN, FIELD_CALL_KIND, FIELD_CALL_OF,
+    FIELD_POINT_RAW_FILE, FIELD_POINT_RAW_AT,
     // the workbench printer
     FIELD_PAGE_DPI,
 };
@@ -345,6 +346,11 @@ static const Argument OUTPUT_ARGUMENTS[] = {
 
 static const Option OUTPUT_OPTIONS[] = {
     {"points", VALUE_FILE, FIELD_POINT_FILE, "x y pairs from a file"},
+    {"points16", VALUE_FILE, FIELD_POINT_RAW_FILE,
+     "Point16 bytes from a file (x,y, 16 bits little-endian each), from at= on, as many as count=, counts= or the "
+     "style reads (else to the file's end)"},
+    {"at", VALUE_NUMBER, FIELD_POINT_RAW_AT, "points16=: the byte the first point starts at (else 0)", nullptr,
+     SETTING_NONE, 0, nullptr, LIMIT_BITMAP_BYTES},
     GRAMMAR_OPTION_PEN,
     GRAMMAR_OPTION_BRUSH,
     GRAMMAR_OPTION_MODE,

@@ -53,6 +53,17 @@ replay()
         { cat "$1/replay.log" >&2; fail "the capture in $1 does not replay"; }
 }
 
+# take CAPTURE FOLDER: the capture as FOLDER/replay.job, with the files beside
+# it that its lines name (its point file, large bitmaps)
+take()
+{
+    cp "$1" "$2/replay.job"
+    local side
+    for side in "$1".*; do
+        [ ! -e "$side" ] || cp "$side" "$2/"
+    done
+}
+
 # The requests a replay ran, as the driver counts them in its summary line.
 requests_of()
 {
@@ -68,7 +79,7 @@ QUILLREC_CAPTURE=$(windows_path "$work/captures") "$wine_run" "$arch" "$driver" 
     --no-listing --out "$work/captured" "${jobs[@]}" >"$work/capture.log" 2>&1 || fail "the samples failed through the capture DLL"
 captured=("$work"/captures/QRC*.JOB)
 [ "${#captured[@]}" -eq 1 ] || fail "expected one capture file, found ${#captured[@]}"
-cp "${captured[0]}" "$work/replay.job"
+take "${captured[0]}" "$work"
 replay "$work"
 
 pairs=()
@@ -92,7 +103,7 @@ printf 'page device="NO SUCH PRINTER" expect=-1\npage\noutput rectangle 10,10 90
 QUILLREC_CAPTURE=$(windows_path "$work/refused/captures") "$wine_run" "$arch" "$driver" --dll "$capture/QUILLREC.dll" \
     --no-listing --out "$work/refused/captured" "$work/refused/refused.job" >"$work/refused/capture.log" 2>&1 ||
     fail "a refused page failed through the capture DLL"
-cp "$work"/refused/captures/QRC*.JOB "$work/refused/replay.job"
+take "$work"/refused/captures/QRC*.JOB "$work/refused"
 grep -q '^result -1$' "$work/refused/replay.job" || fail "the refused page's result is not in the capture"
 replay "$work/refused"
 [ "$(requests_of "$work/refused")" = 4 ] || fail "the refused page's capture replays $(requests_of "$work/refused") requests, not 4"
@@ -103,7 +114,8 @@ if [ -n "$soak" ]; then
     QUILLREC_CAPTURE=$(windows_path "$work/mix/captures") QUILLREC_SOAK_DLL=$(windows_path "$capture/QUILLREC.dll") \
         QUILLREC_SOAK_KEEP=$(windows_path "$work/mix/kept") "$wine_run" "$arch" "$soak" 3000 1000 >"$work/mix/soak.log" 2>&1 ||
         { cat "$work/mix/soak.log" >&2; fail "the soak failed through the capture DLL"; }
-    cp "$work"/mix/captures/QRC*.JOB "$work/mix/replay.job"
+    take "$work"/mix/captures/QRC*.JOB "$work/mix"
+    grep -q ' points16=' "$work/mix/replay.job" || fail "no point list of the mix went to the point file"
     replay "$work/mix"
     pairs=()
     for emf in $(ls "$work"/mix/kept/soak-page*.emf | sort -V); do
@@ -123,7 +135,7 @@ if [ -n "$soak" ]; then
         QUILLREC_SOAK_KEEP=$(windows_path "$work/threads/kept") QUILLREC_SOAK_THREADS=2 \
         "$wine_run" "$arch" "$soak" 2000 2000 7 >"$work/threads/soak.log" 2>&1 ||
         { cat "$work/threads/soak.log" >&2; fail "two threads failed through the capture DLL"; }
-    cp "$work"/threads/captures/QRC*.JOB "$work/threads/replay.job"
+    take "$work"/threads/captures/QRC*.JOB "$work/threads"
     replay "$work/threads"
     pairs=()
     page=0
@@ -147,6 +159,7 @@ if [ -n "$soak" ]; then
             QUILLREC_SOAK_CRASH=${crash%%:*} "$wine_run" "$arch" "$soak" 200 1000 3 >"$where/soak.log" 2>&1 ||
             status=$?
         [ "$status" -ne 0 ] || fail "the crashing ${crash%%:*} did not crash the process"
+        take "$where"/captures/QRC*.JOB "$where"
         tr -d '\000' <"$where"/captures/QRC*.JOB >"$where/replay.job"
         last=$(grep -n '^[a-z]' "$where/replay.job" | tail -1)
         [[ "$last" == *":${crash#*:}"* ]] || fail "the crashing ${crash%%:*} is not the capture's last line: $last"

@@ -20,53 +20,65 @@
 #include "request_maker.h"
 #include "requestmodel/read_sizes.h"
 
-// KERNEL32 as the capture sees it: one file in memory, on a disk that fills
-// at a size the input chooses. The lock is the caller's single thread.
-static std::vector<char> gDisk(8u << 20);
-static size_t gSize, gPosition, gDiskRoom;
-static bool gFull; // the disk refused to grow the file
-HANDLE CreateFileA(LPCSTR, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
+// KERNEL32 as the capture sees it: two files in memory, the capture and the
+// point file beside it, each on a disk that fills at a size the input
+// chooses. The lock is the caller's single thread.
+struct Disk {
+    std::vector<char> bytes = std::vector<char>(8u << 20);
+    size_t size = 0, position = 0, room = 0;
+    bool full = false; // the disk refused to grow the file
+};
+static Disk gCapture, gPoints;
+static Disk &DiskOf(HANDLE handle) // the point file's handles are odd
 {
-    gSize = gPosition = 0;
-    return (HANDLE)(intptr_t)1;
+    return ((intptr_t)handle & 1) != 0 ? gPoints : gCapture;
 }
-HANDLE CreateFileMappingA(HANDLE, void *, DWORD, DWORD, DWORD size, LPCSTR)
+HANDLE CreateFileA(LPCSTR name, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
 {
-    if (size > gDiskRoom) {
-        gFull = true;
+    const bool points = std::strstr(name, ".pt") != nullptr;
+    Disk &disk = points ? gPoints : gCapture;
+    disk.size = disk.position = 0;
+    return (HANDLE)(intptr_t)(points ? 3 : 2);
+}
+HANDLE CreateFileMappingA(HANDLE file, void *, DWORD, DWORD, DWORD size, LPCSTR)
+{
+    Disk &disk = DiskOf(file);
+    if (size > disk.room) {
+        disk.full = true;
         return NULL;
     }
-    std::fill(gDisk.begin() + (ptrdiff_t)std::min<size_t>(gSize, size), gDisk.begin() + size, 0);
-    gSize = std::max<size_t>(gSize, size);
-    return (HANDLE)(intptr_t)2;
+    std::fill(disk.bytes.begin() + (ptrdiff_t)std::min<size_t>(disk.size, size), disk.bytes.begin() + size, 0);
+    disk.size = std::max<size_t>(disk.size, size);
+    return (HANDLE)((intptr_t)file + 2);
 }
-LPVOID MapViewOfFile(HANDLE, DWORD, DWORD, DWORD offset, SIZE_T)
+LPVOID MapViewOfFile(HANDLE mapping, DWORD, DWORD, DWORD offset, SIZE_T)
 {
-    return gDisk.data() + offset;
+    return DiskOf(mapping).bytes.data() + offset;
 }
 BOOL UnmapViewOfFile(LPCVOID)
 {
     return TRUE;
 }
-DWORD SetFilePointer(HANDLE, LONG distance, LONG *, DWORD)
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG *, DWORD)
 {
-    gPosition = (size_t)distance;
+    DiskOf(file).position = (size_t)distance;
     return (DWORD)distance;
 }
-BOOL SetEndOfFile(HANDLE)
+BOOL SetEndOfFile(HANDLE file)
 {
-    gSize = gPosition;
+    DiskOf(file).size = DiskOf(file).position;
     return TRUE;
 }
 // A full disk takes part of a write.
-BOOL WriteFile(HANDLE, const void *bytes, DWORD count, LPDWORD written, void *)
+BOOL WriteFile(HANDLE file, const void *bytes, DWORD count, LPDWORD written, void *)
 {
-    const size_t room = gDiskRoom > gPosition ? gDiskRoom - gPosition : 0;
+    Disk &disk = DiskOf(file);
+    const size_t room = disk.room > disk.position ? disk.room - disk.position : 0;
     *written = (DWORD)std::min<size_t>(count, room);
-    std::memcpy(gDisk.data() + gPosition, bytes, *written);
-    gPosition += *written;
-    gSize = std::max(gSize, gPosition);
-    gFull = gFull || *written < count; // the capture grows its file by writing zeros ahead
+    std::memcpy(disk.bytes.data() + disk.position, bytes, *written);
+    disk.position += *written;
+    disk.size = std::max(disk.size, disk.position);
+    disk.full = disk.full || *written < count; // a file is grown by writing zeros ahead
     return *written == count;
 }
 BOOL CloseHandle(HANDLE)
@@ -136,6 +148,7 @@ struct Sent {
     uint32_t brushBytes = 0;    // the LOGBRUSH bytes it reads
     uint32_t countsRead = 0;    // poly-polygon counts it reads
     uint32_t advancesRead = 0;  // advance entries it reads
+    uint32_t pointsRead = 0;    // Point16 entries it reads
     bool rectRead = false;
     std::vector<int32_t> advanceArray;
     int32_t values[8];         // x, y or the transfer's rectangles
@@ -153,7 +166,9 @@ struct Run {
     std::deque<Sent> made;                          // where each request's records live, which nothing moves
     std::vector<Sent *> sent;                       // in the order the capture writes them
     std::vector<std::pair<Handle32, int>> surfaces; // newest last
-    std::vector<std::pair<int, std::vector<Handle32>>> brackets; // page line, handed out, pairs given back
+    // page line, handed out, pairs given back; a deque, since a delete keeps
+    // its bracket's record while a nested call adds another
+    std::deque<std::pair<int, std::vector<Handle32>>> brackets;
     size_t finished = 0; // the requests sent before the disk filled: each whole in the file
     int pageLines = 0;
     int depth = 0;
@@ -313,6 +328,9 @@ void SendOutput(Run &run)
     sent.scalar = in.U32();
     sent.points.resize(4 * (size_t)sent.count + 64); // every style reads within it
     Fill(in, sent.points.data(), 64 * sizeof(Point16));
+    for (size_t i = 64; i < sent.points.size(); ++i) { // every point differs, so a shifted list shows
+        sent.points[i] = {(int16_t)(i * 7), (int16_t)(i ^ 0x5a5a)};
+    }
     for (uint16_t i = 0; i < sent.count && i < 12; ++i) {
         sent.counts.push_back((int32_t)in.Below(5) - (in.OneIn(16) ? 2 : 0));
     }
@@ -333,6 +351,7 @@ void SendOutput(Run &run)
     sent.modeFields = read.modeFields;
     sent.brushBytes = read.brush.record;
     sent.countsRead = read.counts / 4;
+    sent.pointsRead = (poly ? read.vertices : read.points) / 4;
     sent.rectRead = read.clip != 0;
     uint16_t style = sent.style, scanFlag = sent.scanFlag, count = sent.count;
     uint32_t geometric = sent.scalar;
@@ -514,7 +533,7 @@ void SendAny(Run &run)
     static const Sender kSenders[] = {SendPage, SendOutput, SendOutput, SendText, SendRaster,
                                       SendClip, SendDelete, SendClose,  SendPath};
     kSenders[run.in.Below(sizeof kSenders / sizeof kSenders[0])](run);
-    if (!gFull && run.depth == 0) {
+    if (!gCapture.full && run.depth == 0) {
         run.finished = run.sent.size();
     }
 }
@@ -571,6 +590,7 @@ void CheckOutput(const job::Request &got, const Sent &sent)
     SAME(got.scanFlag, sent.scanFlag);
     SAME(got.count, sent.count);
     SAME(got.geometricPenStyle, sent.scalar);
+    SAME(got.points.size(), sent.pointsRead);
     for (size_t i = 0; i < got.points.size(); ++i) {
         SAME(got.points[i].x, sent.points[i].x);
         SAME(got.points[i].y, sent.points[i].y);
@@ -727,7 +747,7 @@ void Check(const job::Job &job, const job::Request &got, const Sent &sent)
 // input chose before it ran out), whatever was in the mapped window up to then.
 std::string LeftFile(bool died, uint32_t dieAt)
 {
-    std::string file(gDisk.data(), gSize);
+    std::string file(gCapture.bytes.data(), gCapture.size);
     if (died) {
         std::fill(file.begin() + dieAt % (file.size() + 1), file.end(), '\0');
     }
@@ -746,9 +766,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RequestBytes in(data, size);
     Run run(in);
     gRun = &run;
-    gFull = false;
-    gSize = gPosition = 0;                                           // no file until a call opens one
-    gDiskRoom = in.OneIn(3) ? 4096 + in.Below(20000) : gDisk.size(); // past the first window
+    gCapture.full = false;
+    gCapture.size = gCapture.position = 0;                                        // no file until a call opens one
+    gCapture.room = in.OneIn(3) ? 4096 + in.Below(20000) : gCapture.bytes.size(); // past the first window
+    gPoints.room = in.OneIn(3) ? in.Below(20000) : gPoints.bytes.size();
     const bool died = in.OneIn(4);
     const uint32_t dieAt = in.U32();
     CaptureAttach();
@@ -758,21 +779,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string file = LeftFile(died, dieAt);
     CaptureDetach(0); // ready for the next input, as a fresh load would be
     if (!died) {
-        file.assign(gDisk.data(), gSize); // cut to its last whole half
+        file.assign(gCapture.bytes.data(), gCapture.size); // cut to its last whole half
     }
     gText = file;
     job::Job job;
     std::string error;
-    if (!job::ParseJob(file, "capture.job", &job, &error)) {
+    auto reader = [](const std::string &path, std::string *contents) {
+        return path == "QRC00001.JOB.pt" && (contents->assign(gPoints.bytes.data(), gPoints.size), true);
+    };
+    if (!job::ParseJob(file, "capture.job", &job, &error, reader)) {
         Fail("the capture does not parse: " + error, file);
     }
     Expect(job.capture || job.requests.empty(), "the capture's first line", 1);
     Expect(job.requests.size() <= run.sent.size(), "number of requests", 0);
     // every request whose call returned before the disk filled is in the file, with its result
-    const size_t kept = died ? 0 : gFull ? std::min(run.finished, run.sent.size()) : run.sent.size();
+    const size_t kept = died ? 0 : gCapture.full ? std::min(run.finished, run.sent.size()) : run.sent.size();
     Expect(job.requests.size() >= kept, "number of requests", 0);
     // a whole capture leaves no call unanswered, nor any line cut
-    Expect(died || gFull || job.warnings.empty(), job.warnings.empty() ? "" : job.warnings[0].c_str(), 0);
+    Expect(died || gCapture.full || job.warnings.empty(), job.warnings.empty() ? "" : job.warnings[0].c_str(), 0);
     for (size_t i = 0; i < job.requests.size(); ++i) {
         Check(job, job.requests[i], *run.sent[i]);
         Expect(i >= kept || job.requests[i].replay, "an answered request's result", job.requests[i].line);

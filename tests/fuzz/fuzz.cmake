@@ -13,13 +13,16 @@ endif()
 # reads back value for value.
 if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
   # the capture image but its entry routine and loader, which the fuzzer's
-  # real DLL stands in for; a window of 4 KiB on 1 KiB steps, so that it slides often
+  # real DLL stands in for; a window of 4 KiB on 1 KiB steps, so that it slides
+  # often; point lists past 48 points to the point file, so that many do
   set(capture ${CMAKE_SOURCE_DIR}/src/capture)
   add_library(capture_writer_fuzz STATIC ${capture}/requests.cpp ${capture}/results.cpp ${capture}/settings.cpp
                                          ${capture}/bitmaps.cpp ${capture}/job_fields.cpp ${capture}/capture_file.cpp
-                                         ${capture}/exports.cpp)
+                                         ${capture}/exports.cpp ${capture}/point_file.cpp
+                                         ${capture}/mapped_file.cpp)
   target_include_directories(capture_writer_fuzz PUBLIC ${QUILLREC_INCLUDES})
-  target_compile_definitions(capture_writer_fuzz PRIVATE CAPTURE_GRANULARITY_BYTES=1024u CAPTURE_WINDOW_BYTES=4096u)
+  target_compile_definitions(capture_writer_fuzz PRIVATE CAPTURE_GRANULARITY_BYTES=1024u CAPTURE_WINDOW_BYTES=4096u
+                                                         CAPTURE_RAW_POINTS=48u)
   target_compile_options(capture_writer_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
   quillrec_warnings(capture_writer_fuzz)
   quillrec_fuzz_target(capture_fuzzer capture

@@ -249,14 +249,26 @@ TEST(JobParserTest, PointGeneratorsAndFilesMakeLongPointLists)
 {
     Files files;
     files.contents["jobs/outline.pts"] = "# x y\n0 0\n100, 0\n100 -5\t7 8\n";
+    files.contents["jobs/outline.pt"] = std::string("\x01\x00\xff\xff\x02\x00\x03\x80\x04\x00\x05\x00", 12);
     job::Job parsed = Parse("page\n"
                             "output windpolygon star:400,300,200,80,700\n"
                             "output polyline arc:100,100,50,50,0,180,19\n"
                             "output polyline wave:0,50,100,10,50,11\n"
-                            "output polyline points=outline.pts 9,9\n",
+                            "output polyline points=outline.pts 9,9\n"
+                            "output polyline points16=outline.pt at=4 count=2\n"
+                            "output altpolypolygon points16=\"outline.pt\" counts=1,0,2\n"
+                            "output polyline points16=outline.pt\n",
                             &files);
     std::vector<job::Request> drawing = Drawing(parsed);
-    ASSERT_EQ(drawing.size(), 4u);
+    ASSERT_EQ(drawing.size(), 7u);
+    ASSERT_EQ(drawing[4].points.size(), 2u);
+    EXPECT_EQ(drawing[4].points[0].y, -32765);
+    EXPECT_EQ(drawing[4].points[1].x, 4);
+    EXPECT_THAT(drawing[5].polygonCounts, ElementsAre(1, 0, 2));
+    EXPECT_EQ(drawing[5].points[0].y, -1);
+    EXPECT_EQ(drawing[6].count, 3);
+    EXPECT_THAT(ParseError("page\noutput polyline points16=outline.pt at=8 count=2\n", &files),
+                HasSubstr("holds 12 bytes; the line reads 2 points from byte 8"));
     EXPECT_EQ(drawing[0].count, 1400);
     // the first spike points straight up (y grows downward)
     EXPECT_EQ(drawing[0].points[0].x, 400);
@@ -558,6 +570,10 @@ TEST(JobParserTest, MistakesNameTheFileTheLineAndWhatWasExpected)
         {"bad bitmap size", "bitmap c color 0x4\n", 1, "1 to 4096"},
         {"missing bitmap file", "bitmap c file=nothere.bmp\n", 1, "cannot read the bitmap file 'jobs/nothere.bmp'"},
         {"missing point file", "page\noutput polyline points=gone.pts\n", 2, "cannot read the point file"},
+        {"missing point bytes", "page\noutput polyline points16=gone.pt\n", 2, "cannot read the point file"},
+        {"at= alone", "page\noutput polyline 0,0 1,1 at=4\n", 2, "at= goes with points16="},
+        {"point bytes and points", "page\noutput polyline 0,0 points16=a.pt\n", 2, "not both"},
+        {"point bytes, no counts", "page\noutput altpolypolygon points16=a.pt\n", 2, "needs counts="},
         {"unclosed string", "page\ntext 0,0 \"abc\n", 2, "closing '\"'"},
         {"bad escape", "page\ntext 0,0 \"a\\q\"\n", 2, "unknown escape"},
         {"short hex escape", "page\ntext 0,0 \"a\\x4\"\n", 2, "two hex digits"},

@@ -4,7 +4,11 @@
 // in the machine's speed falls on all sides alike; each figure is a median
 // over rounds.
 //
-//   quillrec_gdi_bench.exe [--rounds N] [--sweep] [--quick]
+//   quillrec_gdi_bench.exe [--rounds N] [--sweep] [--quick] [--capture]
+//
+// --capture: the QUILLREC.dll beside it is the capture DLL (scripts/bench
+// --capture installs it so); the cases then take in polygons on both sides of
+// the size from which the capture writes points as their bytes.
 #include <windows.h>
 
 #include <algorithm>
@@ -156,23 +160,32 @@ const BenchCase kSweepCases[] = {{BENCH_POLYGON, 10, "polygon, 10 points"},
                                  {BENCH_TEXT, 10, "text, 10 characters with advances"},
                                  {BENCH_TEXT, 200, "text, 200 characters with advances"}};
 
+// Polygons about the headline's 100 points and up to 10,000: the last size
+// the capture writes as text, the first it writes to its point file, and more.
+const BenchCase kCaptureCases[] = {{BENCH_POLYGON, 49, "polygon, 49 points"},
+                                   {BENCH_POLYGON, 50, "polygon, 50 points"},
+                                   {BENCH_POLYGON, 200, "polygon, 200 points"},
+                                   {BENCH_POLYGON, 1000, "polygon, 1,000 points"}};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     int rounds = 61;
     double roundMicroseconds = 1500.0;
-    bool sweep = false;
+    bool sweep = false, capture = false;
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
             rounds = std::max(1, atoi(argv[++i]));
         } else if (strcmp(argv[i], "--sweep") == 0) {
             sweep = true;
+        } else if (strcmp(argv[i], "--capture") == 0) {
+            capture = true;
         } else if (strcmp(argv[i], "--quick") == 0) {
             rounds = 3;
             roundMicroseconds = 200.0;
         } else {
-            fprintf(stderr, "usage: %s [--rounds N] [--sweep] [--quick]\n", argv[0]);
+            fprintf(stderr, "usage: %s [--rounds N] [--sweep] [--quick] [--capture]\n", argv[0]);
             return 2;
         }
     }
@@ -192,7 +205,11 @@ int main(int argc, char **argv)
     if (sweep) {
         cases.insert(cases.end(), kSweepCases, kSweepCases + sizeof kSweepCases / sizeof kSweepCases[0]);
     }
-    printf("Time per request on Wine's EMF recording surface: medians of %d interleaved rounds\n\n", rounds);
+    if (capture) {
+        cases.insert(cases.end(), kCaptureCases, kCaptureCases + sizeof kCaptureCases / sizeof kCaptureCases[0]);
+    }
+    printf("Time per request on Wine's EMF recording surface: medians of %d interleaved rounds%s\n\n", rounds,
+           capture ? "; DLL: the capture DLL in front of the real one" : "");
     printf("| request | DLL us | direct us | DLL / direct | quartiles | fastest rounds | GDI only us | "
            "DLL / GDI only | batch |\n");
     printf("|---|---:|---:|---:|---|---:|---:|---:|---:|\n");

@@ -125,6 +125,7 @@ bool StoreInSlots(Parser &p, Field field, const Value &value, LineRecord *r)
         To(FIELD_HANDED_OLD_PEN, &q.handed[1]), To(FIELD_HANDED_BRUSH, &q.handed[2]),
         To(FIELD_HANDED_OLD_BRUSH, &q.handed[3]), To(FIELD_HANDED_PATTERN, &q.handed[4]),
         To(FIELD_CALL_KIND, &r->callKind), To(FIELD_CALL_OF, &r->callOf, -1, &r->callOfGiven),
+        To(FIELD_POINT_RAW_FILE, &r->rawFile, -1, &r->rawGiven), To(FIELD_POINT_RAW_AT, &r->rawAt, -1, &r->rawAtGiven),
     };
     // clang-format on
     bool stored = false;

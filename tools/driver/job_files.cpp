@@ -21,6 +21,38 @@ bool ReadNamed(Parser &p, const std::string &what, std::string *name, std::strin
 
 } // namespace
 
+bool RawPointFile(Parser &p, const std::string &text, int64_t at, int64_t count, std::vector<Point> *points)
+{
+    std::string name, contents;
+    if (!Unescape(p, text, &name)) {
+        return false;
+    }
+    const std::string key = !name.empty() && name[0] == '/' ? name : p.folder + name;
+    auto known = p.pointFiles.find(key);
+    if (known == p.pointFiles.end()) {
+        if (!ReadNamed(p, "point", &name, &contents)) {
+            return false;
+        }
+        known = p.pointFiles.emplace(key, std::move(contents)).first;
+    }
+    const std::string &bytes = known->second;
+    const int64_t size = (int64_t)bytes.size();
+    const std::string file = "point file '" + key + "' holds " + std::to_string(size) + " bytes";
+    if (at > size || (count < 0 && (size - at) % 4 != 0)) {
+        return Fail(p, file + "; at=" + std::to_string(at) +
+                           (at > size ? " is past its end" : " leaves no whole number of 4-byte points"));
+    }
+    count = count < 0 ? (size - at) / 4 : count;
+    if (at + 4 * count > size) {
+        return Fail(p, file + "; the line reads " + std::to_string(count) + " points from byte " + std::to_string(at));
+    }
+    for (int64_t i = 0; i < count; ++i) {
+        const unsigned char *point = (const unsigned char *)bytes.data() + at + 4 * i;
+        points->push_back(Point{(int16_t)(point[0] | point[1] << 8), (int16_t)(point[2] | point[3] << 8)});
+    }
+    return true;
+}
+
 // A point list file: pairs of numbers, any separators, '#' comments.
 bool PointFile(Parser &p, std::string name, std::vector<Point> *points)
 {

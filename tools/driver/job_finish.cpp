@@ -5,6 +5,7 @@
 
 #include "job_bitmaps.h"
 #include "job_fields.h"
+#include "job_files.h"
 #include "job_order.h"
 #include "job_values.h"
 #include "quillrec.h"
@@ -29,6 +30,46 @@ bool FinishBrush(Parser &p, const BrushSetting &brush)
     return Add(&p.job->brushes, brush);
 }
 
+// The points a poly-polygon's counts add up to. A negative count, or one
+// that takes the total past 32 bits, makes the DLL refuse the request before
+// it reads a point (*refused).
+int64_t CountsTotal(const std::vector<int32_t> &counts, bool *refused)
+{
+    int64_t total = 0;
+    for (int32_t one : counts) {
+        total += one > 0 ? one : 0;
+        *refused = *refused || one < 0 || total > (int64_t)UINT32_MAX;
+    }
+    return total;
+}
+
+// points16=: as many points as the line's count, counts= or style reads
+// (else the rest of the file), taken as if written on the line.
+bool TakeRawPoints(Parser &p, LineRecord *record)
+{
+    const OutputStyle *style = FindOutputStyle(record->request.style);
+    const uint8_t reads = style != nullptr ? style->reads : (uint8_t)OUT_READS_NOTHING;
+    if (!record->rawGiven) {
+        return Fail(p, "at= goes with points16=");
+    }
+    if (!record->polygon.empty() || !record->request.points.empty()) {
+        return Fail(p, "give the points on the line or with points16=, not both");
+    }
+    if (reads == OUT_READS_NOTHING || (reads == OUT_READS_POLYGONS && !record->countsGiven)) {
+        return Fail(p, reads == OUT_READS_NOTHING ? "points16= is for styles that read points"
+                                                  : "points16= needs counts= with a poly-polygon style");
+    }
+    bool refused = false;
+    int64_t count = -1;
+    if (reads == OUT_READS_POLYGONS) {
+        count = CountsTotal(record->explicitCounts, &refused);
+        count = refused ? 0 : count;
+    } else if (reads == OUT_READS_FIXED || record->countGiven) {
+        count = OutputPointsRead(style, (uint16_t)record->count);
+    }
+    return RawPointFile(p, record->rawFile, record->rawAt, count, &record->polygon);
+}
+
 // counts=: the driver's counts, empty and refused ones included, over points
 // that run on without '|'.
 bool TakeCounts(Parser &p, LineRecord *record)
@@ -37,14 +78,8 @@ bool TakeCounts(Parser &p, LineRecord *record)
     if (!request.polygonCounts.empty()) {
         return Fail(p, "give a poly-polygon's polygons with '|' or with counts=, not both");
     }
-    // A negative count, or one that takes the total past 32 bits, makes the
-    // DLL refuse the request before it reads a point.
-    int64_t total = 0;
     bool refused = false;
-    for (int32_t one : record->explicitCounts) {
-        total += one > 0 ? one : 0;
-        refused = refused || one < 0 || total > (int64_t)UINT32_MAX;
-    }
+    const int64_t total = CountsTotal(record->explicitCounts, &refused);
     if (!refused && (size_t)total > record->polygon.size()) {
         return Fail(p, "counts= adds up to " + std::to_string(total) + " points; " +
                            std::to_string(record->polygon.size()) + " given");
@@ -68,6 +103,9 @@ bool FinishOutput(Parser &p, LineRecord *record)
     Request &request = record->request;
     const OutputStyle *style = FindOutputStyle(request.style);
     const bool polyPolygon = style != nullptr && style->reads == OUT_READS_POLYGONS;
+    if ((record->rawGiven || record->rawAtGiven) && !TakeRawPoints(p, record)) {
+        return false;
+    }
     if (record->countsGiven) {
         if (!polyPolygon || !TakeCounts(p, record)) {
             return Fail(p, "counts= is for the poly-polygon styles"); // unless TakeCounts said why

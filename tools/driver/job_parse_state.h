@@ -4,6 +4,7 @@
 #ifndef QUILLREC_JOB_PARSE_STATE_H
 #define QUILLREC_JOB_PARSE_STATE_H
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ struct LineRecord {
     std::vector<int32_t> explicitCounts;
     int32_t resultOf = 0; // result of=: the request line answered
     bool resultOfGiven = false;
+    std::string rawFile; // points16=, as written; at=
+    bool rawGiven = false, rawAtGiven = false;
+    int64_t rawAt = 0;
     grammar::CallKind callKind = grammar::CALL_TEXT;
     int32_t callOf = 0; // call=: the call line answered
     bool callOfGiven = false;
@@ -75,6 +79,8 @@ struct Parser {
     bool inBitmap = false;
     BitmapSetting bitmap;
     int bitmapLine = 0, bitmapRows = 0;
+    // points16= files, read once: a capture names one file on many lines
+    std::map<std::string, std::string> pointFiles;
 };
 
 // Keeps the first failure, named by the job's path and the current line;
