@@ -20,7 +20,7 @@ import check_image  # noqa: E402
 ROOT = os.path.dirname(os.path.dirname(HERE))
 OBJDUMP = os.environ.get("QUILLREC_OBJDUMP") or check_image.default_objdump()
 EXPECTED = {"QUILLREC.DLL", "QUILLREC.MAP", "CAPTURE/QUILLREC.DLL", "CAPTURE/QUILLREC.MAP", "QRDRIVER.EXE",
-            "INSTALL.TXT", "JOBREF.TXT", "JOBS.TXT", "CHANGES.TXT", "SHA256.SUM", "SAMPLES/CHART.JOB"}
+            "REPLAY16.EXE", "INSTALL.TXT", "JOBREF.TXT", "JOBS.TXT", "CHANGES.TXT", "SHA256.SUM", "SAMPLES/CHART.JOB"}
 
 
 def make_release(out):
