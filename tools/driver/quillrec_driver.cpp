@@ -179,7 +179,10 @@ int RunJobsVia16(const CommandLine &line, const std::vector<job::Job> &parsed)
             break;
         }
     }
-    StopReplay16(&session);
+    if (!StopReplay16(&session)) {
+        fprintf(stderr, "quillrec_driver: %s\n", session.stopped.c_str());
+        status = status != 0 ? status : 1;
+    }
     return status;
 #endif
 }

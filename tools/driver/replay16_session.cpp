@@ -247,24 +247,28 @@ bool StartReplay16(const std::string &program, const std::string &dllPath, Repla
     return true;
 }
 
-void StopReplay16(Replay16Session *session)
+bool StopReplay16(Replay16Session *session)
 {
+    bool unloaded = true;
     if (session->input != nullptr && session->stopped.empty()) {
         Request16 request = {};
         request.kind = REQUEST_QUIT;
-        request.inBytes = sizeof request;
-        WriteAll(session->input, &request, sizeof request);
+        int32_t freed = 0;
+        std::vector<uint8_t> none;
+        unloaded = Exchange16(session, request, std::vector<uint8_t>(sizeof request), &freed, &none,
+                              "the DLL's unloading");
     }
     if (session->watchdog != nullptr) {
         SetEvent(session->quit);
         WaitForSingleObject(session->watchdog, INFINITE);
     }
-    // Every page is closed by now: the replayer's own end (unloading the DLL,
-    // winevdm's teardown) need not be waited for.
+    // The DLL is unloaded by now: the replayer's own end (winevdm's teardown)
+    // need not be waited for.
     for (HANDLE *handle : {&session->input, &session->output, &session->process, &session->watchdog, &session->quit}) {
         if (*handle != nullptr) {
             CloseHandle(*handle);
             *handle = nullptr;
         }
     }
+    return unloaded;
 }

@@ -42,7 +42,9 @@ bool ReserveArena16(Replay16Session *session, uint32_t size, const std::string &
 bool Exchange16(Replay16Session *session, Request16 request, std::vector<uint8_t> image, int32_t *result,
                 std::vector<uint8_t> *answer, const std::string &what);
 
-// Ends the replayer (it unloads the DLL as it goes).
-void StopReplay16(Replay16Session *session);
+// Ends the replayer: it frees the DLL, as a driver does when it is unloaded,
+// and answers once the DLL's detach has run (the capture DLL cuts and closes
+// its file there). False, session->stopped saying why, when it never answered.
+bool StopReplay16(Replay16Session *session);
 
 #endif

@@ -25,6 +25,7 @@
     %1 _hread, 349
     %1 _hwrite, 350
     %1 LoadLibraryEx32W, 513
+    %1 FreeLibrary32W, 514
     %1 GetProcAddress32W, 515
     %1 _CallProcEx32W, 518
 %endmacro
@@ -93,6 +94,7 @@ ne_entry:
     call load_request
     jmp .next
 .quit:
+    call quit_request
     mov al, EXIT_DONE
     jmp exit
 
@@ -265,6 +267,21 @@ load_request:
     jz .answer
     mov [procedures + 4], edx
     mov dword [result], 0
+.answer:
+    jmp answer
+
+; Frees the DLL, as a driver does when it is unloaded, so that its detach
+; has run (the capture DLL cuts and closes its file there) when the answer
+; reaches the simulator: FreeLibrary32W's result, 1 when no DLL was loaded.
+quit_request:
+    mov dword [result], 1
+    mov eax, [module]
+    test eax, eax
+    jz .answer
+    push eax
+    call far [cs:FreeLibrary32W]
+    EDX_FROM_DX_AX
+    mov [result], edx
 .answer:
     jmp answer
 
