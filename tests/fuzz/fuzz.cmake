@@ -26,7 +26,7 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/src/capture/requests.cpp)
   target_compile_options(capture_writer_fuzz PRIVATE ${QUILLREC_FUZZ_FLAGS})
   quillrec_warnings(capture_writer_fuzz)
   quillrec_fuzz_target(capture_fuzzer capture
-    SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/capture_fuzzer.cpp
+    SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/capture_fuzzer.cpp ${CMAKE_SOURCE_DIR}/tests/fuzz/capture_system.cpp
     LIBRARIES capture_writer_fuzz job_parser_fuzz quillrec_fuzz_core gdi_double_fuzz
     SHORT_RUN -runs=5000 -seed=1 -max_len=4096 -timeout=10 -rss_limit_mb=2048 -detect_leaks=0)
 endif()
