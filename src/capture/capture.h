@@ -127,6 +127,7 @@ void CaptureSurfaceOpened(uint32_t request, uint32_t page, int32_t result, Handl
 void CaptureHandedOut(uint32_t request, int32_t result, Handle32 surface, const ObjectSlots *slots);
 void CaptureDelete(Handle32 surface, Handle32 object, Handle32 selectBack);
 void CaptureClose(void);
+// The path's spool name and its result line, answering call line call (not 0).
 void CaptureGetEmfFilePath32(const char *buffer, int32_t result, uint32_t call);
 
 #endif

@@ -169,11 +169,9 @@ void CaptureGetEmfFilePath32(const char *buffer, int32_t result, uint32_t call)
         PutQuoted(buffer, StringLength(buffer, MAX_PATH));
         PutChar('\n');
     }
-    if (call != 0) {
-        PutKeyword(grammar::KEYWORD_RESULT);
-        PutChar(' ');
-        PutDecimal(result);
-        PutField(grammar::KEYWORD_RESULT, grammar::FIELD_CALL_OF, call);
-        PutChar('\n');
-    }
+    PutKeyword(grammar::KEYWORD_RESULT);
+    PutChar(' ');
+    PutDecimal(result);
+    PutField(grammar::KEYWORD_RESULT, grammar::FIELD_CALL_OF, call);
+    PutChar('\n');
 }
